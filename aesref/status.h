@@ -1,0 +1,24 @@
+// Status codes of the tool. Every operation outside the candidate cipher API
+// returns one of these as a signed 32-bit integer; 0 is success. The candidate
+// API (rijndael.h) keeps its own convention (TRUE = 1 and negative codes).
+#pragma once
+#include <cstdint>
+
+constexpr int32_t STATUS_OK = 0;                  // success
+constexpr int32_t STATUS_BUFFER_TOO_SMALL = 3;    // capacity below the padded length
+constexpr int32_t STATUS_BAD_PADDING = 10;        // padding at the end of a buffer is malformed
+constexpr int32_t STATUS_BAD_LENGTH = 11;         // length not a multiple of 16, or block not 16 bytes
+constexpr int32_t STATUS_CIPHER_INIT_FAILED = 13; // reference cipher set-up failed
+constexpr int32_t STATUS_ENCRYPT_FAILED = 14;     // reference block encryption failed
+constexpr int32_t STATUS_DECRYPT_FAILED = 15;     // reference block decryption failed
+constexpr int32_t STATUS_OPEN_FAILED = 16;        // a file cannot be opened
+constexpr int32_t STATUS_WRITE_FAILED = 17;       // a coding file could not be written completely
+constexpr int32_t STATUS_CBC_CODING_FAILED = 28;  // a CBC coding record could not be generated
+constexpr int32_t STATUS_SET_CONFLICT = 29;       // a set-once table entry already held another value
+constexpr int32_t STATUS_MISSING_VALUE = 30;      // a configuration value is missing, empty or malformed
+constexpr int32_t STATUS_SHORT_READ = 31;         // a coding file read came up short
+constexpr int32_t STATUS_INVALID_CODING = 32;     // a coding file holds a record that is not a bijection
+constexpr int32_t STATUS_BAD_PATH = 35;           // a path cannot be made absolute
+constexpr int32_t STATUS_NO_TABLES = -1;          // the table cipher has no tables
+constexpr int32_t STATUS_SAVE_FAILED = -1;        // a header could not be saved
+constexpr int32_t STATUS_BAD_KEY_TEXT = -2;       // malformed key text (the candidate API's BAD_KEY_MAT)

@@ -1,0 +1,21 @@
+// External input/output codings for ECB use, and the 16,384-byte IOC file that
+// holds one pair: the input set's 8,192 bytes, then the output set's.
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "coding/codings.h"
+
+constexpr uint32_t kIocFileSize = 16384;
+
+// Fills records 0..15 with makeByteCoding. Returns the last non-zero status, else 0.
+int32_t makeCodingSet(RandomSource& random, CodingSet& set);
+// makeCodingSet on the input set, then (only if that gave 0) on the output set.
+int32_t makeEcbCodings(RandomSource& random, CodingSet& inputSet, CodingSet& outputSet);
+
+// Reads 8,192 bytes into each set in turn. 16 when the file cannot be opened, 31
+// when either read delivers fewer bytes (what did arrive stays in the set).
+int32_t readIocFile(const std::string& path, CodingSet& inputSet, CodingSet& outputSet);
+// Writes both sets ("wb"). 16 when the file cannot be opened, 17 when a write or
+// the close fails.
+int32_t writeIocFile(const std::string& path, const CodingSet& inputSet, const CodingSet& outputSet);

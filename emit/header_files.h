@@ -1,0 +1,32 @@
+// Filling header templates with table text and saving the six headers.
+#pragma once
+#include <cstdint>
+#include <iostream>
+#include <string>
+
+#include "wbgen/table_storage.h"
+
+// The six templates, then the six headers, each group in the order round tables,
+// XOR tables, final-round table, inverse round, inverse XOR, inverse first-round.
+struct HeaderFilePaths {
+    std::string roundTableTpl;
+    std::string xorTableTpl;
+    std::string finalRoundTableTpl;
+    std::string invRoundTableTpl;
+    std::string invXorTableTpl;
+    std::string invFirstRoundTableTpl;
+    std::string roundTable;
+    std::string xorTable;
+    std::string finalRoundTable;
+    std::string invRoundTable;
+    std::string invXorTable;
+    std::string invFirstRoundTable;
+};
+
+// Writes the three encryption headers, printing one saving line each to out.
+// 0, or -1 at the first failing step (the later steps do not run).
+int32_t saveEncryptionHeaders(HeaderFilePaths paths, const TableStorage& storage,
+                              std::ostream& out = std::cout);
+// The same for the three decryption headers.
+int32_t saveDecryptionHeaders(HeaderFilePaths paths, const TableStorage& storage,
+                              std::ostream& out = std::cout);

@@ -1,0 +1,39 @@
+// AES-128 evaluated with nothing but look-ups into a generated TableStorage.
+// It never sees the key; whatever external codings were merged into the tables
+// are expected on its input and produced on its output. NOT constant-time.
+#pragma once
+#include <cstdint>
+
+#include "wbgen/table_storage.h"
+
+class WhiteBoxAesCipher {
+public:
+    WhiteBoxAesCipher() = default;
+
+    // Round-limited ciphering. 0, or -1 without tables (output untouched).
+    // EncryptRounds: R = 10 full cipher, 1..9 that many table rounds, <= 0 copy.
+    virtual int32_t EncryptRounds(const uint8_t input[16], uint8_t output[16], int32_t rounds);
+    // DecryptRounds: R = 1 full inverse cipher, R > 10 copy, R <= 0 as R = 2.
+    virtual int32_t DecryptRounds(const uint8_t input[16], uint8_t output[16], int32_t rounds);
+    // This class's own EncryptRounds/DecryptRounds, bypassing any override.
+    virtual int32_t EncryptRoundsDirect(const uint8_t input[16], uint8_t output[16], int32_t rounds);
+    virtual int32_t DecryptRoundsDirect(const uint8_t input[16], uint8_t output[16], int32_t rounds);
+
+    // Stores the pointer (may be null); the storage must outlive its use. Returns 0.
+    int32_t SetTables(const TableStorage* storage);
+
+    int32_t EncryptBlock(const uint8_t input[16], uint8_t output[16]);
+    int32_t DecryptBlock(const uint8_t input[16], uint8_t output[16]);
+    int32_t EncryptBlockInPlace(uint8_t block[16]);
+    int32_t DecryptBlockInPlace(uint8_t block[16]);
+
+    // CBC in place over whole blocks with `iv`; optional padding (aes128.h).
+    int32_t MARLOAES128_EncryptCBC(uint8_t* buffer, uint32_t* length, uint32_t* capacity, uint32_t pad);
+    int32_t MARLOAES128_DecryptCBC(uint8_t* buffer, uint32_t* length, uint32_t unpad);
+
+private:
+    const TableStorage* tables = nullptr;
+
+public:
+    uint8_t iv[16] = {};
+};

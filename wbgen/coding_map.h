@@ -1,0 +1,36 @@
+// Coding assignment: which nibble codings protect every table input and output
+// of one direction's table network.
+#pragma once
+#include <cstdint>
+
+enum class Direction { Encryption, Decryption };
+
+constexpr uint8_t CODING_NONE = 0;     // the byte passes plain
+constexpr uint8_t CODING_NIBBLES = 1;  // hi/lo are nibble coding numbers
+constexpr uint8_t CODING_EXTERNAL = 2; // hi = lo = 10001 + record of a CodingSet
+constexpr int32_t kExternalCodingBase = 10001;
+
+struct CodingRef {
+    uint8_t kind = CODING_NIBBLES;
+    int32_t hi = -1;
+    int32_t lo = -1;
+};
+
+struct TableCodings {
+    CodingRef input;
+    CodingRef output;
+};
+
+struct CodingMap {
+    TableCodings round[10][4][4][4]; // [round or index][column j][row k][output byte b]
+    TableCodings xorSlots[10][4][24]; // [round or index][column c][table n]
+    TableCodings last[4][4];          // [column j][row k]: final or inverse first-round table
+};
+
+// Kind always overwritten; hi and lo only while they still hold -1.
+void setIfUnset(CodingRef& slot, const CodingRef& value);
+
+// Walks the network of one direction and numbers its codings 1..N (N = 2016),
+// placing external byte codings at the edges when the sets are present. Returns 0.
+int32_t assignCodings(CodingMap& map, Direction direction, bool inputSetPresent,
+                      bool outputSetPresent, uint32_t* codingCount);
