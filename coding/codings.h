@@ -29,6 +29,11 @@ int32_t makeByteCoding(RandomSource& random, uint8_t forward[256], uint8_t inver
 // forward tables (i outer, j inner, both ascending). Returns 0.
 int32_t makeNibbleCodings(RandomSource& random, uint8_t* forwards, uint8_t* inverses,
                           uint32_t maxIndex, std::ostream& out = std::cout);
+// The report of makeNibbleCodings on its own: for codings 0..maxIndex of forwards
+// (16 bytes each), "Same coding at [i,j]\n" for every ordered pair i != j with equal
+// forward tables, i outer and j inner, both ascending. Sorts instead of comparing
+// every pair, so a batch without duplicates costs O(n log n).
+void reportSameCodings(const uint8_t* forwards, uint32_t maxIndex, std::ostream& out);
 
 // Byte i of data becomes record (4*(i mod 4) + (i div 4) mod 4).forward[data[i]];
 // longer data reuses the 16 records for every block. Returns 0.
