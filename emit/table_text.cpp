@@ -1,0 +1,193 @@
+// Table text: renders a block of table bytes as the initialiser of a C array,
+// " = {" through the last closing brace, in storage order (last index fastest).
+//
+// Every byte is written on its own as printf's "0x%x" would write it; round-table
+// entries are their four bytes inside one innermost brace pair. Line breaks:
+// two round-table entries per line; sixteen values per line in the XOR and
+// single-round rows. Only line feeds are written, never carriage returns.
+//
+// Rendering is table-driven: the 256 texts "0x0, " .. "0xff, " are precomputed and
+// copied eight bytes at a time into one buffer sized for the widest possible text
+// (every value 0xff), which is trimmed to the written length at the end.
+#include "emit/table_text.h"
+
+#include <array>
+#include <cassert>
+#include <cstddef>
+#include <cstring>
+#include <utility>
+
+namespace {
+
+// "0x%x, " for one byte value, padded to eight bytes so that it is copied whole;
+// only the first `length` bytes count.
+struct ValueText {
+    char chars[8];
+    uint8_t length;
+};
+
+constexpr std::array<ValueText, 256> makeValueTexts() {
+    constexpr char kDigits[] = "0123456789abcdef";
+    std::array<ValueText, 256> texts{};
+    for (unsigned v = 0; v < 256; ++v) {
+        ValueText& t = texts[v];
+        unsigned n = 0;
+        t.chars[n++] = '0';
+        t.chars[n++] = 'x';
+        if (v >= 16) t.chars[n++] = kDigits[v >> 4];
+        t.chars[n++] = kDigits[v & 15];
+        t.chars[n++] = ',';
+        t.chars[n++] = ' ';
+        t.length = static_cast<uint8_t>(n);
+    }
+    return texts;
+}
+
+constexpr std::array<ValueText, 256> kValueTexts = makeValueTexts();
+
+static_assert(kValueTexts[0].length == 5 && kValueTexts[0].chars[2] == '0');
+static_assert(kValueTexts[0x1f].length == 6 && kValueTexts[0x1f].chars[2] == '1' &&
+              kValueTexts[0x1f].chars[3] == 'f');
+
+// Longest texts, reached when every value is 0xff (four characters each).
+constexpr size_t kRoundTextMax = 1086284;
+constexpr size_t kXorTextMax = 1493965;
+constexpr size_t kSingleTextMax = 24900;
+// Room behind the text for the eight-byte copies of the last values.
+constexpr size_t kSlack = 16;
+
+// Appends into a buffer whose size was fixed up front; never reallocates.
+class TextWriter {
+public:
+    explicit TextWriter(size_t maxLength) : buffer_(maxLength + kSlack, '\0'), at_(buffer_.data()) {}
+
+    template <size_t N>
+    void put(const char (&piece)[N]) {
+        std::memcpy(at_, piece, N - 1);
+        at_ += N - 1;
+    }
+
+    // The value followed by ", ".
+    void value(uint8_t v) {
+        const ValueText& t = kValueTexts[v];
+        std::memcpy(at_, t.chars, sizeof t.chars);
+        at_ += t.length;
+    }
+
+    // Takes back the ", " behind the last value.
+    void dropSeparator() { at_ -= 2; }
+
+    // `count` values joined by ", ", with a line feed after every sixteenth separator.
+    void valueRows(const uint8_t* values, size_t count) {
+        for (size_t k = 0; k < count; ++k) {
+            value(values[k]);
+            if ((k & 15) == 15) put("\n");
+        }
+        // The row ends without separator; a final line feed is not part of it either.
+        at_ -= (count & 15) == 0 ? 3 : 2;
+    }
+
+    std::string finish(size_t maxLength) {
+        const size_t length = static_cast<size_t>(at_ - buffer_.data());
+        assert(length <= maxLength);
+        (void)maxLength;
+        buffer_.resize(length);
+        return std::move(buffer_);
+    }
+
+private:
+    std::string buffer_;
+    char* at_;
+};
+
+void markProgress(std::ostream& progress) { progress << '.' << std::flush; }
+
+} // namespace
+
+int32_t formatRoundTables(const uint8_t* block, std::string& text, std::ostream& progress) {
+    TextWriter w(kRoundTextMax);
+    w.put(" = {");
+    for (int h = 0; h < 10; ++h) {
+        if (h > 0) w.put(", ");
+        w.put("\n{");
+        for (int i = 0; i < 4; ++i) {
+            if (i > 0) w.put(", ");
+            w.put("\n{");
+            for (int j = 0; j < 4; ++j) {
+                if (j > 0) w.put(", ");
+                w.put("\n{");
+                // 256 entries of four bytes, two entries per line.
+                for (int k = 0; k < 256; k += 2) {
+                    w.put("\n{");
+                    w.value(block[0]);
+                    w.value(block[1]);
+                    w.value(block[2]);
+                    w.value(block[3]);
+                    w.dropSeparator();
+                    w.put("}, {");
+                    w.value(block[4]);
+                    w.value(block[5]);
+                    w.value(block[6]);
+                    w.value(block[7]);
+                    w.dropSeparator();
+                    w.put("}, ");
+                    block += 8;
+                }
+                w.dropSeparator();
+                w.put("\n}");
+            }
+            w.put("\n}");
+        }
+        w.put("\n}");
+        markProgress(progress);
+    }
+    w.put("\n}");
+    text = w.finish(kRoundTextMax);
+    return 0;
+}
+
+int32_t formatXorTables(const uint8_t* block, std::string& text, std::ostream& progress) {
+    TextWriter w(kXorTextMax);
+    w.put(" = {");
+    for (int h = 0; h < 10; ++h) {
+        if (h > 0) w.put(", ");
+        w.put("\n{");
+        for (int i = 0; i < 4; ++i) {
+            if (i > 0) w.put(", ");
+            w.put("\n{");
+            for (int j = 0; j < 24; ++j) {
+                if (j > 0) w.put(", ");
+                w.put("\n{\n");
+                w.valueRows(block, 256);
+                block += 256;
+                w.put("\n}");
+            }
+            w.put("\n}");
+        }
+        w.put("\n}");
+        markProgress(progress);
+    }
+    w.put("\n}\n");
+    text = w.finish(kXorTextMax);
+    return 0;
+}
+
+int32_t formatSingleRoundTable(const uint8_t* block, std::string& text) {
+    TextWriter w(kSingleTextMax);
+    w.put(" = {");
+    for (int h = 0; h < 4; ++h) {
+        if (h > 0) w.put(", ");
+        w.put("\n{");
+        for (int i = 0; i < 4; ++i) {
+            if (i > 0) w.put(", ");
+            w.put("\n{");
+            w.valueRows(block, 256);
+            block += 256;
+            w.put("\n}");
+        }
+        w.put("\n}");
+    }
+    w.put("\n}");
+    text = w.finish(kSingleTextMax);
+    return 0;
+}
