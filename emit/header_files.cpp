@@ -1,0 +1,154 @@
+// Header saving: each of the six tables reaches the runtime as a header made from
+// a user template. The template marks the array with a placeholder: the table's
+// tag (for instance "#roundTables#"), any text without "#", and one closing "#".
+// Every copy of that placeholder loses its "#" characters, which leaves the array
+// name and declarator, and the table text goes right behind the first copy.
+//
+// Templates are read as raw bytes and count up to their first NUL byte; headers
+// are written as raw bytes, so they keep the template's own line endings (the
+// inserted table text has line feeds only). A header is only created once its
+// text is complete, so a failing step leaves that header as it was.
+#include "emit/header_files.h"
+
+#include <cstdio>
+#include <string_view>
+
+#include "aesref/status.h"
+#include "emit/table_text.h"
+
+namespace {
+
+using Formatter = int32_t (*)(const uint8_t* block, std::string& text, std::ostream& progress);
+
+int32_t formatSingleRoundTableQuietly(const uint8_t* block, std::string& text, std::ostream&) {
+    return formatSingleRoundTable(block, text);
+}
+
+struct SaveStep {
+    const std::string& templatePath;
+    std::string_view tag;
+    const std::string& headerPath;
+    const uint8_t* block;
+    Formatter format;
+};
+
+// The whole file, or false if it cannot be opened or read.
+bool readTemplate(const std::string& path, std::string& text) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) return false;
+    char chunk[16384];
+    size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) text.append(chunk, n);
+    const bool readOk = std::ferror(file) == 0;
+    std::fclose(file);
+    return readOk;
+}
+
+enum class WriteResult { ok, openFailed, writeFailed };
+
+// Creates or truncates the file and writes all of text to it.
+
+WriteResult writeHeader(const std::string& path, const std::string& text) {
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) return WriteResult::openFailed;
+    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    // The close flushes what is still buffered, so its result counts too.
+    const bool closed = std::fclose(file) == 0;
+    return written && closed ? WriteResult::ok : WriteResult::writeFailed;
+}
+
+// Every non-overlapping occurrence of from, scanning from the left, becomes to.
+std::string replaceAll(const std::string& text, std::string_view from, std::string_view to) {
+    std::string result;
+    result.reserve(text.size());
+    size_t start = 0;
+    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, start)) {
+        result.append(text, start, at - start);
+        result.append(to);
+        start = at + from.size();
+    }
+    result.append(text, start, std::string::npos);
+    return result;
+}
+
+int32_t saveHeader(const SaveStep& step, std::ostream& out) {
+    std::string text;
+    if (!readTemplate(step.templatePath, text)) {
+        out << "Fail to open " << step.templatePath << "\n";
+        return STATUS_SAVE_FAILED;
+    }
+    // The template counts as text up to its first NUL byte.
+    const size_t nul = text.find('\0');
+    if (nul != std::string::npos) text.resize(nul);
+
+    // The saving line stays open: the formatter's marks and the result complete it.
+    out << "--- Saving " << step.headerPath << " header file " << std::flush;
+
+    const size_t tagAt = text.find(step.tag);
+    if (tagAt == std::string::npos) return STATUS_SAVE_FAILED;
+    const size_t closeAt = text.find('#', tagAt + step.tag.size());
+    if (closeAt == std::string::npos) return STATUS_SAVE_FAILED;
+
+    const std::string placeholder = text.substr(tagAt, closeAt - tagAt + 1);
+    std::string replacement;
+    for (char c : placeholder) {
+        if (c != '#') replacement.push_back(c);
+    }
+    text = replaceAll(text, placeholder, replacement);
+    // No copy of the placeholder can stand before the tag's first occurrence, so
+    // the first replacement is at tagAt.
+    const size_t insertAt = tagAt + replacement.size();
+
+    std::string tableText;
+    const int32_t status = step.format(step.block, tableText, out);
+    if (status != 0) return status;
+    text.insert(insertAt, tableText);
+
+    switch (writeHeader(step.headerPath, text)) {
+    case WriteResult::openFailed:
+        out << " fail\n" << "Fail to open " << step.headerPath << "\n" << std::flush;
+        return STATUS_SAVE_FAILED;
+    case WriteResult::writeFailed:
+        out << " fail\n" << "Fail to write " << step.headerPath << "\n" << std::flush;
+        return STATUS_SAVE_FAILED;
+    case WriteResult::ok:
+        break;
+    }
+    out << " success\n" << std::flush;
+    return STATUS_OK;
+}
+
+int32_t saveHeaders(const SaveStep (&steps)[3], std::ostream& out) {
+    for (const SaveStep& step : steps) {
+        const int32_t status = saveHeader(step, out);
+        if (status != STATUS_OK) return status;
+    }
+    return STATUS_OK;
+}
+
+} // namespace
+
+int32_t saveEncryptionHeaders(HeaderFilePaths paths, const TableStorage& storage, std::ostream& out) {
+    const EncryptionTableSet& t = storage.enc;
+    const SaveStep steps[3] = {
+        {paths.roundTableTpl, "#roundTables#", paths.roundTable, &t.roundTables[0][0][0][0][0],
+         formatRoundTables},
+        {paths.xorTableTpl, "#xorTables#", paths.xorTable, &t.xorTables[0][0][0][0], formatXorTables},
+        {paths.finalRoundTableTpl, "#finalRoundTable#", paths.finalRoundTable,
+         &t.finalRoundTable[0][0][0], formatSingleRoundTableQuietly},
+    };
+    return saveHeaders(steps, out);
+}
+
+int32_t saveDecryptionHeaders(HeaderFilePaths paths, const TableStorage& storage, std::ostream& out) {
+    const DecryptionTableSet& t = storage.dec;
+    const SaveStep steps[3] = {
+        {paths.invRoundTableTpl, "#invRoundTables#", paths.invRoundTable,
+         &t.invRoundTables[0][0][0][0][0], formatRoundTables},
+        {paths.invXorTableTpl, "#invXorTables#", paths.invXorTable, &t.invXorTables[0][0][0][0],
+         formatXorTables},
+        {paths.invFirstRoundTableTpl, "#invFirstRoundTable#", paths.invFirstRoundTable,
+         &t.invFirstRoundTable[0][0][0], formatSingleRoundTableQuietly},
+    };
+    return saveHeaders(steps, out);
+}
