@@ -9,6 +9,8 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <type_traits>
+#include <utility>
 
 struct EncryptionTableSet {
     uint8_t roundTables[10][4][4][256][4];  // [round][column j][row k][x][b]
@@ -39,3 +41,25 @@ static_assert(offsetof(TableStorage, dec) + offsetof(DecryptionTableSet, invFirs
 static_assert(sizeof(EncryptionTableSet::roundTables) == 163840);
 static_assert(sizeof(EncryptionTableSet::xorTables) == 245760);
 static_assert(sizeof(EncryptionTableSet::finalRoundTable) == 4096);
+static_assert(sizeof(DecryptionTableSet::invRoundTables) == 163840);
+static_assert(sizeof(DecryptionTableSet::invXorTables) == 245760);
+static_assert(sizeof(DecryptionTableSet::invFirstRoundTable) == 4096);
+
+// Shapes, outermost dimension first, as header emission prints them and the
+// table cipher indexes them.
+namespace table_layout {
+template <typename T, std::size_t... I>
+constexpr bool extentsAre(std::index_sequence<I...>, const std::size_t (&dims)[sizeof...(I)]) {
+    return std::rank_v<T> == sizeof...(I) && ((std::extent_v<T, I> == dims[I]) && ...);
+}
+template <typename T, std::size_t... D>
+constexpr bool hasShape = extentsAre<T>(std::make_index_sequence<sizeof...(D)>{}, {D...});
+} // namespace table_layout
+
+static_assert(table_layout::hasShape<decltype(EncryptionTableSet::roundTables), 10, 4, 4, 256, 4>);
+static_assert(table_layout::hasShape<decltype(EncryptionTableSet::xorTables), 10, 4, 24, 256>);
+static_assert(table_layout::hasShape<decltype(EncryptionTableSet::finalRoundTable), 4, 4, 256>);
+static_assert(table_layout::hasShape<decltype(DecryptionTableSet::invRoundTables), 10, 4, 4, 256, 4>);
+static_assert(table_layout::hasShape<decltype(DecryptionTableSet::invXorTables), 10, 4, 24, 256>);
+static_assert(table_layout::hasShape<decltype(DecryptionTableSet::invFirstRoundTable), 4, 4, 256>);
+static_assert(std::is_standard_layout_v<TableStorage> && std::is_trivially_copyable_v<TableStorage>);

@@ -1,0 +1,109 @@
+// Coding assignment: numbers every nibble coding of one direction's table network.
+//
+// Each stage (round) of the network is sixteen round tables feeding sixteen XOR
+// chains of three stages each. Every round-table output byte gets two fresh
+// numbers (lo, then hi); every XOR lane output gets one. The consumer of a value
+// is told the numbers of its producer, so each number 1..2016 protects exactly one
+// wire. The walk is deterministic; only the codings behind the numbers are random.
+#include "wbgen/coding_map.h"
+
+namespace {
+
+constexpr int kStages = 9;
+
+// Column of the row-k table whose result belongs to output column c: ShiftRows for
+// encryption, InvShiftRows for decryption.
+int sourceColumn(Direction direction, int k, int c) {
+    return direction == Direction::Encryption ? (k + c) & 3 : (c - k) & 3;
+}
+
+// Slot index of the s-th stage in processing order.
+int stageSlot(Direction direction, int s) {
+    return direction == Direction::Encryption ? s : 9 - s;
+}
+
+CodingRef externalRef(int record) {
+    return CodingRef{CODING_EXTERNAL, kExternalCodingBase + record, kExternalCodingBase + record};
+}
+
+} // namespace
+
+void setIfUnset(CodingRef& slot, const CodingRef& value) {
+    slot.kind = value.kind;
+    if (slot.hi == -1) {
+        slot.hi = value.hi;
+    }
+    if (slot.lo == -1) {
+        slot.lo = value.lo;
+    }
+}
+
+int32_t assignCodings(CodingMap& map, Direction direction, bool inputSetPresent,
+                      bool outputSetPresent, uint32_t* codingCount) {
+    int32_t n = 0;
+
+    CodingRef stateRefs[16];
+    for (int m = 0; m < 16; ++m) {
+        stateRefs[m] = inputSetPresent ? externalRef(m) : CodingRef{CODING_NONE, 0, 0};
+    }
+
+    for (int stage = 0; stage < kStages; ++stage) {
+        const int s = stageSlot(direction, stage);
+
+        // Round tables, filed by the output column their result belongs to.
+        TableCodings staging[4][4][4];
+        for (int k = 0; k < 4; ++k) {
+            for (int c = 0; c < 4; ++c) {
+                const int j = sourceColumn(direction, k, c);
+                for (int b = 0; b < 4; ++b) {
+                    TableCodings& slot = map.round[s][j][k][b];
+                    setIfUnset(slot.input, stateRefs[4 * k + j]);
+                    setIfUnset(slot.output, CodingRef{CODING_NIBBLES, n + 2, n + 1});
+                    n += 2;
+                    TableCodings& copy = staging[k][c][b];
+                    copy = TableCodings{};
+                    setIfUnset(copy.input, slot.input);
+                    setIfUnset(copy.output, slot.output);
+                }
+            }
+        }
+
+        // XOR chains: row 0's contribution first, then rows 1, 2, 3. The new
+        // contribution is the high input nibble of an XOR table, the running sum
+        // the low one.
+        for (int b = 0; b < 4; ++b) {
+            for (int c = 0; c < 4; ++c) {
+                int32_t accLo = staging[0][c][b].output.lo;
+                int32_t accHi = staging[0][c][b].output.hi;
+                for (int q = 0; q < 3; ++q) {
+                    const CodingRef& next = staging[q + 1][c][b].output;
+                    TableCodings& low = map.xorSlots[s][c][6 * b + 2 * q];
+                    setIfUnset(low.input, CodingRef{CODING_NIBBLES, next.lo, accLo});
+                    setIfUnset(low.output, CodingRef{CODING_NIBBLES, -1, n + 1});
+                    accLo = n + 1;
+                    TableCodings& high = map.xorSlots[s][c][6 * b + 2 * q + 1];
+                    setIfUnset(high.input, CodingRef{CODING_NIBBLES, next.hi, accHi});
+                    setIfUnset(high.output, CodingRef{CODING_NIBBLES, -1, n + 2});
+                    accHi = n + 2;
+                    n += 2;
+                }
+                stateRefs[4 * b + c] = CodingRef{CODING_NIBBLES, accHi, accLo};
+            }
+        }
+    }
+
+    for (int k = 0; k < 4; ++k) {
+        for (int c = 0; c < 4; ++c) {
+            const int j = sourceColumn(direction, k, c);
+            TableCodings& slot = map.last[j][k];
+            setIfUnset(slot.input, stateRefs[4 * k + j]);
+            setIfUnset(slot.output, outputSetPresent ? externalRef(4 * k + c)
+                                                     : CodingRef{CODING_NONE, 0, 0});
+        }
+    }
+
+    if (codingCount != nullptr) {
+        *codingCount = static_cast<uint32_t>(n);
+    }
+    return 0;
+}
