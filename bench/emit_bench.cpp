@@ -1,0 +1,150 @@
+// Table text rendering in MB/s of text, each formatter on a realistic block, beside
+// a plain memcpy of the same number of bytes measured in the same run. The
+// throughput of each pair and their ratio are printed after the table.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <ostream>
+#include <streambuf>
+#include <string>
+#include <vector>
+
+#include "emit/table_text.h"
+
+namespace {
+
+// Deterministic filler (xorshift); the values only have to look like table bytes.
+std::vector<uint8_t> randomBytes(size_t n, uint64_t seed) {
+    std::vector<uint8_t> bytes(n);
+    uint64_t x = seed * 0x9E3779B97F4A7C15ULL + 1;
+    for (auto& b : bytes) {
+        x ^= x << 13;
+        x ^= x >> 7;
+        x ^= x << 17;
+        b = static_cast<uint8_t>(x >> 24);
+    }
+    return bytes;
+}
+
+// Blocks as generation leaves them: random bytes in the round and single-round
+// tables, nibble values in the XOR tables, and the never-written tenth slot zero.
+struct Blocks {
+    std::vector<uint8_t> round = randomBytes(163840, 1);
+    std::vector<uint8_t> xorRows = randomBytes(245760, 2);
+    std::vector<uint8_t> single = randomBytes(4096, 3);
+    Blocks() {
+        std::memset(round.data() + 9 * 16384, 0, 16384);
+        for (auto& b : xorRows) b &= 0x0F;
+        std::memset(xorRows.data() + 9 * 24576, 0, 24576);
+    }
+};
+
+const Blocks& blocks() {
+    static const Blocks b;
+    return b;
+}
+
+// Discards the progress marks.
+class NullBuffer : public std::streambuf {
+protected:
+    int overflow(int c) override { return c; }
+};
+
+enum Shape { kRound, kXor, kSingle };
+const char* const kShapeNames[] = {"round tables", "XOR tables", "single-round table"};
+
+std::string render(Shape shape, std::ostream& progress) {
+    std::string text;
+    switch (shape) {
+    case kRound: formatRoundTables(blocks().round.data(), text, progress); break;
+    case kXor: formatXorTables(blocks().xorRows.data(), text, progress); break;
+    case kSingle: formatSingleRoundTable(blocks().single.data(), text); break;
+    }
+    return text;
+}
+
+size_t textBytes(Shape shape) {
+    NullBuffer buffer;
+    std::ostream sink(&buffer);
+    return render(shape, sink).size();
+}
+
+void BM_Format(benchmark::State& st, Shape shape) {
+    NullBuffer buffer;
+    std::ostream sink(&buffer);
+    size_t bytes = 0;
+    for (auto _ : st) {
+        std::string text = render(shape, sink);
+        bytes = text.size();
+        benchmark::DoNotOptimize(text.data());
+    }
+    st.SetBytesProcessed(static_cast<int64_t>(bytes) * st.iterations());
+}
+
+// A plain memcpy of as many bytes as the formatter's text, between two buffers
+// allocated once.
+void BM_Copy(benchmark::State& st, Shape shape) {
+    const std::string source(textBytes(shape), 'x');
+    std::string copy(source.size(), '\0');
+    for (auto _ : st) {
+        std::memcpy(copy.data(), source.data(), source.size());
+        benchmark::DoNotOptimize(copy.data());
+        benchmark::ClobberMemory();
+    }
+    st.SetBytesProcessed(static_cast<int64_t>(source.size()) * st.iterations());
+}
+
+BENCHMARK_CAPTURE(BM_Format, round, kRound)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_Copy, round, kRound)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_Format, xor, kXor)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_Copy, xor, kXor)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_Format, single, kSingle)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_Copy, single, kSingle)->Unit(benchmark::kMicrosecond);
+
+// Console output as usual, plus the time per iteration of each run for the ratios.
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs) {
+            if (run.run_type == Run::RT_Iteration && run.iterations > 0) {
+                nanoseconds_[run.benchmark_name()] =
+                    run.real_accumulated_time * 1e9 / static_cast<double>(run.iterations);
+            }
+        }
+    }
+
+    void printPair(const char* suffix, Shape shape) const {
+        const auto format = nanoseconds_.find(std::string("BM_Format/") + suffix);
+        const auto copy = nanoseconds_.find(std::string("BM_Copy/") + suffix);
+        if (format == nanoseconds_.end() || copy == nanoseconds_.end()) return;
+        const double bytes = static_cast<double>(textBytes(shape));
+        // bytes per nanosecond times 1000 is MB/s (10^6 bytes per second).
+        const double formatMBs = bytes / format->second * 1e3;
+        const double copyMBs = bytes / copy->second * 1e3;
+        std::printf("%-20s %9.0f bytes: format %7.0f MB/s, memcpy %7.0f MB/s, format/memcpy = %.3f\n",
+                    kShapeNames[shape], bytes, formatMBs, copyMBs, formatMBs / copyMBs);
+    }
+
+private:
+    std::map<std::string, double> nanoseconds_;
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+        return 1;
+    }
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    std::printf("\nText rendering against a plain copy of the same bytes in this run:\n");
+    reporter.printPair("round", kRound);
+    reporter.printPair("xor", kXor);
+    reporter.printPair("single", kSingle);
+    return 0;
+}
