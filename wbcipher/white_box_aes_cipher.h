@@ -27,8 +27,14 @@ public:
     int32_t EncryptBlockInPlace(uint8_t block[16]);
     int32_t DecryptBlockInPlace(uint8_t block[16]);
 
-    // CBC in place over whole blocks with `iv`; optional padding (aes128.h).
+    // CBC in place over whole blocks with `iv` (never changed); optional padding
+    // through AES128_AddPadding (a null buffer is its size query). 0, 3 (short
+    // capacity, nothing touched), 11 (length not a multiple of 16 without pad), or
+    // -1 without tables (block 0 is then XORed with iv, nothing else changed).
     int32_t MARLOAES128_EncryptCBC(uint8_t* buffer, uint32_t* length, uint32_t* capacity, uint32_t pad);
+    // CBC decryption in place, then optional AES128_RemovePadding (0 or 10).
+    // 11 for a length not a multiple of 16, and for unpad with no buffer or no
+    // block (nothing touched); -1 without tables (buffer unchanged).
     int32_t MARLOAES128_DecryptCBC(uint8_t* buffer, uint32_t* length, uint32_t unpad);
 
 private:

@@ -1,0 +1,147 @@
+// Shared by the table-cipher tests: tables generated once per key and coding
+// variant (generation takes tens of milliseconds), and OpenSSL as the reference.
+#pragma once
+#include <gtest/gtest.h>
+#include <openssl/evp.h>
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "coding/cbc_codings.h"
+#include "coding/ecb_codings.h"
+#include "support/support.h"
+#include "wbgen/table_generator.h"
+
+namespace wbfixture {
+
+using Block = std::array<uint8_t, 16>;
+
+// FIPS-197 Appendix C.1.
+inline const char* const kFipsKey = "000102030405060708090a0b0c0d0e0f";
+inline const char* const kFipsPlain = "00112233445566778899aabbccddeeff";
+inline const char* const kFipsCipher = "69c4e0d86a7b0430d8cdb78070b4c55a";
+
+inline std::string hexText(const uint8_t* bytes, size_t n) {
+    static const char digits[] = "0123456789abcdef";
+    std::string text;
+    for (size_t i = 0; i < n; ++i) {
+        text += digits[bytes[i] >> 4];
+        text += digits[bytes[i] & 15];
+    }
+    return text;
+}
+
+inline Block blockAt(const std::vector<uint8_t>& data, size_t offset) {
+    Block block{};
+    std::copy_n(data.begin() + static_cast<std::ptrdiff_t>(offset), 16, block.begin());
+    return block;
+}
+
+inline RandomState stateFor(uint32_t seed) {
+    RandomState state{};
+    const std::vector<uint8_t> bytes = testsupport::pseudoRandomBytes(16, seed);
+    std::copy(bytes.begin(), bytes.end(), state.begin());
+    return state;
+}
+
+// AES-128 ECB or CBC (no padding) over whole blocks through OpenSSL.
+inline std::vector<uint8_t> openssl(const EVP_CIPHER* cipher, const std::string& keyText,
+                                    const uint8_t* iv, const std::vector<uint8_t>& in, bool encrypt) {
+    const std::vector<uint8_t> key = testsupport::hexBytes(keyText);
+    std::vector<uint8_t> out(in.size() + 16);
+    EVP_CIPHER_CTX* ctx = EVP_CIPHER_CTX_new();
+    int written = 0;
+    int tail = 0;
+    EXPECT_EQ(EVP_CipherInit_ex(ctx, cipher, nullptr, key.data(), iv, encrypt ? 1 : 0), 1);
+    EVP_CIPHER_CTX_set_padding(ctx, 0);
+    EXPECT_EQ(EVP_CipherUpdate(ctx, out.data(), &written, in.data(), static_cast<int>(in.size())), 1);
+    EXPECT_EQ(EVP_CipherFinal_ex(ctx, out.data() + written, &tail), 1);
+    EVP_CIPHER_CTX_free(ctx);
+    out.resize(static_cast<size_t>(written + tail));
+    return out;
+}
+
+inline std::vector<uint8_t> opensslEcb(const std::string& keyText, const std::vector<uint8_t>& in,
+                                       bool encrypt) {
+    return openssl(EVP_aes_128_ecb(), keyText, nullptr, in, encrypt);
+}
+
+inline std::vector<uint8_t> opensslCbc(const std::string& keyText, const uint8_t iv[16],
+                                       const std::vector<uint8_t>& in, bool encrypt) {
+    return openssl(EVP_aes_128_cbc(), keyText, iv, in, encrypt);
+}
+
+// Both directions of one key, with the coding sets they were generated with.
+struct KeyTables {
+    std::string keyText;
+    std::unique_ptr<TableStorage> tables = std::make_unique<TableStorage>();
+    // ECB: enc input, enc output, dec input, dec output. CBC: the same four, then
+    // the encryption and decryption data sets.
+    std::unique_ptr<std::array<CodingSet, 6>> sets = std::make_unique<std::array<CodingSet, 6>>();
+    const CodingSet& encIn() const { return (*sets)[0]; }
+    const CodingSet& encOut() const { return (*sets)[1]; }
+    const CodingSet& decIn() const { return (*sets)[2]; }
+    const CodingSet& decOut() const { return (*sets)[3]; }
+    const CodingSet& encData() const { return (*sets)[4]; }
+    const CodingSet& decData() const { return (*sets)[5]; }
+};
+
+enum class Codings { None, Ecb, Cbc };
+
+inline std::unique_ptr<KeyTables> makeKeyTables(const std::string& keyText, uint32_t seed, Codings codings) {
+    auto result = std::make_unique<KeyTables>();
+    result->keyText = keyText;
+    std::ostringstream report;
+    TableGenerator generator(stateFor(seed), report);
+    auto& sets = *result->sets;
+    if (codings == Codings::Ecb) {
+        EXPECT_EQ(makeEcbCodings(generator.random(), sets[0], sets[1]), 0);
+        EXPECT_EQ(makeEcbCodings(generator.random(), sets[2], sets[3]), 0);
+    } else if (codings == Codings::Cbc) {
+        // Encryption triple: input, output, data. Decryption triple in the order
+        // (data, output, input).
+        EXPECT_EQ(makeCbcCodings(generator.random(), sets[0], sets[1], sets[4]), 0);
+        EXPECT_EQ(makeCbcCodings(generator.random(), sets[5], sets[3], sets[2]), 0);
+    }
+    const bool coded = codings != Codings::None;
+    EXPECT_EQ(generator.generateEncryptionTables(keyText.c_str(), *result->tables,
+                                                 coded ? &sets[0] : nullptr, coded ? &sets[1] : nullptr), 0);
+    EXPECT_EQ(generator.generateDecryptionTables(keyText.c_str(), *result->tables,
+                                                 coded ? &sets[2] : nullptr, coded ? &sets[3] : nullptr), 0);
+    EXPECT_EQ(report.str(), "");
+    return result;
+}
+
+inline std::string randomKeyText(uint32_t seed) {
+    const std::vector<uint8_t> key = testsupport::pseudoRandomBytes(16, seed);
+    return hexText(key.data(), key.size());
+}
+
+constexpr size_t kPlainKeys = 4;
+
+// Plain tables: index 0 is the FIPS-197 key, 1..3 random keys. Generated on first use.
+inline const KeyTables& plainTables(size_t index) {
+    static std::array<std::unique_ptr<KeyTables>, kPlainKeys> cache;
+    if (!cache[index]) {
+        const uint32_t seed = static_cast<uint32_t>(100 + index);
+        cache[index] = makeKeyTables(index == 0 ? std::string(kFipsKey) : randomKeyText(seed), seed,
+                                     Codings::None);
+    }
+    return *cache[index];
+}
+
+inline const KeyTables& ecbCodedTables() {
+    static const std::unique_ptr<KeyTables> tables = makeKeyTables(randomKeyText(200), 200, Codings::Ecb);
+    return *tables;
+}
+
+inline const KeyTables& cbcCodedTables() {
+    static const std::unique_ptr<KeyTables> tables = makeKeyTables(randomKeyText(300), 300, Codings::Cbc);
+    return *tables;
+}
+
+} // namespace wbfixture

@@ -1,0 +1,79 @@
+// Cipher-block chaining over the table cipher, in place, with the block padding
+// of the reference helpers so that both CBC implementations agree byte for byte.
+// The chaining XORs act on the bytes as they stand: with CBC-compliant codings the
+// caller codes data and IV so that they come out right.
+#include <cstddef>
+
+#include "aesref/aes128.h"
+#include "aesref/status.h"
+#include "wbcipher/white_box_aes_cipher.h"
+
+namespace {
+
+void xorBlock(uint8_t* block, const uint8_t* with) {
+    for (int n = 0; n < 16; ++n) {
+        block[n] = static_cast<uint8_t>(block[n] ^ with[n]);
+    }
+}
+
+} // namespace
+
+int32_t WhiteBoxAesCipher::MARLOAES128_EncryptCBC(uint8_t* buffer, uint32_t* length,
+                                                  uint32_t* capacity, uint32_t pad) {
+    if (length == nullptr || (pad != 0 && capacity == nullptr)) {
+        return STATUS_BAD_LENGTH;
+    }
+    if (pad != 0) {
+        const int32_t status = AES128_AddPadding(buffer, length, capacity);
+        if (status != STATUS_OK) {
+            return status;
+        }
+    } else if (*length % 16 != 0) {
+        return STATUS_BAD_LENGTH;
+    }
+    if (buffer == nullptr) {
+        return STATUS_OK;
+    }
+    const uint32_t blocks = *length / 16;
+    if (blocks == 0) {
+        return STATUS_OK;
+    }
+    xorBlock(buffer, iv);
+    for (uint32_t i = 0; i < blocks; ++i) {
+        uint8_t* block = buffer + 16 * static_cast<size_t>(i);
+        if (i > 0) {
+            xorBlock(block, block - 16);
+        }
+        const int32_t status = EncryptBlockInPlace(block);
+        if (status != STATUS_OK) {
+            return status;
+        }
+    }
+    return STATUS_OK;
+}
+
+int32_t WhiteBoxAesCipher::MARLOAES128_DecryptCBC(uint8_t* buffer, uint32_t* length, uint32_t unpad) {
+    if (length == nullptr || *length % 16 != 0) {
+        return STATUS_BAD_LENGTH;
+    }
+    const uint32_t blocks = *length / 16;
+    // Padding removal reads the last block; without one there is nothing to unpad.
+    if (unpad != 0 && (buffer == nullptr || blocks == 0)) {
+        return STATUS_BAD_LENGTH;
+    }
+    if (buffer != nullptr) {
+        // Backwards, so that block i - 1 still holds ciphertext when block i needs it.
+        for (uint32_t i = blocks; i-- > 0;) {
+            uint8_t* block = buffer + 16 * static_cast<size_t>(i);
+            const int32_t status = DecryptBlockInPlace(block);
+            if (status != STATUS_OK) {
+                return status;
+            }
+            xorBlock(block, i > 0 ? block - 16 : iv);
+        }
+    }
+    if (unpad != 0) {
+        return AES128_RemovePadding(buffer, length);
+    }
+    return STATUS_OK;
+}

@@ -1,0 +1,164 @@
+// Table-driven AES-128: evaluates a generated TableStorage on one block.
+//
+// A table round looks up one 32-bit round-table word per state byte (AddRoundKey,
+// SubBytes and the byte's share of (Inv)MixColumns under the table codings), then
+// sums the four row contributions of every output byte nibble by nibble through
+// the 4-bit XOR tables: index = new nibble << 4 | running nibble. ShiftRows and
+// InvShiftRows are nothing but the choice of source column. A last byte table
+// finishes the cipher. Look-ups are data dependent: NOT constant-time.
+#include "wbcipher/white_box_aes_cipher.h"
+
+#include <cstring>
+
+#include "aesref/aes128.h"
+#include "aesref/status.h"
+
+namespace {
+
+using State = uint8_t[4][MAXBC];
+using RoundTableSlot = uint8_t[4][4][256][4];
+using XorTableSlot = uint8_t[4][24][256];
+using LastTable = uint8_t[4][4][256];
+
+// Source column of row i for output column c: ShiftRows reads (c + i) mod 4,
+// InvShiftRows (c - i) mod 4.
+enum class Shift { Encryption, Decryption };
+
+int sourceColumn(Shift shift, int i, int c) {
+    return shift == Shift::Encryption ? (c + i) & 3 : (c - i) & 3;
+}
+
+// The round-table word of one entry: byte b (bits 8b..8b+7) is the contribution
+// to output row b.
+uint32_t loadWord(const uint8_t bytes[4]) {
+    return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
+           static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
+}
+
+void tableRound(State& s, const RoundTableSlot& T, const XorTableSlot& X, Shift shift) {
+    uint32_t t[4][4];
+    for (int i = 0; i < 4; ++i) {
+        for (int c = 0; c < 4; ++c) {
+            const int j = sourceColumn(shift, i, c);
+            t[i][c] = loadWord(T[j][i][s[i][j]]);
+        }
+    }
+    for (int c = 0; c < 4; ++c) {
+        for (int b = 0; b < 4; ++b) {
+            const int shiftBits = 8 * b;
+            const uint32_t y0 = (t[0][c] >> shiftBits) & 0xFF;
+            uint32_t lo = y0 & 0x0F;
+            uint32_t hi = y0 >> 4;
+            for (int u = 0; u < 3; ++u) {
+                const uint32_t y = (t[u + 1][c] >> shiftBits) & 0xFF;
+                // Only the low four bits of an XOR-table entry carry the nibble.
+                lo = X[c][6 * b + 2 * u][(y & 0x0F) << 4 | lo] & 0x0Fu;
+                hi = X[c][6 * b + 2 * u + 1][(y & 0xF0) | hi] & 0x0Fu;
+            }
+            s[b][c] = static_cast<uint8_t>(hi << 4 | lo);
+        }
+    }
+}
+
+void lastStep(State& s, const LastTable& F, Shift shift) {
+    uint8_t copy[4][4];
+    for (int i = 0; i < 4; ++i) {
+        std::memcpy(copy[i], s[i], 4);
+    }
+    for (int i = 0; i < 4; ++i) {
+        for (int c = 0; c < 4; ++c) {
+            const int j = sourceColumn(shift, i, c);
+            s[i][c] = F[j][i][copy[i][j]];
+        }
+    }
+}
+
+void storeState(const State& s, uint8_t output[16]) {
+    for (int c = 0; c < 4; ++c) {
+        for (int i = 0; i < 4; ++i) {
+            output[4 * c + i] = s[i][c];
+        }
+    }
+}
+
+} // namespace
+
+int32_t WhiteBoxAesCipher::EncryptRounds(const uint8_t input[16], uint8_t output[16], int32_t rounds) {
+    if (tables == nullptr) {
+        return STATUS_NO_TABLES;
+    }
+    State s{};
+    AES128_BytesToState(input, 16, s);
+    const EncryptionTableSet& e = tables->enc;
+    for (int32_t r = 0; r < rounds && r < 9; ++r) {
+        tableRound(s, e.roundTables[r], e.xorTables[r], Shift::Encryption);
+    }
+    if (rounds == 10) {
+        lastStep(s, e.finalRoundTable, Shift::Encryption);
+    }
+    storeState(s, output);
+    return STATUS_OK;
+}
+
+int32_t WhiteBoxAesCipher::DecryptRounds(const uint8_t input[16], uint8_t output[16], int32_t rounds) {
+    if (tables == nullptr) {
+        return STATUS_NO_TABLES;
+    }
+    State s{};
+    AES128_BytesToState(input, 16, s);
+    if (rounds <= 10) {
+        const DecryptionTableSet& d = tables->dec;
+        // Round r uses index r - 1; round 10 always runs, and a limit below 2
+        // still stops at round 2.
+        const int32_t lowest = rounds > 2 ? rounds : 2;
+        for (int32_t r = 10; r >= lowest; --r) {
+            tableRound(s, d.invRoundTables[r - 1], d.invXorTables[r - 1], Shift::Decryption);
+        }
+        if (rounds == 1) {
+            lastStep(s, d.invFirstRoundTable, Shift::Decryption);
+        }
+    }
+    storeState(s, output);
+    return STATUS_OK;
+}
+
+int32_t WhiteBoxAesCipher::EncryptRoundsDirect(const uint8_t input[16], uint8_t output[16],
+                                               int32_t rounds) {
+    return WhiteBoxAesCipher::EncryptRounds(input, output, rounds);
+}
+
+int32_t WhiteBoxAesCipher::DecryptRoundsDirect(const uint8_t input[16], uint8_t output[16],
+                                               int32_t rounds) {
+    return WhiteBoxAesCipher::DecryptRounds(input, output, rounds);
+}
+
+int32_t WhiteBoxAesCipher::SetTables(const TableStorage* storage) {
+    tables = storage;
+    return STATUS_OK;
+}
+
+int32_t WhiteBoxAesCipher::EncryptBlock(const uint8_t input[16], uint8_t output[16]) {
+    return EncryptRounds(input, output, 10);
+}
+
+int32_t WhiteBoxAesCipher::DecryptBlock(const uint8_t input[16], uint8_t output[16]) {
+    return DecryptRounds(input, output, 1);
+}
+
+int32_t WhiteBoxAesCipher::EncryptBlockInPlace(uint8_t block[16]) {
+    uint8_t result[16];
+    const int32_t status = EncryptBlock(block, result);
+    if (status == STATUS_OK) {
+        std::memcpy(block, result, 16);
+    }
+    return status;
+}
+
+int32_t WhiteBoxAesCipher::DecryptBlockInPlace(uint8_t block[16]) {
+    uint8_t result[16];
+    const int32_t status = DecryptBlock(block, result);
+    if (status == STATUS_OK) {
+        std::memcpy(block, result, 16);
+    }
+    return status;
+}
