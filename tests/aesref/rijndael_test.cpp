@@ -316,6 +316,13 @@ TEST(RijndaelBlock, ResultCodes) {
     EXPECT_EQ(cipherUpdateRounds(&cipher, nullptr, plain.data(), 128, out, 3), BAD_CIPHER_STATE);
     EXPECT_EQ(cipherUpdateRounds(&wide, &encryptKey, plain.data(), 128, out, 3), BAD_CIPHER_STATE);
     EXPECT_EQ(cipherUpdateRounds(&cipher, &oddKey, plain.data(), 128, out, 3), BAD_KEY_DIR);
+    // Matching but unset block lengths would say nothing of how much to read.
+    keyInstance unsetKey = encryptKey;
+    unsetKey.blockLen = 0;
+    cipherInstance unsetCipher = cipher;
+    unsetCipher.blockLen = 0;
+    EXPECT_EQ(cipherUpdateRounds(&unsetCipher, &unsetKey, plain.data(), 128, out, 3),
+              BAD_CIPHER_STATE);
     // The mode is not consulted.
     EXPECT_EQ(cipherUpdateRounds(&cfb, &encryptKey, plain.data(), 128, out, 10), TRUE);
     EXPECT_EQ(std::vector<uint8_t>(out, out + 16), hexBytes(kC1Cipher));
