@@ -1,0 +1,245 @@
+// The self-test. Every pass runs in a fixed order so that the random draws
+// follow the same sequence from one run to the next: codings, encryption
+// tables, decryption tables, headers; then the block tests and the CBC tests.
+#include "cli/MARLO_AES.h"
+
+#include <cstring>
+#include <memory>
+
+#include "aesref/aes128.h"
+#include "aesref/status.h"
+#include "coding/cbc_codings.h"
+#include "coding/ecb_codings.h"
+#include "emit/header_files.h"
+#include "wbcipher/white_box_aes_cipher.h"
+#include "wbgen/table_generator.h"
+
+namespace {
+
+constexpr const char* kKeyText = "7C2E91A04F3B58D6E10A9C47B3F28D15";
+constexpr const char* kPlaintextText = "506812A45F08C889B97F5980038B8359";
+constexpr int kPasses = 100;
+constexpr uint32_t kCbcCapacity = 1000;
+constexpr uint32_t kCbcDataLength = 800;
+
+constexpr int32_t kGenerate = 1;
+constexpr int32_t kExternalCodings = 2;
+constexpr int32_t kCbcCodings = 4;
+constexpr int32_t kSaveHeaders = 8;
+
+HeaderFilePaths selfTestPaths() {
+    HeaderFilePaths paths;
+    paths.roundTableTpl = "Tables/TPL/AESRoundTables_auth.tpl";
+    paths.xorTableTpl = "Tables/TPL/AESXorTables_auth.tpl";
+    paths.finalRoundTableTpl = "Tables/TPL/AESFinalTable_auth.tpl";
+    paths.invRoundTableTpl = "Tables/TPL/AESInvRoundTables_auth.tpl";
+    paths.invXorTableTpl = "Tables/TPL/AESInvXorTables_auth.tpl";
+    paths.invFirstRoundTableTpl = "Tables/TPL/AESInvFirstTable_auth.tpl";
+    paths.roundTable = "Tables/Auth/AESRoundTables_auth.h";
+    paths.xorTable = "Tables/Auth/AESXorTables_auth.h";
+    paths.finalRoundTable = "Tables/Auth/AESFinalTable_auth.h";
+    paths.invRoundTable = "Tables/Auth/AESInvRoundTables_auth.h";
+    paths.invXorTable = "Tables/Auth/AESInvXorTables_auth.h";
+    paths.invFirstRoundTable = "Tables/Auth/AESInvFirstTable_auth.h";
+    return paths;
+}
+
+struct Codings {
+    CodingSet encryptInput{}, encryptOutput{}, encryptData{};
+    CodingSet decryptInput{}, decryptOutput{}, decryptData{};
+};
+
+struct CbcBuffers {
+    uint8_t table[kCbcCapacity];
+    uint8_t reference[kCbcCapacity];
+    uint8_t source[kCbcCapacity];
+
+    void refill() {
+        for (uint32_t i = 0; i < kCbcCapacity; ++i) {
+            source[i] = i < kCbcDataLength ? static_cast<uint8_t>(i % 256) : 0;
+        }
+        std::memcpy(table, source, kCbcCapacity);
+        std::memcpy(reference, source, kCbcCapacity);
+    }
+};
+
+// Reads the coding files of load mode. A file that does not open is reported
+// and skipped; short reads are not an error here.
+void loadCodingFiles(int32_t flags, Codings& c, std::ostream& out) {
+    auto report = [&](int32_t status, const char* path) {
+        if (status == STATUS_OPEN_FAILED) out << "FAIL TO OPEN FILE " << path << " \n";
+    };
+    const bool cbc = (flags & kCbcCodings) != 0;
+    report(readIocFile("Tables/Auth/IOC_en.dat", c.encryptInput, c.encryptOutput),
+           "Tables/Auth/IOC_en.dat");
+    if (cbc) {
+        report(readCbcDataFile("Tables/Auth/CBCIOC_en.dat", c.encryptData),
+               "Tables/Auth/CBCIOC_en.dat");
+    }
+    report(readIocFile("Tables/Auth/IOC_de.dat", c.decryptInput, c.decryptOutput),
+           "Tables/Auth/IOC_de.dat");
+    if (cbc) {
+        report(readCbcDataFile("Tables/Auth/CBCIOC_de.dat", c.decryptData),
+               "Tables/Auth/CBCIOC_de.dat");
+    }
+}
+
+void setIv(WhiteBoxAesCipher& cipher) { std::memset(cipher.iv, 0x01, sizeof cipher.iv); }
+
+} // namespace
+
+int32_t runSelfTest(int32_t flags, std::ostream& out) {
+    const bool generate = (flags & kGenerate) != 0;
+    const bool external = (flags & kExternalCodings) != 0;
+    const bool cbcCodings = (flags & kCbcCodings) != 0;
+    const bool saveHeaders = (flags & kSaveHeaders) != 0;
+
+    TableGenerator generator(out);
+    RandomSource& random = generator.random();
+    WhiteBoxAesCipher cipher;
+    auto storage = std::make_unique<TableStorage>();
+    auto codings = std::make_unique<Codings>();
+    auto cbc = std::make_unique<CbcBuffers>();
+    const HeaderFilePaths paths = selfTestPaths();
+
+    uint8_t key[16] = {};
+    AES128_HexToKey(kKeyText, key);
+    uint8_t testBlock[16];
+    for (uint8_t i = 0; i < 16; ++i) testBlock[i] = i;
+    uint8_t referenceCipher[16] = {};
+    uint8_t tableOutput[16] = {};
+    uint32_t blockEncryptFails = 0;
+    uint32_t blockDecryptFails = 0;
+    uint32_t cbcEncryptFails = 0;
+    uint32_t cbcDecryptFails = 0;
+    int32_t status = STATUS_OK;
+
+    out << "KEY = " << kKeyText << "\n";
+    out << "PT = " << kPlaintextText << "\n";
+
+    for (int pass = 0; pass < kPasses; ++pass) {
+        out << "\nPass " << pass << "--------------------------- \n";
+        std::memset(storage.get(), 0, sizeof(TableStorage));
+        Codings& c = *codings;
+
+        if (generate) {
+            if (external && cbcCodings) {
+                makeCbcCodings(random, c.encryptInput, c.encryptOutput, c.encryptData);
+                makeCbcCodings(random, c.decryptData, c.decryptOutput, c.decryptInput);
+                out << "IOC_CBC encoding generated\n";
+            } else if (external) {
+                makeCodingSet(random, c.encryptInput);
+                makeCodingSet(random, c.encryptOutput);
+                makeCodingSet(random, c.decryptInput);
+                makeCodingSet(random, c.decryptOutput);
+                out << "IOC_ECB encoding generated\n";
+            }
+            generator.generateEncryptionTables(kKeyText, *storage,
+                                               external ? &c.encryptInput : nullptr,
+                                               external ? &c.encryptOutput : nullptr);
+            generator.generateDecryptionTables(kKeyText, *storage,
+                                               external ? &c.decryptInput : nullptr,
+                                               external ? &c.decryptOutput : nullptr);
+            if (saveHeaders) {
+                saveEncryptionHeaders(paths, *storage, out);
+                saveDecryptionHeaders(paths, *storage, out);
+            }
+            cipher.SetTables(storage.get());
+        } else if (external) {
+            loadCodingFiles(flags, c, out);
+        }
+
+        out << "\n" << "### SINGLE BLOCK CIPHERING ###\n";
+
+        // Test 0: block encryption.
+        uint8_t work[16];
+        std::memcpy(work, testBlock, 16);
+        if (external) encodeData(work, 16, c.encryptInput);
+        cipher.EncryptRoundsDirect(work, tableOutput, 10);
+        AES128_EncryptBlockHex(kKeyText, testBlock, referenceCipher, 10);
+        if (external) decodeData(tableOutput, 16, c.encryptOutput);
+        if (std::memcmp(tableOutput, referenceCipher, 16) == 0) {
+            out << "OK: Test0(BLOCK CIPHER) success\n";
+        } else {
+            out << "ERR: Test0(BLOCK CIPHER) fail\n";
+            ++blockEncryptFails;
+        }
+
+        // Test 1: block decryption, written back into the test block.
+        uint8_t work2[16];
+        uint8_t referencePlain[16];
+        std::memcpy(work2, tableOutput, 16);
+        if (external) encodeData(work2, 16, c.decryptInput);
+        cipher.DecryptRoundsDirect(work2, testBlock, 1);
+        AES128_DecryptBlockHex(kKeyText, referenceCipher, referencePlain, 0);
+        if (external) decodeData(testBlock, 16, c.decryptOutput);
+        if (std::memcmp(testBlock, referencePlain, 16) == 0) {
+            out << "OK: Test1(BLOCK DECIPHER) success\n";
+        } else {
+            out << "ERR: Test1(BLOCK DECIPHER) fail\n";
+            ++blockDecryptFails;
+        }
+
+        out << "\n### CBC CIPHERING ###\n";
+        cbc->refill();
+        uint32_t tableLength = kCbcDataLength;
+        uint32_t referenceLength = kCbcDataLength;
+
+        // CBC encryption.
+        setIv(cipher);
+        if (external && cbcCodings) {
+            encodeData(cipher.iv, 16, c.encryptOutput);
+            encodeData(cbc->table, tableLength, c.encryptData);
+        } else if (external) {
+            encodeData(cbc->table, tableLength, c.encryptInput);
+        }
+        uint32_t capacity = kCbcCapacity;
+        int32_t result = cipher.MARLOAES128_EncryptCBC(cbc->table, &tableLength, &capacity, 0);
+        if (result != STATUS_OK) out << "aesCipher.MARLOAES128_EncryptCBC() == " << result << "\n";
+        if (external) decodeData(cbc->table, tableLength, c.encryptOutput);
+        setIv(cipher);
+        capacity = kCbcCapacity;
+        result = AES128_EncryptCBC(cbc->reference, &referenceLength, &capacity, key, cipher.iv);
+        const uint32_t compared = tableLength >= 16 ? tableLength - 16 : 0;
+        if (result == STATUS_OK && std::memcmp(cbc->table, cbc->reference, compared) == 0) {
+            out << "OK: AES128 & MARLOAES128 Encrypt CBC test success\n";
+        } else {
+            out << "ERR: AES128 & MARLOAES128 Encrypt CBC test fail\n";
+            ++cbcEncryptFails;
+        }
+
+        // CBC decryption.
+        setIv(cipher);
+        if (external && cbcCodings) {
+            encodeData(cipher.iv, 16, c.decryptInput);
+            encodeData(cbc->table, tableLength, c.decryptInput);
+        } else if (external) {
+            encodeData(cbc->table, tableLength, c.decryptInput);
+        }
+        result = cipher.MARLOAES128_DecryptCBC(cbc->table, &tableLength, 0);
+        if (result != STATUS_OK) out << "aesCipher.MARLOAES128_DecryptCBC() == " << result << "\n";
+        if (external) decodeData(cbc->table, tableLength, c.decryptData);
+        setIv(cipher);
+        status = AES128_DecryptCBC(cbc->reference, &referenceLength, key, cipher.iv);
+        if (status == STATUS_OK && std::memcmp(cbc->reference, cbc->source, kCbcDataLength) == 0) {
+            out << "OK: AES128 Decrypt CBC test success\n";
+        } else {
+            out << "ERR: AES128 Decrypt CBC test fail\n";
+        }
+        if (std::memcmp(cbc->table, cbc->source, tableLength) == 0) {
+            out << "OK: MARLOAES128 Decrypt CBC test success\n";
+        } else {
+            out << "ERR: MARLOAES128 Decrypt CBC test fail\n";
+            ++cbcDecryptFails;
+        }
+        out.flush();
+    }
+
+    out << "\nTests statics (" << kPasses << "x passed):\n";
+    out << blockEncryptFails << "x BLOCK ENCRYPT fail\n";
+    out << blockDecryptFails << "x BLOCK DECRYPT fail\n";
+    out << cbcEncryptFails << "x CBC ENCRYPT fail\n";
+    out << cbcDecryptFails << "x CBC DECRYPT fail\n";
+    out.flush();
+    return status;
+}

@@ -1,0 +1,143 @@
+// The coding-generation commands. Each seeds its own random source, generates
+// the codings of the encryption direction, writes its files, then the same for
+// the decryption direction; a failure in the encryption direction leaves the
+// decryption files untouched.
+#include "cli/coding_commands.h"
+
+#include <memory>
+#include <string>
+
+#include "aesref/status.h"
+#include "cli/profile_reader.h"
+#include "cli/seed_option.h"
+#include "coding/cbc_codings.h"
+#include "coding/ecb_codings.h"
+
+namespace {
+
+// Reads the script's IOC_FILES paths in the order given; a missing one sets *status to 30.
+struct ScriptPaths {
+    std::unique_ptr<IniProfile> profile;
+    int32_t status = STATUS_OK;
+
+    ScriptPaths(const char* scriptPath, std::ostream& out) {
+        std::string script;
+        makeAbsolutePath(scriptPath, script);
+        out << "Reading '" << script << "' ...\n";
+        profile = std::make_unique<IniProfile>(script);
+    }
+    std::string read(const char* key) {
+        std::string value = profile->read("IOC_FILES", key);
+        if (value.empty()) status = STATUS_MISSING_VALUE;
+        return value;
+    }
+};
+
+// Reports a failed write of a coding file; returns its status.
+int32_t reportWrite(int32_t status, const std::string& path, std::ostream& out) {
+    if (status == STATUS_OPEN_FAILED) out << "FAIL TO OPEN FILE " << path << " \n";
+    if (status == STATUS_WRITE_FAILED) out << "FAIL TO WRITE FILE " << path << " \n";
+    return status;
+}
+
+struct EcbSets {
+    CodingSet encryptInput, encryptOutput, decryptInput, decryptOutput;
+};
+
+struct CbcSets {
+    CodingSet encryptInput, encryptOutput, encryptData, decryptInput, decryptOutput, decryptData;
+};
+
+} // namespace
+
+int32_t generateEcbCodings(const char* scriptPath, std::ostream& out) {
+    RandomSource random;
+    auto sets = std::make_unique<EcbSets>();
+    ScriptPaths script(scriptPath, out);
+    const std::string encryptIoc = script.read("encryptIOC");
+    const std::string decryptIoc = script.read("decryptIOC");
+    int32_t status = script.status;
+    if (status == STATUS_OK) status = applySeedOption(*script.profile, random, out);
+
+    bool encryptionDone = false;
+    if (status == STATUS_OK) {
+        status = makeEcbCodings(random, sets->encryptInput, sets->encryptOutput);
+        if (status == STATUS_OK) {
+            status = reportWrite(writeIocFile(encryptIoc, sets->encryptInput, sets->encryptOutput),
+                                 encryptIoc, out);
+        }
+        if (status == STATUS_OK) {
+            out << "OK: MARLOAES ECB-COMPLIANT CODING GENERATED (ENCRYPT DIRECTION)\n";
+            encryptionDone = true;
+        }
+    }
+    if (encryptionDone) {
+        status = makeEcbCodings(random, sets->decryptInput, sets->decryptOutput);
+        if (status == STATUS_OK) {
+            status = reportWrite(writeIocFile(decryptIoc, sets->decryptInput, sets->decryptOutput),
+                                 decryptIoc, out);
+        }
+        if (status == STATUS_OK) {
+            out << "OK: MARLOAES EBC-COMPLIANT CODING GENERATED (DECRYPT DIRECTION)\n";
+            out.flush();
+            return STATUS_OK;
+        }
+    } else {
+        out << "ERR: MARLOAES EBC-COMPLIANT CODING NOT GENERATED (ENCRYPT DIRECTION)\n";
+    }
+    out << "ERR: MARLOAES EBC-COMPLIANT CODING NOT GENERATED (DECRYPT DIRECTION)\n";
+    out.flush();
+    return status;
+}
+
+int32_t generateCbcCodings(const char* scriptPath, std::ostream& out) {
+    RandomSource random;
+    auto sets = std::make_unique<CbcSets>();
+    ScriptPaths script(scriptPath, out);
+    const std::string encryptIoc = script.read("encryptIOC");
+    const std::string encryptData = script.read("encryptCBCIOCData");
+    const std::string decryptIoc = script.read("decryptIOC");
+    const std::string decryptData = script.read("decryptCBCIOCData");
+    int32_t status = script.status;
+    if (status == STATUS_OK) status = applySeedOption(*script.profile, random, out);
+
+    // One direction: generate the triple, write the IOC file (a failure there is
+    // reported but the data file is still written), then the data file.
+    auto direction = [&](CodingSet& first, CodingSet& second, CodingSet& third,
+                         const CodingSet& input, const CodingSet& output, const CodingSet& data,
+                         const std::string& iocPath, const std::string& dataPath) {
+        int32_t result = makeCbcCodings(random, first, second, third);
+        if (result != STATUS_OK) return result;
+        result = reportWrite(writeIocFile(iocPath, input, output), iocPath, out);
+        const int32_t dataResult = reportWrite(writeCbcDataFile(dataPath, data), dataPath, out);
+        return dataResult != STATUS_OK ? dataResult : result;
+    };
+
+    bool encryptionDone = false;
+    if (status == STATUS_OK) {
+        CbcSets& s = *sets;
+        status = direction(s.encryptInput, s.encryptOutput, s.encryptData, s.encryptInput,
+                           s.encryptOutput, s.encryptData, encryptIoc, encryptData);
+        if (status == STATUS_OK) {
+            out << "OK: MARLOAES CBC-COMPLIANT CODING GENERATED (ENCRYPT DIRECTION)\n";
+            encryptionDone = true;
+        }
+    }
+    if (encryptionDone) {
+        CbcSets& s = *sets;
+        status = direction(s.decryptData, s.decryptOutput, s.decryptInput, s.decryptInput,
+                           s.decryptOutput, s.decryptData, decryptIoc, decryptData);
+        if (status == STATUS_OK) {
+            out << "OK: MARLOAES CBC-COMPLIANT CODING GENERATED (DECRYPT DIRECTION)\n";
+            out.flush();
+            return STATUS_OK;
+        }
+    } else {
+        out << "ERR: MARLOAES CBC-COMPLIANT CODING NOT GENERATED (ENCRYPT DIRECTION) (" << status
+            << ")\n";
+    }
+    out << "ERR: MARLOAES CBC-COMPLIANT CODING NOT GENERATED (DECRYPT DIRECTION) (" << status
+        << ")\n";
+    out.flush();
+    return status;
+}

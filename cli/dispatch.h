@@ -1,0 +1,28 @@
+// The command line: each argument is recognised by its prefix and runs one
+// command; the status of the last command that ran is the exit status.
+#pragma once
+#include <cstdint>
+#include <iostream>
+
+// The four command operations, replaceable for tests.
+struct CommandSet {
+    int32_t (*generateTables)(const char* scriptPath, std::ostream& out);
+    int32_t (*generateEcbCodings)(const char* scriptPath, std::ostream& out);
+    int32_t (*generateCbcCodings)(const char* scriptPath, std::ostream& out);
+    int32_t (*runSelfTest)(int32_t flags, std::ostream& out);
+};
+
+// The tool's real commands.
+CommandSet toolCommands();
+
+// Writes the usage text and flushes.
+void printUsage(std::ostream& out);
+
+// Runs argv[1..argc-1] in order through commands; prints the usage text when there
+// are no arguments or the last one was not recognised. Returns the last status (0
+// when none ran).
+int32_t dispatchCommands(int argc, const char* const* argv, const CommandSet& commands,
+                         std::ostream& out);
+
+// The process entry: dispatchCommands with the real commands on standard output.
+int runCommandLine(int argc, const char* const* argv);

@@ -1,0 +1,35 @@
+// Reading the configuration script, an INI file: "[SECTION]" lines open a
+// section, "key = value" lines give a value. Section and key names match without
+// regard to case; the value is everything after the first "=", with leading and
+// trailing blanks removed. A missing file, section or key and an empty value all
+// read as the empty string. CRLF line ends and a UTF-8 byte-order mark are
+// accepted; lines starting with ";" or "#" are comments; the first occurrence of
+// a key wins. Any bytes are read without failing.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// The small interface the commands read their configuration through.
+class ProfileReader {
+public:
+    virtual ~ProfileReader() = default;
+    virtual std::string read(std::string_view section, std::string_view key) const = 0;
+};
+
+// An INI file read once, when constructed.
+class IniProfile final : public ProfileReader {
+public:
+    explicit IniProfile(const std::string& path);
+    // Parses text as the content of a script (for tests and fuzzing).
+    static IniProfile fromText(std::string text);
+    std::string read(std::string_view section, std::string_view key) const override;
+
+private:
+    IniProfile() = default;
+    std::string text_;
+};
+
+// The absolute, normalised form of path (the current directory for an empty one).
+// 0, or 35 when it cannot be made absolute (then out is the path as given).
+int32_t makeAbsolutePath(const std::string& path, std::string& out);

@@ -1,0 +1,43 @@
+#include "cli/seed_option.h"
+
+#include <sys/random.h>
+
+#include <cerrno>
+#include <string>
+
+#include "aesref/aes128.h"
+#include "aesref/status.h"
+
+namespace {
+
+bool fillFromSystem(RandomState& state) {
+    size_t filled = 0;
+    while (filled < state.size()) {
+        const ssize_t got = getrandom(state.data() + filled, state.size() - filled, 0);
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        filled += static_cast<size_t>(got);
+    }
+    return true;
+}
+
+} // namespace
+
+int32_t applySeedOption(const ProfileReader& profile, RandomSource& random, std::ostream& out) {
+    const std::string seed = profile.read("RANDOM", "seed");
+    if (seed.empty()) return STATUS_OK;
+    RandomState state{};
+    if (seed == "system") {
+        if (!fillFromSystem(state)) {
+            out << "ERR: SYSTEM RANDOM SOURCE FAILED\n";
+            return STATUS_MISSING_VALUE;
+        }
+    } else if (seed.size() != 32 || AES128_HexToKey(seed.c_str(), state.data()) != STATUS_OK) {
+        out << "ERR: BAD SEED VALUE '" << seed << "'\n";
+        return STATUS_MISSING_VALUE;
+    }
+    random.setState(state);
+    return STATUS_OK;
+}

@@ -1,0 +1,16 @@
+// The optional key `seed` in section RANDOM of a configuration script, which
+// replaces the clock seed of a command's random source:
+//   absent or empty  the clock seed (unchanged);
+//   "system"         16 bytes from the operating system's CSPRNG (getrandom);
+//   32 hex digits    exactly that 16-byte state, for reproducible generation.
+#pragma once
+#include <cstdint>
+#include <iostream>
+
+#include "cli/profile_reader.h"
+#include "coding/random_source.h"
+
+// Applies the script's seed to random. Anything else than the forms above writes
+// "ERR: BAD SEED VALUE '<value>'\n" and returns 30; a CSPRNG failure writes
+// "ERR: SYSTEM RANDOM SOURCE FAILED\n" and returns 30.
+int32_t applySeedOption(const ProfileReader& profile, RandomSource& random, std::ostream& out);

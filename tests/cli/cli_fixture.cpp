@@ -1,0 +1,158 @@
+#include "cli_fixture.h"
+
+namespace clitest {
+
+const std::vector<std::pair<std::string, std::string>> kHeaderKeys = {
+    {"roundTableTpl", "tpl/round.tpl"},         {"roundTable", "out/round.h"},
+    {"xorTableTpl", "tpl/xor.tpl"},             {"xorTable", "out/xor.h"},
+    {"finalRoundTableTpl", "tpl/final.tpl"},    {"finalRoundTable", "out/final.h"},
+    {"invRoundTableTpl", "tpl/invround.tpl"},   {"invRoundTable", "out/invround.h"},
+    {"invXorTableTpl", "tpl/invxor.tpl"},       {"invXorTable", "out/invxor.h"},
+    {"invFirstRoundTableTpl", "tpl/invfirst.tpl"}, {"invFirstRoundTable", "out/invfirst.h"},
+};
+
+const std::vector<std::string> kHeaders = {"out/round.h",    "out/xor.h",    "out/final.h",
+                                           "out/invround.h", "out/invxor.h", "out/invfirst.h"};
+
+ToolFolder::ToolFolder() {
+    std::filesystem::create_directory(path() / "tpl");
+    std::filesystem::create_directory(path() / "out");
+    const std::pair<const char*, const char*> templates[] = {
+        {"tpl/round.tpl", "#roundTables#[10][4][4][256][4]#"},
+        {"tpl/xor.tpl", "#xorTables#[10][4][24][256]#"},
+        {"tpl/final.tpl", "#finalRoundTable#[4][4][256]#"},
+        {"tpl/invround.tpl", "#invRoundTables#[10][4][4][256][4]#"},
+        {"tpl/invxor.tpl", "#invXorTables#[10][4][24][256]#"},
+        {"tpl/invfirst.tpl", "#invFirstRoundTable#[4][4][256]#"},
+    };
+    for (const auto& [file, placeholder] : templates) {
+        testsupport::writeFile(path() / file,
+                               std::string("static const unsigned char ") + placeholder + ";\n");
+    }
+}
+
+void ToolFolder::writeScript(const std::string& name,
+                             const std::map<std::string, std::string>& changes) const {
+    const std::vector<std::pair<std::string, std::vector<std::pair<std::string, std::string>>>>
+        sections = {
+            {"KEY_VALUE",
+             {{"encryptKey", "000102030405060708090a0b0c0d0e0f"},
+              {"decryptKey", "000102030405060708090A0B0C0D0E0F"}}},
+            {"HEADER_FILES", kHeaderKeys},
+            {"IOC_FILES",
+             {{"useEncryptIOC", "0"},
+              {"useDecryptIOC", "0"},
+              {"encryptIOC", "enc.ioc"},
+              {"decryptIOC", "dec.ioc"},
+              {"encryptCBCIOCData", "enc.cbc"},
+              {"decryptCBCIOCData", "dec.cbc"}}},
+        };
+    std::string text;
+    std::map<std::string, std::string> pending(changes);
+    for (const auto& [section, keys] : sections) {
+        text.append("[").append(section).append("]\n");
+        for (const auto& [key, value] : keys) {
+            std::string v = value;
+            if (auto it = pending.find(key); it != pending.end()) {
+                v = it->second;
+                pending.erase(it);
+            }
+            if (v != "<absent>") text += key + " = " + v + "\n";
+        }
+    }
+    // Keys not in the default script (e.g. a seed) go into their own sections,
+    // written as "SECTION/key".
+    for (const auto& [key, value] : pending) {
+        const size_t slash = key.find('/');
+        text.append("[").append(key, 0, slash).append("]\n");
+        text.append(key, slash + 1).append(" = ").append(value).append("\n");
+    }
+    testsupport::writeFile(path() / name, text);
+}
+
+std::string successOutput(const std::string& absoluteScript) {
+    auto saving = [](const std::string& header, bool marks) {
+        return "--- Saving " + header + " header file " + (marks ? ".........." : "") +
+               " success\n";
+    };
+    std::string out = "Reading '" + absoluteScript + "' ...\n";
+    out += "MARLO AES ENCRYPT TABLES GENERATED\n";
+    out += saving(kHeaders[0], true) + saving(kHeaders[1], true) + saving(kHeaders[2], false);
+    out += "MARLO AES ENCRYPT TABLES SAVED\n\n";
+    out += "MARLO AES DECRYPT TABLES GENERATED\n";
+    out += saving(kHeaders[3], true) + saving(kHeaders[4], true) + saving(kHeaders[5], false);
+    out += "MARLO AES DECRYPT TABLES SAVED\n";
+    out += " ----------------------------------------\n"
+           "| MARLO AES TABLES GENERATED SUCCESSFULY |\n"
+           " ----------------------------------------\n";
+    return out;
+}
+
+} // namespace clitest
+
+#include <openssl/evp.h>
+
+#include <cctype>
+
+#include <cstring>
+
+namespace clitest {
+
+namespace {
+
+bool parseValues(const std::string& text, uint8_t* out, size_t count) {
+    size_t at = text.find(" = {");
+    if (at == std::string::npos) return false;
+    size_t n = 0;
+    while ((at = text.find("0x", at)) != std::string::npos) {
+        at += 2;
+        unsigned value = 0;
+        size_t digits = 0;
+        while (at < text.size() && std::isxdigit(static_cast<unsigned char>(text[at]))) {
+            value = value * 16 + static_cast<unsigned>(std::stoi(std::string(1, text[at]), nullptr, 16));
+            ++at;
+            ++digits;
+        }
+        if (digits == 0 || value > 255 || n == count) return false;
+        out[n++] = static_cast<uint8_t>(value);
+    }
+    return n == count;
+}
+
+} // namespace
+
+bool loadHeaders(const ToolFolder& folder, TableStorage& storage) {
+    std::memset(&storage, 0, sizeof storage);
+    auto load = [&](size_t i, void* table, size_t size) {
+        return parseValues(testsupport::readFile(folder / kHeaders[i]), static_cast<uint8_t*>(table),
+                           size);
+    };
+    return load(0, storage.enc.roundTables, sizeof storage.enc.roundTables) &&
+           load(1, storage.enc.xorTables, sizeof storage.enc.xorTables) &&
+           load(2, storage.enc.finalRoundTable, sizeof storage.enc.finalRoundTable) &&
+           load(3, storage.dec.invRoundTables, sizeof storage.dec.invRoundTables) &&
+           load(4, storage.dec.invXorTables, sizeof storage.dec.invXorTables) &&
+           load(5, storage.dec.invFirstRoundTable, sizeof storage.dec.invFirstRoundTable);
+}
+
+bool loadCodingSet(const std::filesystem::path& file, size_t offset, CodingSet& set) {
+    const std::string bytes = testsupport::readFile(file);
+    if (bytes.size() < offset + sizeof set) return false;
+    std::memcpy(&set, bytes.data() + offset, sizeof set);
+    return true;
+}
+
+std::vector<uint8_t> opensslCbc(bool encrypt, const uint8_t key[16], const uint8_t iv[16],
+                                const std::vector<uint8_t>& data) {
+    std::vector<uint8_t> out(data.size() + 16);
+    EVP_CIPHER_CTX* ctx = EVP_CIPHER_CTX_new();
+    int length = 0;
+    EVP_CipherInit_ex(ctx, EVP_aes_128_cbc(), nullptr, key, iv, encrypt ? 1 : 0);
+    EVP_CIPHER_CTX_set_padding(ctx, 0);
+    EVP_CipherUpdate(ctx, out.data(), &length, data.data(), static_cast<int>(data.size()));
+    EVP_CIPHER_CTX_free(ctx);
+    out.resize(static_cast<size_t>(length));
+    return out;
+}
+
+} // namespace clitest

@@ -1,0 +1,61 @@
+// A temporary working folder with templates and a configuration script for
+// running the real tool end to end.
+#pragma once
+#include <map>
+#include <string>
+#include <vector>
+
+#include "support/support.h"
+
+namespace clitest {
+
+// The twelve HEADER_FILES keys with the values the default script gives them.
+extern const std::vector<std::pair<std::string, std::string>> kHeaderKeys;
+// The six header paths, encryption ones first.
+extern const std::vector<std::string> kHeaders;
+
+class ToolFolder {
+public:
+    ToolFolder(); // writes the six templates under tpl/ and creates out/
+
+    const std::filesystem::path& path() const { return dir_.path(); }
+    std::filesystem::path operator/(const std::string& name) const { return dir_ / name; }
+
+    // Writes a script: every key of the default script, with `changes` applied
+    // (an empty value writes "key =", a value "<absent>" drops the key).
+    void writeScript(const std::string& name,
+                     const std::map<std::string, std::string>& changes = {}) const;
+
+    testsupport::RunResult run(const std::vector<std::string>& args) const {
+        return testsupport::runTool(args, path());
+    }
+
+    std::string absolute(const std::string& name) const { return (path() / name).string(); }
+
+private:
+    testsupport::TempDir dir_;
+};
+
+// The expected output of a fully successful "/g:" run with the default paths.
+std::string successOutput(const std::string& absoluteScript);
+
+} // namespace clitest
+
+#include "coding/codings.h"
+#include "wbgen/table_storage.h"
+
+namespace clitest {
+
+// Reads the six headers written with the default paths back into a table
+// storage: the values after " = {" are the table's bytes in storage order.
+// Returns false if a header is missing or holds the wrong number of values.
+bool loadHeaders(const ToolFolder& folder, TableStorage& storage);
+
+// Reads the coding set at byte offset `offset` of a coding file.
+bool loadCodingSet(const std::filesystem::path& file, size_t offset, CodingSet& set);
+
+// OpenSSL AES-128 in CBC mode without padding (data length a multiple of 16).
+std::vector<uint8_t> opensslCbc(bool encrypt, const uint8_t key[16], const uint8_t iv[16],
+                                const std::vector<uint8_t>& data);
+
+} // namespace clitest

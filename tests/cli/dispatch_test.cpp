@@ -1,0 +1,138 @@
+// Dispatch through fake commands that log their calls and return scripted statuses.
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/dispatch.h"
+
+namespace {
+
+std::vector<std::string> calls;
+
+int32_t statusFor(const std::string& argument) {
+    // A path or flag of the form "...=N" makes the fake return N.
+    const size_t at = argument.find('=');
+    return at == std::string::npos ? 0 : std::stoi(argument.substr(at + 1));
+}
+
+int32_t fakeTables(const char* path, std::ostream& out) {
+    calls.push_back(std::string("g[") + path + "]");
+    out << "<g>";
+    return statusFor(path);
+}
+int32_t fakeEcb(const char* path, std::ostream&) {
+    calls.push_back(std::string("ecb[") + path + "]");
+    return statusFor(path);
+}
+int32_t fakeCbc(const char* path, std::ostream&) {
+    calls.push_back(std::string("cbc[") + path + "]");
+    return statusFor(path);
+}
+int32_t fakeTest(int32_t flags, std::ostream&) {
+    calls.push_back("test[" + std::to_string(flags) + "]");
+    return flags;
+}
+
+const CommandSet kFakes{fakeTables, fakeEcb, fakeCbc, fakeTest};
+
+struct Dispatched {
+    int32_t status;
+    std::string output;
+};
+
+Dispatched dispatch(std::vector<const char*> args) {
+    calls.clear();
+    args.insert(args.begin(), "tabrix");
+    std::ostringstream out;
+    const int32_t status = dispatchCommands(static_cast<int>(args.size()), args.data(), kFakes, out);
+    return {status, out.str()};
+}
+
+std::string usage() {
+    std::ostringstream out;
+    printUsage(out);
+    return out.str();
+}
+
+const char* kUsage =
+    "MARLO AES Generator 1.1, tabrix edition by the tabrix team\n\n"
+    "Usage: Tabrix.exe [params in any order]\n"
+    "Params: /g:[CONFIG_SCRIPT_FILE_PATH] ... Generate and save MARLO AES tables.\n"
+    "           Paths are obtained from CONFIG_SCRIPT_FILE_PATH file.\n"
+    "        /ecbioc:[CONFIG_SCRIPT_FILE_PATH] ... Generate and save input & output \n"
+    "           codings for MARLO AES tables compliant with Electronic Code Book\n"
+    "           (ECB) mode.\n"
+    "        /cbcioc:[CONFIG_SCRIPT_FILE_PATH] ... Generate and save input & output\n"
+    "           & data codings for MARLO AES tables compliant with Cipher Back\n"
+    "           Chaining (CBC) mode.\n"
+    "        /test:[flags] ... Perform various tests. Refer to MARLO_AES for details.\n"
+    "\n"
+    "        CONFIG_SCRIPT_FILE_PATH ... Configuration script file path.\n\n"
+    "        Configuration script syntax: (see example.cfg for example)\n"
+    "\n\n"
+    "Example: Tabrix.exe /g:example.cfg\n";
+
+} // namespace
+
+TEST(Dispatch, UsageTextByteForByte) { EXPECT_EQ(usage(), kUsage); }
+
+TEST(Dispatch, NoArgumentsPrintsUsageAndReturnsZero) {
+    const Dispatched run = dispatch({});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.output, kUsage);
+    EXPECT_TRUE(calls.empty());
+}
+
+TEST(Dispatch, PrefixesRouteTheRemainderUnchanged) {
+    const Dispatched run = dispatch({"/g:a b.cfg", "/ecbioc:", "/cbcioc:x", "/test:7", "/g:anything"});
+    EXPECT_EQ(calls, (std::vector<std::string>{"g[a b.cfg]", "ecb[]", "cbc[x]", "test[7]",
+                                               "g[anything]"}));
+    EXPECT_EQ(run.output, "<g><g>");
+}
+
+TEST(Dispatch, SelfTestFlagsConvertLikeAtoi) {
+    struct Case {
+        const char* argument;
+        const char* call;
+    };
+    const Case cases[] = {{"/test:abc", "test[0]"},   {"/test:-3", "test[-3]"},
+                          {"/test:12xyz", "test[12]"}, {"/test:", "test[0]"},
+                          {"/test:  +9", "test[9]"},  {"/test:99999999999999999999", "test[-1]"}};
+    for (const Case& c : cases) {
+        dispatch({c.argument});
+        EXPECT_EQ(calls, std::vector<std::string>{c.call}) << c.argument;
+    }
+}
+
+TEST(Dispatch, UnrecognisedArguments) {
+    const std::string message = "ERROR: Unrecognized command: '/G:x.cfg' ignored\n\n";
+    // Alone: message, then usage; status 0.
+    Dispatched run = dispatch({"/G:x.cfg"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.output, message + kUsage);
+
+    // After a command: the command's status stays, usage follows.
+    run = dispatch({"/g:a=5", "/G:x.cfg"});
+    EXPECT_EQ(run.status, 5);
+    EXPECT_EQ(run.output, "<g>" + message + kUsage);
+
+    // Before a command: no usage.
+    run = dispatch({"/G:x.cfg", "/g:a=6"});
+    EXPECT_EQ(run.status, 6);
+    EXPECT_EQ(run.output, message + "<g>");
+
+    // Prefix comparison covers the colon: /testing is not /test:.
+    run = dispatch({"/testing"});
+    EXPECT_TRUE(calls.empty());
+    EXPECT_EQ(run.output, "ERROR: Unrecognized command: '/testing' ignored\n\n" + usage());
+}
+
+TEST(Dispatch, LastStatusWinsAndFailuresDoNotStopLaterCommands) {
+    Dispatched run = dispatch({"/g:a=30", "/g:b=0"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(calls.size(), 2u);
+    run = dispatch({"/ecbioc:a=0", "/cbcioc:b=28"});
+    EXPECT_EQ(run.status, 28);
+}
