@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "aesref/rijndael.h"
+#include "ratio_reporter.h"
 
 namespace {
 
@@ -77,42 +78,11 @@ BENCHMARK(BM_OpenSslEcbEncrypt);
 BENCHMARK(BM_ReferenceBlockDecrypt);
 BENCHMARK(BM_OpenSslEcbDecrypt);
 
-// Console output as usual, plus the CPU time per block of each run for the
-// ratios (CPU time, as the machine is shared and wall time is noisy).
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            if (run.run_type == Run::RT_Iteration && run.iterations > 0) {
-                nanoseconds_[run.benchmark_name()] =
-                    run.cpu_accumulated_time * 1e9 / static_cast<double>(run.iterations);
-            }
-        }
-    }
-    void printRatio(const char* name, const char* reference) const {
-        const auto a = nanoseconds_.find(name);
-        const auto b = nanoseconds_.find(reference);
-        if (a != nanoseconds_.end() && b != nanoseconds_.end() && b->second > 0) {
-            std::printf("%-26s %8.1f ns/block (CPU) / %-22s %6.1f ns/block = %.0fx\n", name, a->second,
-                        reference, b->second, a->second / b->second);
-        }
-    }
-
-private:
-    std::map<std::string, double> nanoseconds_;
-};
-
 } // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-        return 1;
-    }
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
+    RatioReporter reporter(/*cpuTime=*/true);
+    if (!runBenchmarks(argc, argv, reporter)) return 1;
     std::printf("\nReference against OpenSSL AES-128-ECB in this run:\n");
     reporter.printRatio("BM_ReferenceBlockEncrypt", "BM_OpenSslEcbEncrypt");
     reporter.printRatio("BM_ReferenceBlockDecrypt", "BM_OpenSslEcbDecrypt");

@@ -14,6 +14,7 @@
 
 #include "coding/cbc_codings.h"
 #include "coding/codings.h"
+#include "ratio_reporter.h"
 
 namespace {
 
@@ -90,40 +91,11 @@ void BM_PlainMd5Times2017x16(benchmark::State& st) {
 }
 BENCHMARK(BM_PlainMd5Times2017x16)->Unit(benchmark::kMicrosecond);
 
-// Console output as usual, plus the time per iteration of each run for the ratios.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            if (run.run_type == Run::RT_Iteration && run.iterations > 0) {
-                nanoseconds_[run.benchmark_name()] =
-                    run.real_accumulated_time * 1e9 / static_cast<double>(run.iterations);
-            }
-        }
-    }
-    void printRatio(const char* name, const char* reference) const {
-        const auto a = nanoseconds_.find(name);
-        const auto b = nanoseconds_.find(reference);
-        if (a != nanoseconds_.end() && b != nanoseconds_.end() && b->second > 0) {
-            std::printf("%-28s / %-26s = %.2fx\n", name, reference, a->second / b->second);
-        }
-    }
-
-private:
-    std::map<std::string, double> nanoseconds_;
-};
-
 } // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-        return 1;
-    }
     RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
+    if (!runBenchmarks(argc, argv, reporter)) return 1;
     std::printf("\nRatios against plain MD5 in this run:\n");
     reporter.printRatio("BM_RandomSourceNext", "BM_PlainMd5Of16Bytes");
     reporter.printRatio("BM_MakeNibbleCodings2016", "BM_PlainMd5Times2017x16");

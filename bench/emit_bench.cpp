@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "emit/table_text.h"
+#include "ratio_reporter.h"
 
 namespace {
 
@@ -103,48 +104,27 @@ BENCHMARK_CAPTURE(BM_Copy, xor, kXor)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(BM_Format, single, kSingle)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(BM_Copy, single, kSingle)->Unit(benchmark::kMicrosecond);
 
-// Console output as usual, plus the time per iteration of each run for the ratios.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            if (run.run_type == Run::RT_Iteration && run.iterations > 0) {
-                nanoseconds_[run.benchmark_name()] =
-                    run.real_accumulated_time * 1e9 / static_cast<double>(run.iterations);
-            }
-        }
-    }
-
-    void printPair(const char* suffix, Shape shape) const {
-        const auto format = nanoseconds_.find(std::string("BM_Format/") + suffix);
-        const auto copy = nanoseconds_.find(std::string("BM_Copy/") + suffix);
-        if (format == nanoseconds_.end() || copy == nanoseconds_.end()) return;
-        const double bytes = static_cast<double>(textBytes(shape));
-        // bytes per nanosecond times 1000 is MB/s (10^6 bytes per second).
-        const double formatMBs = bytes / format->second * 1e3;
-        const double copyMBs = bytes / copy->second * 1e3;
-        std::printf("%-20s %9.0f bytes: format %7.0f MB/s, memcpy %7.0f MB/s, format/memcpy = %.3f\n",
-                    kShapeNames[shape], bytes, formatMBs, copyMBs, formatMBs / copyMBs);
-    }
-
-private:
-    std::map<std::string, double> nanoseconds_;
-};
+// Rendering speed of one shape beside a plain copy of the same number of bytes.
+void printPair(const RatioReporter& reporter, const char* suffix, Shape shape) {
+    const double format = reporter.nanoseconds(std::string("BM_Format/") + suffix);
+    const double copy = reporter.nanoseconds(std::string("BM_Copy/") + suffix);
+    if (format <= 0 || copy <= 0) return;
+    const double bytes = static_cast<double>(textBytes(shape));
+    // bytes per nanosecond times 1000 is MB/s (10^6 bytes per second).
+    const double formatMBs = bytes / format * 1e3;
+    const double copyMBs = bytes / copy * 1e3;
+    std::printf("%-20s %9.0f bytes: format %7.0f MB/s, memcpy %7.0f MB/s, format/memcpy = %.3f\n",
+                kShapeNames[shape], bytes, formatMBs, copyMBs, formatMBs / copyMBs);
+}
 
 } // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-        return 1;
-    }
     RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
+    if (!runBenchmarks(argc, argv, reporter)) return 1;
     std::printf("\nText rendering against a plain copy of the same bytes in this run:\n");
-    reporter.printPair("round", kRound);
-    reporter.printPair("xor", kXor);
-    reporter.printPair("single", kSingle);
+    printPair(reporter, "round", kRound);
+    printPair(reporter, "xor", kXor);
+    printPair(reporter, "single", kSingle);
     return 0;
 }
