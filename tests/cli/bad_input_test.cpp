@@ -11,6 +11,7 @@
 
 #include "cli_fixture.h"
 
+using clitest::failFrame;
 using clitest::ToolFolder;
 using testsupport::readFile;
 using testsupport::writeFile;
@@ -19,9 +20,6 @@ namespace {
 
 const std::string kBorder = " ----------------------------------------\n";
 
-std::string failFrame(int status) {
-    return kBorder + "| MARLO AES TABLES GENERATION FAIL WITH " + std::to_string(status) + " |\n" + kBorder;
-}
 
 const std::string kEcbErrors = "ERR: MARLOAES EBC-COMPLIANT CODING NOT GENERATED (ENCRYPT DIRECTION)\n"
                                "ERR: MARLOAES EBC-COMPLIANT CODING NOT GENERATED (DECRYPT DIRECTION)\n";

@@ -70,6 +70,11 @@ void ToolFolder::writeScript(const std::string& name,
     testsupport::writeFile(path() / name, text);
 }
 
+std::string failFrame(int status) {
+    const std::string border = " ----------------------------------------\n";
+    return border + "| MARLO AES TABLES GENERATION FAIL WITH " + std::to_string(status) + " |\n" + border;
+}
+
 std::string successOutput(const std::string& absoluteScript) {
     auto saving = [](const std::string& header, bool marks) {
         return "--- Saving " + header + " header file " + (marks ? ".........." : "") +

@@ -36,6 +36,9 @@ private:
     testsupport::TempDir dir_;
 };
 
+// The verdict frame of "/g:" for a failure with the given status.
+std::string failFrame(int status);
+
 // The expected output of a fully successful "/g:" run with the default paths.
 std::string successOutput(const std::string& absoluteScript);
 

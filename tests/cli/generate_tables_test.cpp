@@ -7,18 +7,12 @@
 #include "cli_fixture.h"
 
 using clitest::kHeaders;
+using clitest::failFrame;
 using clitest::ToolFolder;
 using testsupport::readFile;
 using testsupport::writeFile;
 
 namespace {
-
-const std::string kBorder = " ----------------------------------------\n";
-
-std::string failFrame(int status) {
-    return kBorder + "| MARLO AES TABLES GENERATION FAIL WITH " + std::to_string(status) + " |\n" +
-           kBorder;
-}
 
 std::string reading(const ToolFolder& folder, const std::string& script) {
     return "Reading '" + folder.absolute(script) + "' ...\n";
