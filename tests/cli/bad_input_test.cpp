@@ -207,7 +207,7 @@ TEST(BadInput, Matrix) {
 
 TEST(BadInput, CodingFilesOverTheFileSizeLimit) {
     ToolFolder folder;
-    folder.writeScript("t.cfg");
+    folder.writeScript("t.cfg", clitest::seeded());
     auto limit = [] {
         std::signal(SIGXFSZ, SIG_IGN);
         rlimit small{10000, 10000};

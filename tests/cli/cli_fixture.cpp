@@ -70,6 +70,13 @@ void ToolFolder::writeScript(const std::string& name,
     testsupport::writeFile(path() / name, text);
 }
 
+const char* const kFixedSeed = "5EED5EED5EED5EED5EED5EED5EED5EED";
+
+std::map<std::string, std::string> seeded(std::map<std::string, std::string> changes) {
+    changes["RANDOM/seed"] = kFixedSeed;
+    return changes;
+}
+
 std::string failFrame(int status) {
     const std::string border = " ----------------------------------------\n";
     return border + "| MARLO AES TABLES GENERATION FAIL WITH " + std::to_string(status) + " |\n" + border;

@@ -36,6 +36,14 @@ private:
     testsupport::TempDir dir_;
 };
 
+// A fixed random seed for scripts whose commands must not depend on the clock:
+// a CBC coding record fails all its attempts now and then (status 28), so tests
+// that need "/cbcioc:" to succeed give it a seed known to work.
+extern const char* const kFixedSeed;
+
+// changes plus RANDOM/seed = kFixedSeed.
+std::map<std::string, std::string> seeded(std::map<std::string, std::string> changes = {});
+
 // The verdict frame of "/g:" for a failure with the given status.
 std::string failFrame(int status);
 

@@ -59,9 +59,23 @@ TEST(SelfTest, GenerateModesPassEveryComparison) {
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.output, wholeRun(kBlockOk + kCbcOk, tally(0, 0, 0, 0)));
 
-    run = folder.run({"/test:7"});
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.output, wholeRun("IOC_CBC encoding generated\n" + kBlockOk + kCbcOk, tally(0, 0, 0, 0)));
+    // A CBC coding record that fails all its attempts keeps its previous content:
+    // a valid triple from the pass before, but all zero in the first pass, whose
+    // comparisons then fail. Every later pass must pass; a run whose first pass
+    // failed that way is tried again (in another second, with other codings).
+    const std::string pass = "IOC_CBC encoding generated\n" + kBlockOk + kCbcOk;
+    const std::string expected = wholeRun(pass, tally(0, 0, 0, 0));
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        run = folder.run({"/test:7"});
+        EXPECT_EQ(run.status, 0);
+        if (run.output == expected) break;
+        const size_t later = run.output.find(passLine(1));
+        ASSERT_NE(later, std::string::npos);
+        const std::string laterPasses = expected.substr(expected.find(passLine(1)));
+        ASSERT_EQ(run.output.substr(later, laterPasses.size() - tally(0, 0, 0, 0).size()),
+                  laterPasses.substr(0, laterPasses.size() - tally(0, 0, 0, 0).size()));
+    }
+    EXPECT_EQ(run.output, expected);
 }
 
 TEST(SelfTest, EcbCodingsPassBlocksButNotCbc) {
@@ -105,10 +119,10 @@ TEST(SelfTest, LoadModeReadsCodingFilesEveryPass) {
 
     // With the files in place: nothing to report, and the cipher still has no tables.
     std::filesystem::create_directories(folder / "Tables/Auth");
-    folder.writeScript("t.cfg", {{"encryptIOC", "Tables/Auth/IOC_en.dat"},
-                                 {"decryptIOC", "Tables/Auth/IOC_de.dat"},
-                                 {"encryptCBCIOCData", "Tables/Auth/CBCIOC_en.dat"},
-                                 {"decryptCBCIOCData", "Tables/Auth/CBCIOC_de.dat"}});
+    folder.writeScript("t.cfg", clitest::seeded({{"encryptIOC", "Tables/Auth/IOC_en.dat"},
+                                                 {"decryptIOC", "Tables/Auth/IOC_de.dat"},
+                                                 {"encryptCBCIOCData", "Tables/Auth/CBCIOC_en.dat"},
+                                                 {"decryptCBCIOCData", "Tables/Auth/CBCIOC_de.dat"}}));
     for (const char* command : {"/ecbioc:t.cfg", "/cbcioc:t.cfg"}) {
         ASSERT_EQ(folder.run({command}).status, 0);
         run = folder.run({command[1] == 'e' ? "/test:2" : "/test:6"});
