@@ -84,20 +84,8 @@ int32_t saveHeader(const SaveStep& step, std::ostream& out) {
     // The saving line stays open: the formatter's marks and the result complete it.
     out << "--- Saving " << step.headerPath << " header file " << std::flush;
 
-    const size_t tagAt = text.find(step.tag);
-    if (tagAt == std::string::npos) return STATUS_SAVE_FAILED;
-    const size_t closeAt = text.find('#', tagAt + step.tag.size());
-    if (closeAt == std::string::npos) return STATUS_SAVE_FAILED;
-
-    const std::string placeholder = text.substr(tagAt, closeAt - tagAt + 1);
-    std::string replacement;
-    for (char c : placeholder) {
-        if (c != '#') replacement.push_back(c);
-    }
-    text = replaceAll(text, placeholder, replacement);
-    // No copy of the placeholder can stand before the tag's first occurrence, so
-    // the first replacement is at tagAt.
-    const size_t insertAt = tagAt + replacement.size();
+    const size_t insertAt = fillPlaceholder(text, step.tag);
+    if (insertAt == std::string::npos) return STATUS_SAVE_FAILED;
 
     std::string tableText;
     const int32_t status = step.format(step.block, tableText, out);
@@ -127,6 +115,23 @@ int32_t saveHeaders(const SaveStep (&steps)[3], std::ostream& out) {
 }
 
 } // namespace
+
+size_t fillPlaceholder(std::string& text, std::string_view tag) {
+    const size_t tagAt = text.find(tag);
+    if (tagAt == std::string::npos) return std::string::npos;
+    const size_t closeAt = text.find('#', tagAt + tag.size());
+    if (closeAt == std::string::npos) return std::string::npos;
+
+    const std::string placeholder = text.substr(tagAt, closeAt - tagAt + 1);
+    std::string replacement;
+    for (char c : placeholder) {
+        if (c != '#') replacement.push_back(c);
+    }
+    text = replaceAll(text, placeholder, replacement);
+    // No copy of the placeholder can stand before the tag's first occurrence, so
+    // the first replacement is at tagAt.
+    return tagAt + replacement.size();
+}
 
 int32_t saveEncryptionHeaders(HeaderFilePaths paths, const TableStorage& storage, std::ostream& out) {
     const EncryptionTableSet& t = storage.enc;

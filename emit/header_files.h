@@ -1,8 +1,10 @@
 // Filling header templates with table text and saving the six headers.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <iostream>
 #include <string>
+#include <string_view>
 
 #include "wbgen/table_storage.h"
 
@@ -22,6 +24,13 @@ struct HeaderFilePaths {
     std::string invXorTable;
     std::string invFirstRoundTable;
 };
+
+// The placeholder step of header saving, on template text already in memory:
+// every copy of tag's placeholder (the tag, text without "#", one closing "#")
+// loses its "#" characters. Returns where the table text goes, right behind the
+// first copy, or std::string::npos, text unchanged, when text holds no tag or no
+// "#" behind it.
+size_t fillPlaceholder(std::string& text, std::string_view tag);
 
 // Writes the three encryption headers, printing one saving line each to out.
 // 0, or -1 at the first failing step (the later steps do not run).
