@@ -1,0 +1,5 @@
+/* round tables */
+const unsigned char #roundTables#[10][4][4][256][4]
+#define AFTER 1
+#invRoundTables##;
+#invXorTables#
