@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "support/support.h"
+#include "known_answers.h"
 
 using testsupport::hexBytes;
 using testsupport::pseudoRandomBytes;
@@ -16,21 +17,10 @@ using Bytes = std::vector<uint8_t>;
 
 namespace {
 
-// FIPS-197 Appendix C.1.
-constexpr const char* kC1Key = "000102030405060708090a0b0c0d0e0f";
-constexpr const char* kC1Plain = "00112233445566778899aabbccddeeff";
-constexpr const char* kC1Cipher = "69c4e0d86a7b0430d8cdb78070b4c55a";
-constexpr const char* kC1Round3 = "fa636a2825b339c940668a3157244d17"; // round[4].start
+using namespace vectors;
 
-// NIST SP 800-38A F.2.1 (CBC-AES128.Encrypt) and F.2.2 (CBC-AES128.Decrypt).
-constexpr const char* kCbcKey = "2b7e151628aed2a6abf7158809cf4f3c";
-constexpr const char* kCbcIv = "000102030405060708090a0b0c0d0e0f";
-constexpr const char* kCbcPlain =
-    "6bc1bee22e409f96e93d7e117393172aae2d8a571e03ac9c9eb76fac45af8e51"
-    "30c81c46a35ce411e5fbc1191a0a52eff69f2445df4f9b17ad2b417be66c3710";
-constexpr const char* kCbcCipher =
-    "7649abac8119b246cee98e9b12e9197d5086cb9b507219ee95db113a917678b2"
-    "73bed6b8e3c1743b7116e69e222295163ff1caa1681fac09120eca307586e1a7";
+// FIPS-197 Appendix C.1: the state after round 3.
+constexpr const char* kC1Round3 = "fa636a2825b339c940668a3157244d17"; // round[4].start
 
 // OpenSSL AES-128-CBC without padding; data must be whole blocks.
 Bytes opensslCbc(const Bytes& key, const Bytes& iv, const Bytes& data, bool encrypt) {

@@ -12,16 +12,16 @@
 
 #include "aesref/aes_tables.h"
 #include "support/support.h"
+#include "known_answers.h"
 
 using testsupport::hexBytes;
 
 namespace {
 
+using namespace vectors;
+
 // FIPS-197 Appendix C.1 (AES-128): cipher key, plaintext, ciphertext, and the
 // round key schedule printed as round[r].k_sch (round[0].k_sch is the key).
-constexpr const char* kC1Key = "000102030405060708090a0b0c0d0e0f";
-constexpr const char* kC1Plain = "00112233445566778899aabbccddeeff";
-constexpr const char* kC1Cipher = "69c4e0d86a7b0430d8cdb78070b4c55a";
 constexpr const char* kC1RoundKeys[11] = {
     "000102030405060708090a0b0c0d0e0f", "d6aa74fdd2af72fadaa678f1d6ab76fe",
     "b692cf0b643dbdf1be9bc5006830b3fe", "b6ff744ed2c2c9bf6c590cbf0469bf41",
@@ -328,16 +328,6 @@ TEST(RijndaelBlock, ResultCodes) {
     EXPECT_EQ(std::vector<uint8_t>(out, out + 16), hexBytes(kC1Cipher));
 }
 
-// NIST SP 800-38A F.2.1 / F.2.2 (CBC-AES128): key, IV, four plaintext and
-// ciphertext blocks.
-constexpr const char* kCbcKey = "2b7e151628aed2a6abf7158809cf4f3c";
-constexpr const char* kCbcIv = "000102030405060708090a0b0c0d0e0f";
-constexpr const char* kCbcPlain =
-    "6bc1bee22e409f96e93d7e117393172aae2d8a571e03ac9c9eb76fac45af8e51"
-    "30c81c46a35ce411e5fbc1191a0a52eff69f2445df4f9b17ad2b417be66c3710";
-constexpr const char* kCbcCipher =
-    "7649abac8119b246cee98e9b12e9197d5086cb9b507219ee95db113a917678b2"
-    "73bed6b8e3c1743b7116e69e222295163ff1caa1681fac09120eca307586e1a7";
 
 TEST(RijndaelBlock, CbcModeMatchesSp80038aF21AndF22) {
     keyInstance key = clearedKey();
