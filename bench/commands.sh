@@ -44,6 +44,7 @@ report() { # name, median ms, MD5 draws
 }
 
 echo "one MD5 of 16 bytes: ${md5_ns} ns; $runs runs per command"
+echo "process start and exit (usage text only): $(median_ms) ms"
 report "/g:example.cfg" "$(median_ms /g:example.cfg)" $((2 * 2017 * 16))
 report "/ecbioc:example.cfg" "$(median_ms /ecbioc:example.cfg)" $((2 * 2 * 16 * 256))
 report "/cbcioc:example.cfg" "$(median_ms /cbcioc:example.cfg)" $((2 * 16 * 10))
