@@ -15,24 +15,6 @@
 
 namespace {
 
-// Reads the script's IOC_FILES paths in the order given; a missing one sets *status to 30.
-struct ScriptPaths {
-    std::unique_ptr<IniProfile> profile;
-    int32_t status = STATUS_OK;
-
-    ScriptPaths(const char* scriptPath, std::ostream& out) {
-        std::string script;
-        makeAbsolutePath(scriptPath, script);
-        out << "Reading '" << script << "' ...\n";
-        profile = std::make_unique<IniProfile>(script);
-    }
-    std::string read(const char* key) {
-        std::string value = profile->read("IOC_FILES", key);
-        if (value.empty()) status = STATUS_MISSING_VALUE;
-        return value;
-    }
-};
-
 // Reports a failed write of a coding file; returns its status.
 int32_t reportWrite(int32_t status, const std::string& path, std::ostream& out) {
     if (status == STATUS_OPEN_FAILED) out << "FAIL TO OPEN FILE " << path << " \n";
@@ -53,30 +35,28 @@ struct CbcSets {
 int32_t generateEcbCodings(const char* scriptPath, std::ostream& out) {
     RandomSource random;
     auto sets = std::make_unique<EcbSets>();
-    ScriptPaths script(scriptPath, out);
-    const std::string encryptIoc = script.read("encryptIOC");
-    const std::string decryptIoc = script.read("decryptIOC");
-    int32_t status = script.status;
-    if (status == STATUS_OK) status = applySeedOption(*script.profile, random, out);
+    CommandScript script(scriptPath, out);
+    const std::string encryptIoc = script.required("IOC_FILES", "encryptIOC");
+    const std::string decryptIoc = script.required("IOC_FILES", "decryptIOC");
+    int32_t status = script.status();
+    if (status == STATUS_OK) status = applySeedOption(script.profile(), random, out);
+
+    // One direction: generate the pair, then write its IOC file.
+    auto direction = [&](CodingSet& input, CodingSet& output, const std::string& path) {
+        const int32_t result = makeEcbCodings(random, input, output);
+        return result != STATUS_OK ? result : reportWrite(writeIocFile(path, input, output), path, out);
+    };
 
     bool encryptionDone = false;
     if (status == STATUS_OK) {
-        status = makeEcbCodings(random, sets->encryptInput, sets->encryptOutput);
-        if (status == STATUS_OK) {
-            status = reportWrite(writeIocFile(encryptIoc, sets->encryptInput, sets->encryptOutput),
-                                 encryptIoc, out);
-        }
+        status = direction(sets->encryptInput, sets->encryptOutput, encryptIoc);
         if (status == STATUS_OK) {
             out << "OK: MARLOAES ECB-COMPLIANT CODING GENERATED (ENCRYPT DIRECTION)\n";
             encryptionDone = true;
         }
     }
     if (encryptionDone) {
-        status = makeEcbCodings(random, sets->decryptInput, sets->decryptOutput);
-        if (status == STATUS_OK) {
-            status = reportWrite(writeIocFile(decryptIoc, sets->decryptInput, sets->decryptOutput),
-                                 decryptIoc, out);
-        }
+        status = direction(sets->decryptInput, sets->decryptOutput, decryptIoc);
         if (status == STATUS_OK) {
             out << "OK: MARLOAES EBC-COMPLIANT CODING GENERATED (DECRYPT DIRECTION)\n";
             out.flush();
@@ -93,13 +73,13 @@ int32_t generateEcbCodings(const char* scriptPath, std::ostream& out) {
 int32_t generateCbcCodings(const char* scriptPath, std::ostream& out) {
     RandomSource random;
     auto sets = std::make_unique<CbcSets>();
-    ScriptPaths script(scriptPath, out);
-    const std::string encryptIoc = script.read("encryptIOC");
-    const std::string encryptData = script.read("encryptCBCIOCData");
-    const std::string decryptIoc = script.read("decryptIOC");
-    const std::string decryptData = script.read("decryptCBCIOCData");
-    int32_t status = script.status;
-    if (status == STATUS_OK) status = applySeedOption(*script.profile, random, out);
+    CommandScript script(scriptPath, out);
+    const std::string encryptIoc = script.required("IOC_FILES", "encryptIOC");
+    const std::string encryptData = script.required("IOC_FILES", "encryptCBCIOCData");
+    const std::string decryptIoc = script.required("IOC_FILES", "decryptIOC");
+    const std::string decryptData = script.required("IOC_FILES", "decryptCBCIOCData");
+    int32_t status = script.status();
+    if (status == STATUS_OK) status = applySeedOption(script.profile(), random, out);
 
     // One direction: generate the triple, write the IOC file (a failure there is
     // reported but the data file is still written), then the data file.

@@ -60,48 +60,39 @@ void writeVerdict(int32_t status, std::ostream& out) {
 
 int32_t generateTables(const char* scriptPath, std::ostream& out) {
     TableGenerator generator(out);
-    int32_t status = STATUS_OK;
     auto encryption = std::make_unique<DirectionInput>();
     auto decryption = std::make_unique<DirectionInput>();
 
-    std::string script;
-    makeAbsolutePath(scriptPath, script);
-    out << "Reading '" << script << "' ...\n";
-
-    const IniProfile profile(script);
-    auto required = [&](const char* section, const char* key) {
-        std::string value = profile.read(section, key);
-        if (value.empty()) status = STATUS_MISSING_VALUE;
-        return value;
-    };
-    const std::string encryptKey = required("KEY_VALUE", "encryptKey");
-    const std::string decryptKey = required("KEY_VALUE", "decryptKey");
+    CommandScript script(scriptPath, out);
+    const std::string encryptKey = script.required("KEY_VALUE", "encryptKey");
+    const std::string decryptKey = script.required("KEY_VALUE", "decryptKey");
     HeaderFilePaths paths;
-    paths.roundTableTpl = required("HEADER_FILES", "roundTableTpl");
-    paths.roundTable = required("HEADER_FILES", "roundTable");
-    paths.xorTableTpl = required("HEADER_FILES", "xorTableTpl");
-    paths.xorTable = required("HEADER_FILES", "xorTable");
-    paths.finalRoundTableTpl = required("HEADER_FILES", "finalRoundTableTpl");
-    paths.finalRoundTable = required("HEADER_FILES", "finalRoundTable");
-    paths.invRoundTableTpl = required("HEADER_FILES", "invRoundTableTpl");
-    paths.invRoundTable = required("HEADER_FILES", "invRoundTable");
-    paths.invXorTableTpl = required("HEADER_FILES", "invXorTableTpl");
-    paths.invXorTable = required("HEADER_FILES", "invXorTable");
-    paths.invFirstRoundTableTpl = required("HEADER_FILES", "invFirstRoundTableTpl");
-    paths.invFirstRoundTable = required("HEADER_FILES", "invFirstRoundTable");
-    encryption->useIoc = flagIsOn(required("IOC_FILES", "useEncryptIOC"));
-    decryption->useIoc = flagIsOn(required("IOC_FILES", "useDecryptIOC"));
-    encryption->iocPath = profile.read("IOC_FILES", "encryptIOC");
-    decryption->iocPath = profile.read("IOC_FILES", "decryptIOC");
+    paths.roundTableTpl = script.required("HEADER_FILES", "roundTableTpl");
+    paths.roundTable = script.required("HEADER_FILES", "roundTable");
+    paths.xorTableTpl = script.required("HEADER_FILES", "xorTableTpl");
+    paths.xorTable = script.required("HEADER_FILES", "xorTable");
+    paths.finalRoundTableTpl = script.required("HEADER_FILES", "finalRoundTableTpl");
+    paths.finalRoundTable = script.required("HEADER_FILES", "finalRoundTable");
+    paths.invRoundTableTpl = script.required("HEADER_FILES", "invRoundTableTpl");
+    paths.invRoundTable = script.required("HEADER_FILES", "invRoundTable");
+    paths.invXorTableTpl = script.required("HEADER_FILES", "invXorTableTpl");
+    paths.invXorTable = script.required("HEADER_FILES", "invXorTable");
+    paths.invFirstRoundTableTpl = script.required("HEADER_FILES", "invFirstRoundTableTpl");
+    paths.invFirstRoundTable = script.required("HEADER_FILES", "invFirstRoundTable");
+    encryption->useIoc = flagIsOn(script.required("IOC_FILES", "useEncryptIOC"));
+    decryption->useIoc = flagIsOn(script.required("IOC_FILES", "useDecryptIOC"));
+    encryption->iocPath = script.optional("IOC_FILES", "encryptIOC");
+    decryption->iocPath = script.optional("IOC_FILES", "decryptIOC");
 
+    int32_t status = script.status();
     if (status == STATUS_OK) {
-        status = applySeedOption(profile, generator.random(), out);
+        status = applySeedOption(script.profile(), generator.random(), out);
     }
 
     if (status == STATUS_OK) {
-        for (DirectionInput* direction : {encryption.get(), decryption.get()}) {
-            if (!direction->useIoc) continue;
-            const int32_t loaded = loadIocFile(*direction, out);
+        for (DirectionInput* input : {encryption.get(), decryption.get()}) {
+            if (!input->useIoc) continue;
+            const int32_t loaded = loadIocFile(*input, out);
             if (loaded != STATUS_OK) status = loaded;
         }
     }
@@ -110,30 +101,31 @@ int32_t generateTables(const char* scriptPath, std::ostream& out) {
     auto inputOf = [](const DirectionInput& d) { return d.useIoc ? &d.inputSet : nullptr; };
     auto outputOf = [](const DirectionInput& d) { return d.useIoc ? &d.outputSet : nullptr; };
 
-    if (status == STATUS_OK) {
-        status = generator.generateEncryptionTables(encryptKey.c_str(), *storage,
-                                                    inputOf(*encryption), outputOf(*encryption));
-        if (status != STATUS_OK) {
-            out << "MARLO AES ENCRYPT TABLES NOT GENERATED\n";
-        } else {
-            out << "MARLO AES ENCRYPT TABLES GENERATED\n";
-            status = saveEncryptionHeaders(paths, *storage, out);
-            out << (status != STATUS_OK ? "MARLO AES ENCRYPT TABLES NOT SAVED\n"
-                                        : "MARLO AES ENCRYPT TABLES SAVED\n");
+    // One direction: generate its tables, then save its three headers.
+    using Generate = int32_t (TableGenerator::*)(const char*, TableStorage&, const CodingSet*,
+                                                 const CodingSet*);
+    using Save = int32_t (*)(HeaderFilePaths, const TableStorage&, std::ostream&);
+    auto direction = [&](const char* name, Generate generate, Save save, const std::string& key,
+                         const DirectionInput& input) {
+        int32_t result = (generator.*generate)(key.c_str(), *storage, inputOf(input), outputOf(input));
+        if (result != STATUS_OK) {
+            out << "MARLO AES " << name << " TABLES NOT GENERATED\n";
+            return result;
         }
+        out << "MARLO AES " << name << " TABLES GENERATED\n";
+        result = save(paths, *storage, out);
+        out << "MARLO AES " << name << (result != STATUS_OK ? " TABLES NOT SAVED\n" : " TABLES SAVED\n");
+        return result;
+    };
+
+    if (status == STATUS_OK) {
+        status = direction("ENCRYPT", &TableGenerator::generateEncryptionTables, saveEncryptionHeaders,
+                           encryptKey, *encryption);
     }
     out << "\n";
     if (status == STATUS_OK) {
-        status = generator.generateDecryptionTables(decryptKey.c_str(), *storage,
-                                                    inputOf(*decryption), outputOf(*decryption));
-        if (status != STATUS_OK) {
-            out << "MARLO AES DECRYPT TABLES NOT GENERATED\n";
-        } else {
-            out << "MARLO AES DECRYPT TABLES GENERATED\n";
-            status = saveDecryptionHeaders(paths, *storage, out);
-            out << (status != STATUS_OK ? "MARLO AES DECRYPT TABLES NOT SAVED\n"
-                                        : "MARLO AES DECRYPT TABLES SAVED\n");
-        }
+        status = direction("DECRYPT", &TableGenerator::generateDecryptionTables, saveDecryptionHeaders,
+                           decryptKey, *decryption);
     }
     writeVerdict(status, out);
     out.flush();

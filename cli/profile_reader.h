@@ -7,6 +7,7 @@
 // a key wins. Any bytes are read without failing.
 #pragma once
 #include <cstdint>
+#include <iostream>
 #include <string>
 #include <string_view>
 
@@ -28,6 +29,25 @@ public:
 private:
     IniProfile() = default;
     std::string text_;
+};
+
+// The script of one command: made absolute, announced with the reading line
+// "Reading '<absolute path>' ...\n", then read once. Required values that read as
+// empty set the status to 30; every value is read even after one was missing.
+class CommandScript {
+public:
+    CommandScript(const char* scriptPath, std::ostream& out);
+    std::string required(std::string_view section, std::string_view key);
+    std::string optional(std::string_view section, std::string_view key) const {
+        return profile_.read(section, key);
+    }
+    const ProfileReader& profile() const { return profile_; }
+    int32_t status() const { return status_; }
+
+private:
+    static std::string announce(const char* scriptPath, std::ostream& out);
+    IniProfile profile_;
+    int32_t status_ = 0;
 };
 
 // The absolute, normalised form of path (the current directory for an empty one).
