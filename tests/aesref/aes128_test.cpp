@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "support/support.h"
-#include "known_answers.h"
+#include "support/known_answers.h"
 
 using testsupport::hexBytes;
 using testsupport::pseudoRandomBytes;

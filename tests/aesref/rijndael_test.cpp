@@ -12,7 +12,7 @@
 
 #include "aesref/aes_tables.h"
 #include "support/support.h"
-#include "known_answers.h"
+#include "support/known_answers.h"
 
 using testsupport::hexBytes;
 

@@ -9,6 +9,9 @@ namespace testsupport {
 // Bytes of a hex text ("000102..."); the text must have an even number of digits.
 std::vector<uint8_t> hexBytes(const std::string& hex);
 
+// Lower-case hex text of n bytes.
+std::string hexText(const uint8_t* bytes, size_t n);
+
 // Fills n bytes from a deterministic generator (not the tool's random source).
 std::vector<uint8_t> pseudoRandomBytes(size_t n, uint32_t seed);
 

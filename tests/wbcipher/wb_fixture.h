@@ -13,6 +13,7 @@
 
 #include "coding/cbc_codings.h"
 #include "coding/ecb_codings.h"
+#include "support/known_answers.h"
 #include "support/support.h"
 #include "wbgen/table_generator.h"
 
@@ -20,20 +21,10 @@ namespace wbfixture {
 
 using Block = std::array<uint8_t, 16>;
 
-// FIPS-197 Appendix C.1.
-inline const char* const kFipsKey = "000102030405060708090a0b0c0d0e0f";
-inline const char* const kFipsPlain = "00112233445566778899aabbccddeeff";
-inline const char* const kFipsCipher = "69c4e0d86a7b0430d8cdb78070b4c55a";
-
-inline std::string hexText(const uint8_t* bytes, size_t n) {
-    static const char digits[] = "0123456789abcdef";
-    std::string text;
-    for (size_t i = 0; i < n; ++i) {
-        text += digits[bytes[i] >> 4];
-        text += digits[bytes[i] & 15];
-    }
-    return text;
-}
+using testsupport::hexText;
+using vectors::kC1Key;
+using vectors::kC1Plain;
+using vectors::kC1Cipher;
 
 inline Block blockAt(const std::vector<uint8_t>& data, size_t offset) {
     Block block{};
@@ -128,7 +119,7 @@ inline const KeyTables& plainTables(size_t index) {
     static std::array<std::unique_ptr<KeyTables>, kPlainKeys> cache;
     if (!cache[index]) {
         const uint32_t seed = static_cast<uint32_t>(100 + index);
-        cache[index] = makeKeyTables(index == 0 ? std::string(kFipsKey) : randomKeyText(seed), seed,
+        cache[index] = makeKeyTables(index == 0 ? std::string(kC1Key) : randomKeyText(seed), seed,
                                      Codings::None);
     }
     return *cache[index];

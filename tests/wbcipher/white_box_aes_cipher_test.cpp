@@ -45,8 +45,8 @@ public:
 TEST(WhiteBoxAesCipher, ReproducesFips197C1) {
     WhiteBoxAesCipher cipher;
     ASSERT_EQ(cipher.SetTables(plainTables(0).tables.get()), STATUS_OK);
-    const Block plain = blockAt(testsupport::hexBytes(kFipsPlain), 0);
-    const Block expected = blockAt(testsupport::hexBytes(kFipsCipher), 0);
+    const Block plain = blockAt(testsupport::hexBytes(kC1Plain), 0);
+    const Block expected = blockAt(testsupport::hexBytes(kC1Cipher), 0);
 
     Block out{};
     EXPECT_EQ(cipher.EncryptBlock(plain.data(), out.data()), STATUS_OK);
@@ -96,7 +96,7 @@ TEST(WhiteBoxAesCipher, WithoutTablesEveryBlockOperationFailsAndWritesNothing) {
     EXPECT_EQ(detached.SetTables(nullptr), STATUS_OK);
 
     for (WhiteBoxAesCipher* cipher : {&fresh, &detached}) {
-        const Block input = blockAt(testsupport::hexBytes(kFipsPlain), 0);
+        const Block input = blockAt(testsupport::hexBytes(kC1Plain), 0);
         Block out;
         out.fill(0x5C);
         const Block untouched = out;
@@ -154,8 +154,8 @@ TEST(WhiteBoxAesCipher, RoundLimitsOutsideTheFullCipher) {
 TEST(WhiteBoxAesCipher, BlockOperationsDispatchButDirectTwinsDoNot) {
     MarkingCipher cipher;
     cipher.SetTables(plainTables(0).tables.get());
-    const Block plain = blockAt(testsupport::hexBytes(kFipsPlain), 0);
-    const Block expected = blockAt(testsupport::hexBytes(kFipsCipher), 0);
+    const Block plain = blockAt(testsupport::hexBytes(kC1Plain), 0);
+    const Block expected = blockAt(testsupport::hexBytes(kC1Cipher), 0);
     Block out{};
 
     EXPECT_EQ(cipher.EncryptRoundsDirect(plain.data(), out.data(), 10), STATUS_OK);

@@ -14,6 +14,7 @@
 
 #include "aesref/rijndael.h"
 #include "coding/ecb_codings.h"
+#include "support/known_answers.h"
 #include "support/support.h"
 #include "wbgen/table_generator.h"
 
@@ -26,25 +27,15 @@ const RandomState kStateA = {0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77,
 const RandomState kStateB = {0x5A, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07,
                              0x08, 0x09, 0x0A, 0x0B, 0x0C, 0x0D, 0x0E, 0x0F};
 
-// FIPS-197 Appendix C.1.
-const char* const kFipsKey = "000102030405060708090a0b0c0d0e0f";
-const char* const kFipsPlain = "00112233445566778899aabbccddeeff";
-const char* const kFipsCipher = "69c4e0d86a7b0430d8cdb78070b4c55a";
+using testsupport::hexText;
+using vectors::kC1Key;
+using vectors::kC1Plain;
+using vectors::kC1Cipher;
 
 Block toBlock(const std::vector<uint8_t>& bytes) {
     Block block{};
     std::copy_n(bytes.begin(), 16, block.begin());
     return block;
-}
-
-std::string hexText(const uint8_t* bytes, size_t n) {
-    static const char digits[] = "0123456789abcdef";
-    std::string text;
-    for (size_t i = 0; i < n; ++i) {
-        text += digits[bytes[i] >> 4];
-        text += digits[bytes[i] & 15];
-    }
-    return text;
 }
 
 // One AES-128 block through OpenSSL, the independent reference.
@@ -133,7 +124,7 @@ std::unique_ptr<TableStorage> generateBoth(const RandomState& state, const char*
 
 // Plain tables of the FIPS-197 key, generated once for the tests that only read them.
 const TableStorage& fipsTables() {
-    static const std::unique_ptr<TableStorage> tables = generateBoth(kStateA, kFipsKey);
+    static const std::unique_ptr<TableStorage> tables = generateBoth(kStateA, kC1Key);
     return *tables;
 }
 
@@ -208,8 +199,8 @@ CodingSet identitySet() {
 
 TEST(TableGeneration, PlainTablesReproduceFips197C1) {
     const TableStorage& tables = fipsTables();
-    const Block plain = toBlock(testsupport::hexBytes(kFipsPlain));
-    const Block cipher = toBlock(testsupport::hexBytes(kFipsCipher));
+    const Block plain = toBlock(testsupport::hexBytes(kC1Plain));
+    const Block cipher = toBlock(testsupport::hexBytes(kC1Cipher));
     EXPECT_EQ(evaluate(tables, plain, true), cipher);
     EXPECT_EQ(evaluate(tables, cipher, false), plain);
 }
@@ -233,7 +224,7 @@ TEST(TableGeneration, ExternalEcbCodingsAreUndoneAndApplied) {
         ASSERT_EQ(makeCodingSet(random, set), 0);
     }
     const auto& [encIn, encOut, decIn, decOut] = *sets;
-    auto tables = generateBoth(kStateA, kFipsKey, &encIn, &encOut, &decIn, &decOut);
+    auto tables = generateBoth(kStateA, kC1Key, &encIn, &encOut, &decIn, &decOut);
     expectBalancedTables(*tables);
 
     const std::vector<uint8_t> data = testsupport::pseudoRandomBytes(16 * 100, 7);
@@ -244,35 +235,35 @@ TEST(TableGeneration, ExternalEcbCodingsAreUndoneAndApplied) {
             encodeData(coded.data(), 16, encrypt ? encIn : decIn);
             Block result = evaluate(*tables, coded, encrypt);
             decodeData(result.data(), 16, encrypt ? encOut : decOut);
-            ASSERT_EQ(result, opensslBlock(kFipsKey, plain, encrypt)) << (encrypt ? "enc " : "dec ") << n;
+            ASSERT_EQ(result, opensslBlock(kC1Key, plain, encrypt)) << (encrypt ? "enc " : "dec ") << n;
         }
     }
 }
 
 TEST(TableGeneration, IdentityCodingSetsChangeNoByte) {
     auto identity = std::make_unique<CodingSet>(identitySet());
-    auto coded = generateBoth(kStateA, kFipsKey, identity.get(), identity.get(), identity.get(),
+    auto coded = generateBoth(kStateA, kC1Key, identity.get(), identity.get(), identity.get(),
                               identity.get());
     EXPECT_TRUE(sameBytes(*coded, fipsTables()));
 }
 
 TEST(TableGeneration, SameStateGivesSameBytesAndFreshDrawsGiveOtherTablesForTheSameCipher) {
-    auto again = generateBoth(kStateA, kFipsKey);
+    auto again = generateBoth(kStateA, kC1Key);
     EXPECT_TRUE(sameBytes(*again, fipsTables()));
 
     // A second generation on the same generator draws fresh codings.
     auto storage = newStorage();
     TableGenerator generator(kStateA, std::cout);
-    ASSERT_EQ(generator.generateEncryptionTables(kFipsKey, *storage, nullptr, nullptr), 0);
-    ASSERT_EQ(generator.generateDecryptionTables(kFipsKey, *storage, nullptr, nullptr), 0);
+    ASSERT_EQ(generator.generateEncryptionTables(kC1Key, *storage, nullptr, nullptr), 0);
+    ASSERT_EQ(generator.generateDecryptionTables(kC1Key, *storage, nullptr, nullptr), 0);
     EXPECT_TRUE(sameBytes(*storage, fipsTables()));
-    ASSERT_EQ(generator.generateEncryptionTables(kFipsKey, *storage, nullptr, nullptr), 0);
-    ASSERT_EQ(generator.generateDecryptionTables(kFipsKey, *storage, nullptr, nullptr), 0);
+    ASSERT_EQ(generator.generateEncryptionTables(kC1Key, *storage, nullptr, nullptr), 0);
+    ASSERT_EQ(generator.generateDecryptionTables(kC1Key, *storage, nullptr, nullptr), 0);
     EXPECT_NE(std::memcmp(&storage->enc, &fipsTables().enc, sizeof(EncryptionTableSet)), 0);
     EXPECT_NE(std::memcmp(&storage->dec, &fipsTables().dec, sizeof(DecryptionTableSet)), 0);
 
-    const Block plain = toBlock(testsupport::hexBytes(kFipsPlain));
-    const Block cipher = toBlock(testsupport::hexBytes(kFipsCipher));
+    const Block plain = toBlock(testsupport::hexBytes(kC1Plain));
+    const Block cipher = toBlock(testsupport::hexBytes(kC1Cipher));
     EXPECT_EQ(evaluate(*storage, plain, true), cipher);
     EXPECT_EQ(evaluate(*storage, cipher, false), plain);
 }
@@ -292,13 +283,13 @@ TEST(TableGeneration, PlainTablesAreBalanced) {
 TEST(TableGeneration, EncryptionClearsTheWholeAreaDecryptionOnlyWritesItsHalf) {
     auto storage = newStorage(0xA5);
     TableGenerator generator(kStateA, std::cout);
-    ASSERT_EQ(generator.generateDecryptionTables(kFipsKey, *storage, nullptr, nullptr), 0);
+    ASSERT_EQ(generator.generateDecryptionTables(kC1Key, *storage, nullptr, nullptr), 0);
     EXPECT_TRUE(allBytesAre(&storage->enc, sizeof storage->enc, 0xA5));
     // Index 0 is not written; it relies on the clearing by the encryption generation.
     EXPECT_TRUE(allBytesAre(storage->dec.invRoundTables[0], sizeof storage->dec.invRoundTables[0], 0xA5));
 
     std::memset(storage.get(), 0xA5, sizeof(TableStorage));
-    ASSERT_EQ(generator.generateEncryptionTables(kFipsKey, *storage, nullptr, nullptr), 0);
+    ASSERT_EQ(generator.generateEncryptionTables(kC1Key, *storage, nullptr, nullptr), 0);
     EXPECT_TRUE(allBytesAre(&storage->dec, sizeof storage->dec, 0));
     EXPECT_TRUE(allBytesAre(storage->enc.xorTables[9], sizeof storage->enc.xorTables[9], 0));
 }
@@ -327,7 +318,7 @@ TEST(TableGeneration, MalformedKeyTextWritesNothingAndDrawsNothing) {
 }
 
 TEST(TableGeneration, IgnoresCharactersAfterThe32nd) {
-    const std::string longKey = std::string(kFipsKey) + "zz not a key";
+    const std::string longKey = std::string(kC1Key) + "zz not a key";
     auto tables = generateBoth(kStateA, longKey.c_str());
     EXPECT_TRUE(sameBytes(*tables, fipsTables()));
     // Upper-case digits are the same key.

@@ -1,4 +1,4 @@
-// Published AES-128 known answers shared by the reference cipher tests.
+// Published AES-128 known answers shared by the tests.
 #pragma once
 
 namespace vectors {
