@@ -84,6 +84,17 @@ void loadCodingFiles(int32_t flags, Codings& c, std::ostream& out) {
     }
 }
 
+// Prints the OK or the ERR line of one comparison; a failure is counted when a
+// counter is given.
+void reportComparison(std::ostream& out, bool passed, const char* test, uint32_t* failures) {
+    if (passed) {
+        out << "OK: " << test << " success\n";
+    } else {
+        out << "ERR: " << test << " fail\n";
+        if (failures != nullptr) ++*failures;
+    }
+}
+
 void setIv(WhiteBoxAesCipher& cipher) { std::memset(cipher.iv, 0x01, sizeof cipher.iv); }
 
 } // namespace
@@ -158,12 +169,8 @@ int32_t runSelfTest(int32_t flags, std::ostream& out) {
         cipher.EncryptRoundsDirect(work, tableOutput, 10);
         AES128_EncryptBlockHex(kKeyText, testBlock, referenceCipher, 10);
         if (external) decodeData(tableOutput, 16, c.encryptOutput);
-        if (std::memcmp(tableOutput, referenceCipher, 16) == 0) {
-            out << "OK: Test0(BLOCK CIPHER) success\n";
-        } else {
-            out << "ERR: Test0(BLOCK CIPHER) fail\n";
-            ++blockEncryptFails;
-        }
+        reportComparison(out, std::memcmp(tableOutput, referenceCipher, 16) == 0,
+                         "Test0(BLOCK CIPHER)", &blockEncryptFails);
 
         // Test 1: block decryption, written back into the test block.
         uint8_t work2[16];
@@ -173,12 +180,8 @@ int32_t runSelfTest(int32_t flags, std::ostream& out) {
         cipher.DecryptRoundsDirect(work2, testBlock, 1);
         AES128_DecryptBlockHex(kKeyText, referenceCipher, referencePlain, 0);
         if (external) decodeData(testBlock, 16, c.decryptOutput);
-        if (std::memcmp(testBlock, referencePlain, 16) == 0) {
-            out << "OK: Test1(BLOCK DECIPHER) success\n";
-        } else {
-            out << "ERR: Test1(BLOCK DECIPHER) fail\n";
-            ++blockDecryptFails;
-        }
+        reportComparison(out, std::memcmp(testBlock, referencePlain, 16) == 0,
+                         "Test1(BLOCK DECIPHER)", &blockDecryptFails);
 
         out << "\n### CBC CIPHERING ###\n";
         cbc->refill();
@@ -201,12 +204,8 @@ int32_t runSelfTest(int32_t flags, std::ostream& out) {
         capacity = kCbcCapacity;
         result = AES128_EncryptCBC(cbc->reference, &referenceLength, &capacity, key, cipher.iv);
         const uint32_t compared = tableLength >= 16 ? tableLength - 16 : 0;
-        if (result == STATUS_OK && std::memcmp(cbc->table, cbc->reference, compared) == 0) {
-            out << "OK: AES128 & MARLOAES128 Encrypt CBC test success\n";
-        } else {
-            out << "ERR: AES128 & MARLOAES128 Encrypt CBC test fail\n";
-            ++cbcEncryptFails;
-        }
+        reportComparison(out, result == STATUS_OK && std::memcmp(cbc->table, cbc->reference, compared) == 0,
+                         "AES128 & MARLOAES128 Encrypt CBC test", &cbcEncryptFails);
 
         // CBC decryption.
         setIv(cipher);
@@ -221,17 +220,11 @@ int32_t runSelfTest(int32_t flags, std::ostream& out) {
         if (external) decodeData(cbc->table, tableLength, c.decryptData);
         setIv(cipher);
         status = AES128_DecryptCBC(cbc->reference, &referenceLength, key, cipher.iv);
-        if (status == STATUS_OK && std::memcmp(cbc->reference, cbc->source, kCbcDataLength) == 0) {
-            out << "OK: AES128 Decrypt CBC test success\n";
-        } else {
-            out << "ERR: AES128 Decrypt CBC test fail\n";
-        }
-        if (std::memcmp(cbc->table, cbc->source, tableLength) == 0) {
-            out << "OK: MARLOAES128 Decrypt CBC test success\n";
-        } else {
-            out << "ERR: MARLOAES128 Decrypt CBC test fail\n";
-            ++cbcDecryptFails;
-        }
+        // The reference's own check is reported but not counted.
+        reportComparison(out, status == STATUS_OK && std::memcmp(cbc->reference, cbc->source, kCbcDataLength) == 0,
+                         "AES128 Decrypt CBC test", nullptr);
+        reportComparison(out, std::memcmp(cbc->table, cbc->source, tableLength) == 0,
+                         "MARLOAES128 Decrypt CBC test", &cbcDecryptFails);
         out.flush();
     }
 
