@@ -8,7 +8,7 @@
 #include <cstdint>
 
 #include "aesref/rijndael.h"
-#include "aesref/status.h"
+#include "base/status.h"
 
 // Parses the first 32 characters of keyText into 16 bytes; -2 on a non-hex
 // character (the bytes parsed so far stay written, the rest are zero).

@@ -5,9 +5,12 @@
 
 #include <cstring>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "aesref/aes128.h"
-#include "aesref/status.h"
+#include "base/secret_file.h"
+#include "base/status.h"
 #include "coding/cbc_codings.h"
 #include "coding/ecb_codings.h"
 #include "emit/header_files.h"
@@ -112,6 +115,8 @@ int32_t runSelfTest(int32_t flags, std::ostream& out) {
     auto codings = std::make_unique<Codings>();
     auto cbc = std::make_unique<CbcBuffers>();
     const HeaderFilePaths paths = selfTestPaths();
+    // Headers are rewritten every pass; another run writing them waits.
+    const OutputLocks locks(saveHeaders ? headerPaths(paths) : std::vector<std::string>{});
 
     uint8_t key[16] = {};
     AES128_HexToKey(kKeyText, key);

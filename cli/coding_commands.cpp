@@ -1,13 +1,17 @@
 // The coding-generation commands. Each seeds its own random source, generates
 // the codings of the encryption direction, writes its files, then the same for
 // the decryption direction; a failure in the encryption direction leaves the
-// decryption files untouched.
+// decryption files untouched. Files are replaced through the secret-file writer
+// (private, all at once), a direction's files together.
 #include "cli/coding_commands.h"
 
 #include <memory>
 #include <string>
+#include <vector>
 
-#include "aesref/status.h"
+#include "base/secret_file.h"
+#include "base/status.h"
+#include "cli/command_files.h"
 #include "cli/profile_reader.h"
 #include "cli/seed_option.h"
 #include "coding/cbc_codings.h"
@@ -39,9 +43,14 @@ int32_t generateEcbCodings(const char* scriptPath, std::ostream& out) {
     const std::string encryptIoc = script.required("IOC_FILES", "encryptIOC");
     const std::string decryptIoc = script.required("IOC_FILES", "decryptIOC");
     int32_t status = script.status();
+    if (status == STATUS_OK) {
+        status = checkFileRoles({{script.path(), false}, {encryptIoc, true}, {decryptIoc, true}}, out);
+    }
     if (status == STATUS_OK) status = applySeedOption(script.profile(), random, out);
+    const OutputLocks locks(status == STATUS_OK ? std::vector{encryptIoc, decryptIoc}
+                                                : std::vector<std::string>{});
 
-    // One direction: generate the pair, then write its IOC file.
+    // One direction: generate the pair, then replace its IOC file.
     auto direction = [&](CodingSet& input, CodingSet& output, const std::string& path) {
         const int32_t result = makeEcbCodings(random, input, output);
         return result != STATUS_OK ? result : reportWrite(writeIocFile(path, input, output), path, out);
@@ -79,18 +88,41 @@ int32_t generateCbcCodings(const char* scriptPath, std::ostream& out) {
     const std::string decryptIoc = script.required("IOC_FILES", "decryptIOC");
     const std::string decryptData = script.required("IOC_FILES", "decryptCBCIOCData");
     int32_t status = script.status();
+    if (status == STATUS_OK) {
+        status = checkFileRoles({{script.path(), false},
+                                 {encryptIoc, true},
+                                 {encryptData, true},
+                                 {decryptIoc, true},
+                                 {decryptData, true}},
+                                out);
+    }
     if (status == STATUS_OK) status = applySeedOption(script.profile(), random, out);
+    const OutputLocks locks(status == STATUS_OK
+                                ? std::vector{encryptIoc, encryptData, decryptIoc, decryptData}
+                                : std::vector<std::string>{});
 
     // One direction: generate the triple, write the IOC file (a failure there is
-    // reported but the data file is still written), then the data file.
+    // reported and the data file is still tried, so that both failures show),
+    // then the data file. The pair is renamed into place only when both are
+    // complete: a direction that fails changes neither file, so an IOC file and a
+    // data file always belong together.
     auto direction = [&](CodingSet& first, CodingSet& second, CodingSet& third,
                          const CodingSet& input, const CodingSet& output, const CodingSet& data,
                          const std::string& iocPath, const std::string& dataPath) {
         int32_t result = makeCbcCodings(random, first, second, third);
         if (result != STATUS_OK) return result;
-        result = reportWrite(writeIocFile(iocPath, input, output), iocPath, out);
-        const int32_t dataResult = reportWrite(writeCbcDataFile(dataPath, data), dataPath, out);
-        return dataResult != STATUS_OK ? dataResult : result;
+        PendingFile iocFile;
+        PendingFile dataFile;
+        result = reportWrite(openIocFile(iocFile, iocPath, input, output), iocPath, out);
+        const int32_t dataResult = reportWrite(openCbcDataFile(dataFile, dataPath, data), dataPath, out);
+        if (dataResult != STATUS_OK) return dataResult;
+        if (result != STATUS_OK) return result;
+        PendingFile* group[] = {&iocFile, &dataFile};
+        size_t failedAt = 0;
+        if (commitFiles(group, 2, &failedAt) != FileResult::ok) {
+            return reportWrite(STATUS_WRITE_FAILED, group[failedAt]->target(), out);
+        }
+        return STATUS_OK;
     };
 
     bool encryptionDone = false;

@@ -2,10 +2,12 @@
 // exactly the prefix length; the rest of the argument goes to the command.
 #include "cli/dispatch.h"
 
-#include <cstdlib>
 #include <cstring>
+#include <new>
 
+#include "base/status.h"
 #include "cli/MARLO_AES.h"
+#include "cli/command_files.h"
 #include "cli/coding_commands.h"
 #include "cli/generate_tables.h"
 
@@ -39,6 +41,21 @@ bool hasPrefix(const char* argument, const char* prefix) {
     return std::strncmp(argument, prefix, std::strlen(prefix)) == 0;
 }
 
+// Runs the command an argument names. Sets recognised to false (and prints the
+// notice) when it names none.
+int32_t runArgument(const char* argument, const CommandSet& commands, std::ostream& out,
+                    bool& recognised) {
+    recognised = true;
+    if (hasPrefix(argument, "/g:")) return commands.generateTables(argument + 3, out);
+    if (hasPrefix(argument, "/ecbioc:")) return commands.generateEcbCodings(argument + 8, out);
+    if (hasPrefix(argument, "/cbcioc:")) return commands.generateCbcCodings(argument + 8, out);
+    if (hasPrefix(argument, "/test:")) return commands.runSelfTest(toFlagWord(argument + 6), out);
+    recognised = false;
+    out << "ERROR: Unrecognized command: '" << argument << "' ignored\n\n";
+    out.flush();
+    return 0;
+}
+
 } // namespace
 
 int32_t dispatchCommands(int argc, const char* const* argv, const CommandSet& commands,
@@ -50,23 +67,17 @@ int32_t dispatchCommands(int argc, const char* const* argv, const CommandSet& co
     int32_t result = 0;
     bool recognised = false;
     for (int i = 1; i < argc; ++i) {
-        const char* argument = argv[i];
-        recognised = true;
-        if (hasPrefix(argument, "/g:")) {
-            result = commands.generateTables(argument + 3, out);
-        } else if (hasPrefix(argument, "/ecbioc:")) {
-            result = commands.generateEcbCodings(argument + 8, out);
-        } else if (hasPrefix(argument, "/cbcioc:")) {
-            result = commands.generateCbcCodings(argument + 8, out);
-        } else if (hasPrefix(argument, "/test:")) {
-            // atoi semantics, without its undefined behaviour on overflow.
-            const long long flags = std::strtoll(argument + 6, nullptr, 10);
-            result = commands.runSelfTest(static_cast<int32_t>(static_cast<uint32_t>(flags)), out);
-        } else {
-            recognised = false;
-            out << "ERROR: Unrecognized command: '" << argument << "' ignored\n\n";
+        int32_t status = 0;
+        try {
+            status = runArgument(argv[i], commands, out, recognised);
+        } catch (const std::bad_alloc&) {
+            // Whatever the command had pending is dropped; old files stay as they were.
+            out << "ERR: OUT OF MEMORY\n";
             out.flush();
+            status = STATUS_OUT_OF_MEMORY;
         }
+        // The exit status is that of the last command that failed.
+        if (status != 0) result = status;
     }
     if (!recognised) printUsage(out);
     return result;

@@ -1,5 +1,5 @@
 // The command line: each argument is recognised by its prefix and runs one
-// command; the status of the last command that ran is the exit status.
+// command; the status of the last command that failed is the exit status.
 #pragma once
 #include <cstdint>
 #include <iostream>
@@ -19,8 +19,9 @@ CommandSet toolCommands();
 void printUsage(std::ostream& out);
 
 // Runs argv[1..argc-1] in order through commands; prints the usage text when there
-// are no arguments or the last one was not recognised. Returns the last status (0
-// when none ran).
+// are no arguments or the last one was not recognised. Returns the status of the
+// last command that failed, or 0 when every command succeeded (or none ran). A
+// command that runs out of memory prints "ERR: OUT OF MEMORY" and fails with 34.
 int32_t dispatchCommands(int argc, const char* const* argv, const CommandSet& commands,
                          std::ostream& out);
 

@@ -3,11 +3,15 @@
 // tables, and close with a framed verdict.
 #include "cli/generate_tables.h"
 
-#include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
+#include <system_error>
+#include <vector>
 
-#include "aesref/status.h"
+#include "base/secret_file.h"
+#include "base/status.h"
+#include "cli/command_files.h"
 #include "cli/profile_reader.h"
 #include "cli/seed_option.h"
 #include "coding/ecb_codings.h"
@@ -40,9 +44,36 @@ int32_t loadIocFile(DirectionInput& direction, std::ostream& out) {
     return STATUS_OK;
 }
 
-// atoi semantics (leading blanks, optional sign, digits), without overflow.
-bool flagIsOn(const std::string& text) {
-    return std::strtoll(text.c_str(), nullptr, 10) != 0;
+// Every file the command reads or writes, for the one-file-one-role check.
+std::vector<FileRole> fileRoles(const std::string& script, const HeaderFilePaths& paths,
+                                const DirectionInput& encryption, const DirectionInput& decryption) {
+    std::vector<FileRole> roles = {{script, false}};
+    for (const std::string* input : {&paths.roundTableTpl, &paths.xorTableTpl, &paths.finalRoundTableTpl,
+                                     &paths.invRoundTableTpl, &paths.invXorTableTpl,
+                                     &paths.invFirstRoundTableTpl}) {
+        roles.push_back({*input, false});
+    }
+    for (const DirectionInput* direction : {&encryption, &decryption}) {
+        if (direction->useIoc) roles.push_back({direction->iocPath, false});
+    }
+    for (const std::string& header : headerPaths(paths)) roles.push_back({header, true});
+    return roles;
+}
+
+// A template that exists but is no regular file (a FIFO, /dev/zero) is refused
+// before anything is generated or written, as a template that cannot be opened.
+int32_t refuseSpecialTemplates(const HeaderFilePaths& paths, std::ostream& out) {
+    for (const std::string* path : {&paths.roundTableTpl, &paths.xorTableTpl, &paths.finalRoundTableTpl,
+                                    &paths.invRoundTableTpl, &paths.invXorTableTpl,
+                                    &paths.invFirstRoundTableTpl}) {
+        std::error_code ec;
+        const auto type = std::filesystem::status(*path, ec).type();
+        if (!ec && type != std::filesystem::file_type::regular) {
+            out << "Fail to open " << *path << "\n";
+            return STATUS_SAVE_FAILED;
+        }
+    }
+    return STATUS_OK;
 }
 
 void writeVerdict(int32_t status, std::ostream& out) {
@@ -79,15 +110,24 @@ int32_t generateTables(const char* scriptPath, std::ostream& out) {
     paths.invXorTable = script.required("HEADER_FILES", "invXorTable");
     paths.invFirstRoundTableTpl = script.required("HEADER_FILES", "invFirstRoundTableTpl");
     paths.invFirstRoundTable = script.required("HEADER_FILES", "invFirstRoundTable");
-    encryption->useIoc = flagIsOn(script.required("IOC_FILES", "useEncryptIOC"));
-    decryption->useIoc = flagIsOn(script.required("IOC_FILES", "useDecryptIOC"));
+    const std::string useEncryptIoc = script.required("IOC_FILES", "useEncryptIOC");
+    const std::string useDecryptIoc = script.required("IOC_FILES", "useDecryptIOC");
     encryption->iocPath = script.optional("IOC_FILES", "encryptIOC");
     decryption->iocPath = script.optional("IOC_FILES", "decryptIOC");
 
     int32_t status = script.status();
     if (status == STATUS_OK) {
+        const int32_t encryptFlag = readUseFlag(useEncryptIoc, "useEncryptIOC", encryption->useIoc, out);
+        const int32_t decryptFlag = readUseFlag(useDecryptIoc, "useDecryptIOC", decryption->useIoc, out);
+        status = encryptFlag != STATUS_OK ? encryptFlag : decryptFlag;
+    }
+    if (status == STATUS_OK) {
+        status = checkFileRoles(fileRoles(script.path(), paths, *encryption, *decryption), out);
+    }
+    if (status == STATUS_OK) {
         status = applySeedOption(script.profile(), generator.random(), out);
     }
+    if (status == STATUS_OK) status = refuseSpecialTemplates(paths, out);
 
     if (status == STATUS_OK) {
         for (DirectionInput* input : {encryption.get(), decryption.get()}) {
@@ -97,6 +137,8 @@ int32_t generateTables(const char* scriptPath, std::ostream& out) {
         }
     }
 
+    // Another run writing the same headers waits here until this one is done.
+    const OutputLocks locks(status == STATUS_OK ? headerPaths(paths) : std::vector<std::string>{});
     auto storage = std::make_unique<TableStorage>();
     auto inputOf = [](const DirectionInput& d) { return d.useIoc ? &d.inputSet : nullptr; };
     auto outputOf = [](const DirectionInput& d) { return d.useIoc ? &d.outputSet : nullptr; };

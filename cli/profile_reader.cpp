@@ -2,11 +2,10 @@
 #include "cli/profile_reader.h"
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <system_error>
 
-#include "aesref/status.h"
+#include "base/secret_file.h"
+#include "base/status.h"
 
 namespace {
 
@@ -33,12 +32,8 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b) {
 } // namespace
 
 IniProfile::IniProfile(const std::string& path) {
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec)) return; // missing file, directory...
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return;
-    text_.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    if (file.bad()) text_.clear();
+    // A missing file, a directory, a FIFO or a device reads as empty.
+    if (readRegularFile(path, text_) != FileResult::ok) text_.clear();
 }
 
 IniProfile IniProfile::fromText(std::string text) {
@@ -84,7 +79,7 @@ std::string CommandScript::announce(const char* scriptPath, std::ostream& out) {
 }
 
 CommandScript::CommandScript(const char* scriptPath, std::ostream& out)
-    : profile_(announce(scriptPath, out)) {}
+    : path_(announce(scriptPath, out)), profile_(path_) {}
 
 std::string CommandScript::required(std::string_view section, std::string_view key) {
     std::string value = profile_.read(section, key);

@@ -42,10 +42,13 @@ public:
         return profile_.read(section, key);
     }
     const ProfileReader& profile() const { return profile_; }
+    // The script's absolute path, as the reading line shows it.
+    const std::string& path() const { return path_; }
     int32_t status() const { return status_; }
 
 private:
     static std::string announce(const char* scriptPath, std::ostream& out);
+    std::string path_;
     IniProfile profile_;
     int32_t status_ = 0;
 };

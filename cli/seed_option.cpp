@@ -6,7 +6,7 @@
 #include <string>
 
 #include "aesref/aes128.h"
-#include "aesref/status.h"
+#include "base/status.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <cassert>
 #include <cstdint>
 
-#include "aesref/status.h"
+#include "base/status.h"
 #include "coding/coding_file.h"
 #include "coding/value_pool.h"
 
@@ -140,4 +140,9 @@ int32_t readCbcDataFile(const std::string& path, CodingSet& set) {
 int32_t writeCbcDataFile(const std::string& path, const CodingSet& set) {
     const CodingSet* const sets[] = {&set};
     return writeCodingSets(path, sets, 1);
+}
+
+int32_t openCbcDataFile(PendingFile& file, const std::string& path, const CodingSet& set) {
+    const CodingSet* const sets[] = {&set};
+    return openCodingFile(file, path, sets, 1);
 }

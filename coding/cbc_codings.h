@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "base/secret_file.h"
 #include "coding/codings.h"
 
 constexpr uint32_t kCbcDataFileSize = 8192;
@@ -18,6 +19,8 @@ int32_t makeCbcCodings(RandomSource& random, CodingSet& first, CodingSet& second
 
 // Reads one set. 16 when the file cannot be opened, 31 on a short read.
 int32_t readCbcDataFile(const std::string& path, CodingSet& set);
-// Writes one set ("wb"). 16 when the file cannot be opened, 17 when a write or the
-// close fails.
+// Replaces the file with one set, as writeIocFile does. 16 when it cannot be
+// opened, 17 when a write, the sync or the rename fails.
 int32_t writeCbcDataFile(const std::string& path, const CodingSet& set);
+// Writes the set into a pending replacement of path, committed by the caller.
+int32_t openCbcDataFile(PendingFile& file, const std::string& path, const CodingSet& set);

@@ -1,15 +1,22 @@
 // Raw coding files shared by the IOC file and the CBC IOC data file: whole
-// CodingSets back to back, no header, no checksum. Internal to coding/.
+// CodingSets back to back, no header, no checksum.
 #pragma once
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
+#include "base/secret_file.h"
 #include "coding/codings.h"
 
-// Reads count sets of 8,192 bytes in turn ("rb"). 16 when the file cannot be
-// opened, 31 at the first read that delivers fewer bytes (what arrived stays).
+// Reads count sets of 8,192 bytes in turn from a regular file. 16 when the file
+// cannot be opened or is not a regular file, 31 at the first set that comes up
+// short (what arrived stays).
 int32_t readCodingSets(const std::string& path, CodingSet* const sets[], size_t count);
-// Writes count sets in turn ("wb", truncating). 16 when the file cannot be opened,
-// 17 when a write comes up short or the close (which flushes) fails.
+// Writes count sets into a pending replacement of path, to be committed by the
+// caller with the other files of its group. 16 when it cannot be opened, 17 when
+// a write or the sync fails.
+int32_t openCodingFile(PendingFile& file, const std::string& path, const CodingSet* const sets[],
+                       size_t count);
+// Replaces path with count sets at once. 16 when it cannot be opened, 17 when a
+// write, the sync or the rename fails; the old file then stays.
 int32_t writeCodingSets(const std::string& path, const CodingSet* const sets[], size_t count);

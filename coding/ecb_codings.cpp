@@ -34,3 +34,9 @@ int32_t writeIocFile(const std::string& path, const CodingSet& inputSet, const C
     const CodingSet* const sets[] = {&inputSet, &outputSet};
     return writeCodingSets(path, sets, 2);
 }
+
+int32_t openIocFile(PendingFile& file, const std::string& path, const CodingSet& inputSet,
+                    const CodingSet& outputSet) {
+    const CodingSet* const sets[] = {&inputSet, &outputSet};
+    return openCodingFile(file, path, sets, 2);
+}

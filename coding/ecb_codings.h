@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "base/secret_file.h"
 #include "coding/codings.h"
 
 constexpr uint32_t kIocFileSize = 16384;
@@ -16,6 +17,11 @@ int32_t makeEcbCodings(RandomSource& random, CodingSet& inputSet, CodingSet& out
 // Reads 8,192 bytes into each set in turn. 16 when the file cannot be opened, 31
 // when either read delivers fewer bytes (what did arrive stays in the set).
 int32_t readIocFile(const std::string& path, CodingSet& inputSet, CodingSet& outputSet);
-// Writes both sets ("wb"). 16 when the file cannot be opened, 17 when a write or
-// the close fails.
+// Replaces the file with both sets, privately (mode 0600) and all at once. 16
+// when it cannot be opened (also a directory, FIFO or socket), 17 when a write,
+// the sync or the rename fails; an old file then stays as it was.
 int32_t writeIocFile(const std::string& path, const CodingSet& inputSet, const CodingSet& outputSet);
+// Writes both sets into a pending replacement of path, committed by the caller
+// together with the other files of its direction. 16 or 17 as above.
+int32_t openIocFile(PendingFile& file, const std::string& path, const CodingSet& inputSet,
+                    const CodingSet& outputSet);

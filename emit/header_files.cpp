@@ -6,14 +6,15 @@
 //
 // Templates are read as raw bytes and count up to their first NUL byte; headers
 // are written as raw bytes, so they keep the template's own line endings (the
-// inserted table text has line feeds only). A header is only created once its
-// text is complete, so a failing step leaves that header as it was.
+// inserted table text has line feeds only). Headers are written through the
+// secret-file writer, a direction's three at once: a failing step leaves all
+// three headers of its direction as they were.
 #include "emit/header_files.h"
 
-#include <cstdio>
 #include <string_view>
 
-#include "aesref/status.h"
+#include "base/secret_file.h"
+#include "base/status.h"
 #include "emit/table_text.h"
 
 namespace {
@@ -32,29 +33,10 @@ struct SaveStep {
     Formatter format;
 };
 
-// The whole file, or false if it cannot be opened or read.
+// The whole file, or false if it cannot be opened or read, or is no regular file
+// (a FIFO would block, /dev/zero would never end).
 bool readTemplate(const std::string& path, std::string& text) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) return false;
-    char chunk[16384];
-    size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) text.append(chunk, n);
-    const bool readOk = std::ferror(file) == 0;
-    std::fclose(file);
-    return readOk;
-}
-
-enum class WriteResult { ok, openFailed, writeFailed };
-
-// Creates or truncates the file and writes all of text to it.
-
-WriteResult writeHeader(const std::string& path, const std::string& text) {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) return WriteResult::openFailed;
-    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-    // The close flushes what is still buffered, so its result counts too.
-    const bool closed = std::fclose(file) == 0;
-    return written && closed ? WriteResult::ok : WriteResult::writeFailed;
+    return readRegularFile(path, text) == FileResult::ok;
 }
 
 // Every non-overlapping occurrence of from, scanning from the left, becomes to.
@@ -71,7 +53,9 @@ std::string replaceAll(const std::string& text, std::string_view from, std::stri
     return result;
 }
 
-int32_t saveHeader(const SaveStep& step, std::ostream& out) {
+// Fills one template and writes it into a pending replacement of its header,
+// which saveHeaders commits with the other two.
+int32_t saveHeader(const SaveStep& step, PendingFile& header, std::ostream& out) {
     std::string text;
     if (!readTemplate(step.templatePath, text)) {
         out << "Fail to open " << step.templatePath << "\n";
@@ -92,29 +76,42 @@ int32_t saveHeader(const SaveStep& step, std::ostream& out) {
     if (status != 0) return status;
     text.insert(insertAt, tableText);
 
-    switch (writeHeader(step.headerPath, text)) {
-    case WriteResult::openFailed:
+    if (header.open(step.headerPath) != FileResult::ok) {
         out << " fail\n" << "Fail to open " << step.headerPath << "\n" << std::flush;
         return STATUS_SAVE_FAILED;
-    case WriteResult::writeFailed:
+    }
+    header.write(text.data(), text.size());
+    if (header.finish() != FileResult::ok) {
         out << " fail\n" << "Fail to write " << step.headerPath << "\n" << std::flush;
         return STATUS_SAVE_FAILED;
-    case WriteResult::ok:
-        break;
     }
     out << " success\n" << std::flush;
     return STATUS_OK;
 }
 
+// The three headers of a direction change together: each is written to its
+// temporary, and only when all three are complete are they renamed into place.
 int32_t saveHeaders(const SaveStep (&steps)[3], std::ostream& out) {
-    for (const SaveStep& step : steps) {
-        const int32_t status = saveHeader(step, out);
+    PendingFile headers[3];
+    for (size_t i = 0; i < 3; ++i) {
+        const int32_t status = saveHeader(steps[i], headers[i], out);
         if (status != STATUS_OK) return status;
+    }
+    PendingFile* group[] = {&headers[0], &headers[1], &headers[2]};
+    size_t failedAt = 0;
+    if (commitFiles(group, 3, &failedAt) != FileResult::ok) {
+        out << "Fail to write " << steps[failedAt].headerPath << "\n" << std::flush;
+        return STATUS_SAVE_FAILED;
     }
     return STATUS_OK;
 }
 
 } // namespace
+
+std::vector<std::string> headerPaths(const HeaderFilePaths& paths) {
+    return {paths.roundTable,    paths.xorTable,    paths.finalRoundTable,
+            paths.invRoundTable, paths.invXorTable, paths.invFirstRoundTable};
+}
 
 size_t fillPlaceholder(std::string& text, std::string_view tag) {
     const size_t tagAt = text.find(tag);

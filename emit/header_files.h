@@ -5,6 +5,7 @@
 #include <iostream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "wbgen/table_storage.h"
 
@@ -25,6 +26,9 @@ struct HeaderFilePaths {
     std::string invFirstRoundTable;
 };
 
+// The six header paths, encryption ones first.
+std::vector<std::string> headerPaths(const HeaderFilePaths& paths);
+
 // The placeholder step of header saving, on template text already in memory:
 // every copy of tag's placeholder (the tag, text without "#", one closing "#")
 // loses its "#" characters. Returns where the table text goes, right behind the
@@ -32,8 +36,10 @@ struct HeaderFilePaths {
 // "#" behind it.
 size_t fillPlaceholder(std::string& text, std::string_view tag);
 
-// Writes the three encryption headers, printing one saving line each to out.
-// 0, or -1 at the first failing step (the later steps do not run).
+// Writes the three encryption headers, printing one saving line each to out, and
+// renames them into place together (mode 0600). 0, or -1 at the first failing
+// step (the later steps do not run, and none of the three headers changes);
+// when a rename fails, "Fail to write <header>" follows the saving lines.
 int32_t saveEncryptionHeaders(HeaderFilePaths paths, const TableStorage& storage,
                               std::ostream& out = std::cout);
 // The same for the three decryption headers.

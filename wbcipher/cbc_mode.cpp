@@ -5,7 +5,7 @@
 #include <cstddef>
 
 #include "aesref/aes128.h"
-#include "aesref/status.h"
+#include "base/status.h"
 #include "wbcipher/white_box_aes_cipher.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include <cstring>
 
 #include "aesref/aes128.h"
-#include "aesref/status.h"
+#include "base/status.h"
 
 namespace {
 

@@ -129,10 +129,22 @@ TEST(Dispatch, UnrecognisedArguments) {
     EXPECT_EQ(run.output, "ERROR: Unrecognized command: '/testing' ignored\n\n" + usage());
 }
 
-TEST(Dispatch, LastStatusWinsAndFailuresDoNotStopLaterCommands) {
-    Dispatched run = dispatch({"/g:a=30", "/g:b=0"});
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(calls.size(), 2u);
-    run = dispatch({"/ecbioc:a=0", "/cbcioc:b=28"});
-    EXPECT_EQ(run.status, 28);
+TEST(Dispatch, LastFailureWinsAndFailuresDoNotStopLaterCommands) {
+    // A later success does not hide an earlier failure.
+    const struct {
+        std::vector<const char*> args;
+        int32_t status;
+    } cases[] = {
+        {{"/g:a=30", "/g:b=0"}, 30},
+        {{"/cbcioc:a=28", "/g:b=0"}, 28},
+        {{"/g:a=30", "/ecbioc:b=16", "/test:0"}, 16},
+        {{"/ecbioc:a=0", "/cbcioc:b=28"}, 28},
+        {{"/g:a=0", "/g:b=0"}, 0},
+        {{"/g:a=-1", "/junk"}, -1},
+    };
+    for (const auto& c : cases) {
+        const Dispatched run = dispatch(c.args);
+        EXPECT_EQ(run.status, c.status) << c.args.front();
+        EXPECT_EQ(calls.size(), c.args.size() - (std::string(c.args.back()) == "/junk" ? 1u : 0u));
+    }
 }

@@ -94,7 +94,7 @@ TEST(GenerateTables, BlanksAroundEqualsAndCaseInsensitiveNames) {
     std::string script = "\xEF\xBB\xBF[key_value]\r\n  ENCRYPTKEY\t=   000102030405060708090a0b0c0d0e0f  \r\n"
                          "decryptkey=000102030405060708090a0b0c0d0e0f\r\n[Header_Files]\r\n";
     for (const auto& [key, value] : clitest::kHeaderKeys) script += key + "   =\t" + value + "\r\n";
-    script += "[IOC_FILES]\r\nuseEncryptIOC = 0\r\nuseDecryptIOC = nope\r\n";
+    script += "[IOC_FILES]\r\nuseEncryptIOC = 0\r\nuseDecryptIOC =  -0 \r\n";
     writeFile(folder / "t.cfg", script);
     const auto run = folder.run({"/g:t.cfg"});
     EXPECT_EQ(run.status, 0) << run.output;
@@ -196,8 +196,9 @@ TEST(GenerateTables, SavingFailures) {
                                   failFrame(-1);
     ASSERT_GE(run.output.size(), finalTail.size());
     EXPECT_EQ(run.output.substr(run.output.size() - finalTail.size()), finalTail);
-    EXPECT_TRUE(std::filesystem::exists(folder / kHeaders[0]));
-    EXPECT_TRUE(std::filesystem::exists(folder / kHeaders[1]));
+    // The direction's headers change together: the two that were complete are
+    // not renamed into place either.
+    EXPECT_EQ(headerCount(folder), 0u);
     EXPECT_EQ(run.output.find("DECRYPT"), std::string::npos);
 
     // A decryption template without its tag: the saving line stays open.
@@ -209,7 +210,7 @@ TEST(GenerateTables, SavingFailures) {
                              failFrame(-1);
     ASSERT_GE(run.output.size(), tail.size());
     EXPECT_EQ(run.output.substr(run.output.size() - tail.size()), tail);
-    EXPECT_EQ(headerCount(folder), 4u);
+    EXPECT_EQ(headerCount(folder), 3u);
 }
 
 TEST(GenerateTables, SameSecondSameTablesOtherSecondOtherTables) {

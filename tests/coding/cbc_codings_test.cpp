@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "aesref/status.h"
+#include "base/status.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <iterator>
 #include <vector>
 
-#include "aesref/status.h"
+#include "base/status.h"
 #include "coding/cbc_codings.h"
 #include "coding/ecb_codings.h"
 

@@ -14,7 +14,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "aesref/status.h"
+#include "base/status.h"
 #include "emit/table_text.h"
 #include "support/support.h"
 

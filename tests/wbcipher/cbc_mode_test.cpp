@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "aesref/aes128.h"
-#include "aesref/status.h"
+#include "base/status.h"
 #include "wb_fixture.h"
 #include "wbcipher/white_box_aes_cipher.h"
 

@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "aesref/status.h"
+#include "base/status.h"
 #include "wb_fixture.h"
 #include "wbcipher/white_box_aes_cipher.h"
 

@@ -1,0 +1,22 @@
+// Checks a command makes on its files and values before it writes anything.
+#pragma once
+#include <cstdint>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "base/file_roles.h"
+
+// 0, or 33 after printing "ERR: '<path1>' AND '<path2>' ARE THE SAME FILE" when
+// two roles name one file (see findSameFile).
+int32_t checkFileRoles(const std::vector<FileRole>& roles, std::ostream& out);
+
+// A flag word as "/test:" reads it: leading blanks, an optional sign and digits
+// (atoi's reading, without its undefined behaviour on overflow), truncated to 32
+// bits.
+int32_t toFlagWord(const char* text);
+
+// A use flag of the script must be a whole decimal integer: optional blanks, an
+// optional sign, digits. Sets on (value not 0) and returns 0, or prints
+// "ERR: BAD FLAG VALUE '<value>' FOR <key>" and returns 30.
+int32_t readUseFlag(const std::string& value, const char* key, bool& on, std::ostream& out);
