@@ -225,6 +225,9 @@ FileResult commitFiles(PendingFile* const files[], size_t count, size_t* failedA
             return fail(static_cast<size_t>(std::find(files, files + count, &file) - files));
         }
         moves.emplace_back(file.temporary_, file.target_);
+    }
+    for (size_t i = 0; i < renamed.size(); ++i) {
+        const PendingFile& file = *renamed[i];
         struct stat info;
         if (::lstat(file.target_.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
             std::string backup = temporaryName(file.directory_);

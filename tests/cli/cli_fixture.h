@@ -29,6 +29,10 @@ public:
     testsupport::RunResult run(const std::vector<std::string>& args) const {
         return testsupport::runTool(args, path());
     }
+    testsupport::RunResult run(const std::vector<std::string>& args,
+                               const testsupport::RunOptions& options) const {
+        return testsupport::runTool(args, path(), options);
+    }
 
     std::string absolute(const std::string& name) const { return (path() / name).string(); }
 

@@ -1,9 +1,12 @@
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+
 #include <atomic>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -37,8 +40,44 @@ void drain(int outFd, int errFd, std::string& out, std::string& err) {
 
 } // namespace
 
+namespace {
+
+// In the child: everything RunOptions asks for, then exec the tool.
+[[noreturn]] void execTool(const std::vector<std::string>& args, const std::filesystem::path& cwd,
+                           const RunOptions& options) {
+    if (chdir(cwd.c_str()) != 0) _exit(127);
+    for (const auto& [name, value] : options.environment) setenv(name.c_str(), value.c_str(), 1);
+    if (options.faults) {
+        setenv("LD_PRELOAD", TABRIX_FAULT_PRELOAD, 1);
+        // Under AddressSanitizer the preloaded library stands before its runtime.
+        const char* asan = getenv("ASAN_OPTIONS");
+        setenv("ASAN_OPTIONS",
+               (std::string(asan ? asan : "") + ":verify_asan_link_order=0").c_str(), 1);
+    }
+    if (options.umask >= 0) umask(static_cast<mode_t>(options.umask));
+    if (options.timeoutSeconds > 0) alarm(options.timeoutSeconds);
+    if (options.extraSetup) options.extraSetup();
+    std::vector<char*> argv;
+    static std::string exe = TABRIX_EXE;
+    argv.push_back(exe.data());
+    std::vector<std::string> copies(args);
+    for (auto& a : copies) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    execv(exe.c_str(), argv.data());
+    _exit(127);
+}
+
+} // namespace
+
 RunResult runTool(const std::vector<std::string>& args, const std::filesystem::path& cwd,
                   void (*extraSetup)()) {
+    RunOptions options;
+    options.extraSetup = extraSetup;
+    return runTool(args, cwd, options);
+}
+
+RunResult runTool(const std::vector<std::string>& args, const std::filesystem::path& cwd,
+                  const RunOptions& options) {
     RunResult result;
     int outPipe[2];
     int errPipe[2];
@@ -51,24 +90,32 @@ RunResult runTool(const std::vector<std::string>& args, const std::filesystem::p
         close(outPipe[1]);
         close(errPipe[0]);
         close(errPipe[1]);
-        if (chdir(cwd.c_str()) != 0) _exit(127);
-        if (extraSetup) extraSetup();
-        std::vector<char*> argv;
-        static std::string exe = TABRIX_EXE;
-        argv.push_back(exe.data());
-        std::vector<std::string> copies(args);
-        for (auto& a : copies) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        execv(exe.c_str(), argv.data());
-        _exit(127);
+        execTool(args, cwd, options);
     }
     close(outPipe[1]);
     close(errPipe[1]);
     drain(outPipe[0], errPipe[0], result.output, result.errors);
-    int wstatus = 0;
-    waitpid(pid, &wstatus, 0);
-    result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
+    result.status = waitTool(pid);
     return result;
+}
+
+int startTool(const std::vector<std::string>& args, const std::filesystem::path& cwd,
+              const RunOptions& options) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int null = open("/dev/null", O_WRONLY);
+        dup2(null, 1);
+        dup2(null, 2);
+        execTool(args, cwd, options);
+    }
+    return pid;
+}
+
+int waitTool(int pid) {
+    int wstatus = 0;
+    while (waitpid(pid, &wstatus, 0) < 0 && errno == EINTR) {
+    }
+    return WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
 }
 
 TempDir::TempDir() {
@@ -94,6 +141,25 @@ std::string readFile(const std::filesystem::path& path) {
 void writeFile(const std::filesystem::path& path, const std::string& content) {
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
     file.write(content.data(), static_cast<std::streamsize>(content.size()));
+}
+
+::testing::AssertionResult sameBytes(const std::string& a, const std::string& b) {
+    if (a == b) return ::testing::AssertionSuccess();
+    size_t at = 0;
+    while (at < a.size() && at < b.size() && a[at] == b[at]) ++at;
+    auto around = [at](const std::string& text) {
+        const size_t from = at < 16 ? 0 : at - 16;
+        return "\"" + text.substr(from, 48) + "\"";
+    };
+    return ::testing::AssertionFailure() << "sizes " << a.size() << " and " << b.size()
+                                         << ", first difference at byte " << at << ": " << around(a)
+                                         << " vs " << around(b);
+}
+
+::testing::AssertionResult sameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
+    ::testing::AssertionResult result = sameBytes(readFile(a), readFile(b));
+    if (!result) result << " (" << a.string() << " vs " << b.string() << ")";
+    return result;
 }
 
 } // namespace testsupport

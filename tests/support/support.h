@@ -18,6 +18,9 @@ std::vector<uint8_t> pseudoRandomBytes(size_t n, uint32_t seed);
 } // namespace testsupport
 
 #include <filesystem>
+#include <utility>
+
+#include <gtest/gtest.h>
 
 namespace testsupport {
 
@@ -31,6 +34,34 @@ struct RunResult {
 // its output. extraSetup, if given, runs in the child before exec (e.g. limits).
 RunResult runTool(const std::vector<std::string>& args, const std::filesystem::path& cwd,
                   void (*extraSetup)() = nullptr);
+
+// How to run the tool beyond its arguments.
+struct RunOptions {
+    // Variables set for the tool (e.g. those of the fault library below).
+    std::vector<std::pair<std::string, std::string>> environment;
+    // With the fault library preloaded (time, rename, fsync and close faults).
+    bool faults = false;
+    // The tool is killed (and reports -1) when it runs longer than this.
+    unsigned timeoutSeconds = 60;
+    // The umask it runs under; negative keeps the test's own.
+    int umask = -1;
+    void (*extraSetup)() = nullptr;
+};
+RunResult runTool(const std::vector<std::string>& args, const std::filesystem::path& cwd,
+                  const RunOptions& options);
+
+// Starts the tool without waiting, its output discarded; returns its process id.
+int startTool(const std::vector<std::string>& args, const std::filesystem::path& cwd,
+              const RunOptions& options = {});
+// Waits for a started tool; its exit status, or -1 when it did not exit normally.
+int waitTool(int pid);
+
+// The fault library's variables (tests/support/fault_preload.c):
+//   TABRIX_FAKE_TIME   the clock's time() in seconds;
+//   TABRIX_FAIL_CALL   "rename", "fsync" or "close": that call fails with EIO
+//   TABRIX_FAIL_MATCH  ... when its path (a rename's target, the file behind an
+//                      fd) contains this text,
+//   TABRIX_FAIL_SKIP   ... after this many such calls went through.
 
 // A fresh empty directory under the system temporary directory, removed when
 // the object goes out of scope.
@@ -48,6 +79,10 @@ private:
 };
 
 std::string readFile(const std::filesystem::path& path);
+// Equal byte strings; otherwise says where they first differ (never the whole
+// text of large files).
+::testing::AssertionResult sameBytes(const std::string& a, const std::string& b);
+::testing::AssertionResult sameFile(const std::filesystem::path& a, const std::filesystem::path& b);
 void writeFile(const std::filesystem::path& path, const std::string& content);
 
 } // namespace testsupport
