@@ -1,0 +1,199 @@
+// The secret-file writer on its own: modes, links, devices, special files, group
+// commits that roll back, recovery after a kill, and the output locks.
+#include "base/secret_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "support/support.h"
+
+namespace fs = std::filesystem;
+using testsupport::readFile;
+using testsupport::TempDir;
+using testsupport::writeFile;
+
+namespace {
+
+mode_t modeOf(const fs::path& path) {
+    struct stat info;
+    return ::stat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;
+}
+
+size_t toolFileCount(const fs::path& dir) {
+    size_t count = 0;
+    for (const auto& entry : fs::directory_iterator(dir)) {
+        count += isToolTemporaryName(entry.path().filename().string()) ? 1 : 0;
+    }
+    return count;
+}
+
+} // namespace
+
+TEST(SecretFile, ReplacesPrivatelyAndNeverWritesThroughALink) {
+    TempDir dir;
+    writeFile(dir / "victim", "victim");
+    writeFile(dir / "old", "old");
+    ::chmod((dir / "old").c_str(), 0644);
+    fs::create_symlink("victim", dir / "soft");
+    fs::create_hard_link(dir / "victim", dir / "hard");
+    fs::create_symlink("nowhere", dir / "dangling");
+    for (const mode_t mask : {mode_t{022}, mode_t{0}, mode_t{0277}}) {
+        const mode_t saved = ::umask(mask);
+        for (const char* name : {"new", "old", "soft", "hard", "dangling"}) {
+            SCOPED_TRACE(std::string(name) + " umask " + std::to_string(mask));
+            ASSERT_EQ(replaceFile((dir / name).string(), "fresh", 5), FileResult::ok);
+            EXPECT_EQ(readFile(dir / name), "fresh");
+            EXPECT_FALSE(fs::is_symlink(dir / name));
+            EXPECT_EQ(modeOf(dir / name), 0600u);
+        }
+        ::umask(saved);
+    }
+    EXPECT_EQ(readFile(dir / "victim"), "victim");
+    EXPECT_FALSE(fs::exists(dir / "nowhere"));
+    EXPECT_EQ(toolFileCount(dir.path()), 0u);
+}
+
+TEST(SecretFile, DevicesAreWrittenInPlaceAndOtherSpecialFilesRefused) {
+    TempDir dir;
+    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+    fs::create_directory(dir / "folder");
+    const struct {
+        std::string target;
+        FileResult result;
+    } cases[] = {
+        {"/dev/null", FileResult::ok},
+        {"/dev/full", FileResult::writeFailed},
+        {(dir / "fifo").string(), FileResult::openFailed},
+        {(dir / "folder").string(), FileResult::openFailed},
+        {(dir / "missing/file").string(), FileResult::openFailed},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(replaceFile(c.target, "data", 4), c.result) << c.target;
+    }
+    EXPECT_TRUE(fs::is_fifo(dir / "fifo"));
+    EXPECT_TRUE(fs::is_directory(dir / "folder"));
+}
+
+// When a later rename of a group fails, the targets renamed before it get their
+// old files back, and no temporary or backup stays behind.
+TEST(SecretFile, AGroupChangesAllItsFilesOrNone) {
+    TempDir dir;
+    writeFile(dir / "a", "old a");
+    writeFile(dir / "c", "old c");
+    PendingFile files[3];
+    const char* names[] = {"a", "b", "c"};
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_EQ(files[i].open((dir / names[i]).string()), FileResult::ok);
+        files[i].write("new", 3);
+        ASSERT_EQ(files[i].finish(), FileResult::ok);
+    }
+    // "b" turns into a folder (with content) before the commit: its rename fails.
+    fs::create_directories(dir / "b/inside");
+    PendingFile* group[] = {&files[0], &files[1], &files[2]};
+    size_t failedAt = 99;
+    EXPECT_EQ(commitFiles(group, 3, &failedAt), FileResult::writeFailed);
+    EXPECT_EQ(failedAt, 1u);
+    EXPECT_EQ(readFile(dir / "a"), "old a");
+    EXPECT_EQ(readFile(dir / "c"), "old c");
+    for (PendingFile& file : files) file.discard();
+    EXPECT_EQ(toolFileCount(dir.path()), 0u);
+    EXPECT_FALSE(fs::exists(dir / ".tabrix-commit"));
+
+    // A group of new targets that fails leaves none of them.
+    PendingFile fresh[2];
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_EQ(fresh[i].open((dir / (i == 0 ? "y" : "z")).string()), FileResult::ok);
+        ASSERT_EQ(fresh[i].finish(), FileResult::ok);
+    }
+    fs::create_directories(dir / "z/inside");
+    PendingFile* pair[] = {&fresh[0], &fresh[1]};
+    EXPECT_EQ(commitFiles(pair, 2), FileResult::writeFailed);
+    EXPECT_FALSE(fs::exists(dir / "y"));
+}
+
+TEST(SecretFile, ReadsOnlyRegularFiles) {
+    TempDir dir;
+    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+    writeFile(dir / "file", "0123456789");
+    const struct {
+        std::string path;
+        size_t limit;
+        FileResult result;
+        std::string text;
+    } cases[] = {
+        {(dir / "file").string(), static_cast<size_t>(-1), FileResult::ok, "0123456789"},
+        {(dir / "file").string(), 4, FileResult::ok, "0123"},
+        {(dir / "fifo").string(), static_cast<size_t>(-1), FileResult::openFailed, ""},
+        {"/dev/zero", static_cast<size_t>(-1), FileResult::openFailed, ""},
+        {dir.path().string(), static_cast<size_t>(-1), FileResult::openFailed, ""},
+        {(dir / "missing").string(), static_cast<size_t>(-1), FileResult::openFailed, ""},
+    };
+    for (const auto& c : cases) {
+        std::string text;
+        EXPECT_EQ(readRegularFile(c.path, text, c.limit), c.result) << c.path;
+        EXPECT_EQ(text, c.text) << c.path;
+    }
+}
+
+// What a run killed half-way through a group's renames leaves: its journal,
+// temporaries already renamed and some not. Recovery finishes the commit and
+// removes every temporary; without a journal it only removes temporaries.
+TEST(SecretFile, RecoveryFinishesAnInterruptedCommit) {
+    TempDir dir;
+    const std::string d = dir.path().string();
+    writeFile(dir / "a", "new a"); // renamed before the kill
+    writeFile(dir / "b", "old b");
+    writeFile(dir / ".tabrix-000000000002.tmp", "new b");
+    writeFile(dir / ".tabrix-000000000009.tmp", "stale");
+    std::string journal;
+    for (const auto& [from, to] : {std::pair<std::string, std::string>{d + "/.tabrix-000000000001.tmp", d + "/a"},
+                                   {d + "/.tabrix-000000000002.tmp", d + "/b"}}) {
+        journal += from + '\0' + to + '\0';
+    }
+    writeFile(dir / ".tabrix-commit", journal);
+    recoverDirectory(d);
+    EXPECT_EQ(readFile(dir / "a"), "new a");
+    EXPECT_EQ(readFile(dir / "b"), "new b");
+    EXPECT_EQ(toolFileCount(dir.path()), 0u);
+
+    writeFile(dir / ".tabrix-000000000003.tmp", "not committed");
+    recoverDirectory(d);
+    EXPECT_EQ(readFile(dir / "b"), "new b");
+    EXPECT_EQ(toolFileCount(dir.path()), 0u);
+}
+
+// A second holder of the same output directory waits until the first lets go.
+TEST(SecretFile, OutputLocksSerialiseTwoProcesses) {
+    TempDir dir;
+    const std::string target = (dir / "out.h").string();
+    const std::string marker = (dir / "released").string();
+    // Fork first: a child holding a copy of the locked descriptor would share the lock.
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t child = fork();
+    if (child == 0) {
+        char byte;
+        ::close(ready[1]);
+        if (::read(ready[0], &byte, 1) != 1) _exit(2);
+        const OutputLocks waiting({target});
+        // Only reached once the parent has let go, after writing the marker.
+        _exit(::access(marker.c_str(), F_OK) == 0 ? 0 : 1);
+    }
+    ::close(ready[0]);
+    {
+        const OutputLocks held({target, (dir / "other.h").string()});
+        ASSERT_EQ(::write(ready[1], "x", 1), 1);
+        ::usleep(200 * 1000);
+        writeFile(marker, "");
+    }
+    ::close(ready[1]);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
