@@ -41,15 +41,15 @@ struct cipherInstance {
     int32_t blockLen;
 };
 
-int32_t makeKey(keyInstance* key, uint8_t direction, int32_t keyLen, const char* keyMaterial);
-int32_t cipherInit(cipherInstance* cipher, uint8_t mode, const char* IV);
+[[nodiscard]] int32_t makeKey(keyInstance* key, uint8_t direction, int32_t keyLen, const char* keyMaterial);
+[[nodiscard]] int32_t cipherInit(cipherInstance* cipher, uint8_t mode, const char* IV);
 // Return the number of bits processed (128 per block) or a negative code.
-int32_t blockEncrypt(cipherInstance* cipher, keyInstance* key, const uint8_t* input,
+[[nodiscard]] int32_t blockEncrypt(cipherInstance* cipher, keyInstance* key, const uint8_t* input,
                      int32_t inputLen, uint8_t* outBuffer);
-int32_t blockDecrypt(cipherInstance* cipher, keyInstance* key, const uint8_t* input,
+[[nodiscard]] int32_t blockDecrypt(cipherInstance* cipher, keyInstance* key, const uint8_t* input,
                      int32_t inputLen, uint8_t* outBuffer);
 // One block, round-limited by `rounds`, direction taken from the key record.
-int32_t cipherUpdateRounds(cipherInstance* cipher, keyInstance* key, const uint8_t* input,
+[[nodiscard]] int32_t cipherUpdateRounds(cipherInstance* cipher, keyInstance* key, const uint8_t* input,
                            int32_t inputLen, uint8_t* outBuffer, int32_t rounds);
 
 int32_t rijndaelKeySched(uint8_t k[4][MAXKC], int32_t keyBits, int32_t blockBits,

@@ -33,11 +33,11 @@ public:
     // Prepares the replacement of target. openFailed when its directory is
     // missing or not writable, or when target is a directory, FIFO, socket or
     // block device (nothing blocks on them).
-    FileResult open(const std::string& target);
+    [[nodiscard]] FileResult open(const std::string& target);
     // Appends size bytes. false once any write has failed.
     bool write(const void* data, size_t size);
     // Pushes the data to disk. writeFailed when a write or the sync failed.
-    FileResult finish();
+    [[nodiscard]] FileResult finish();
     // Drops the temporary file; the target stays as it was.
     void discard();
 
@@ -60,15 +60,15 @@ private:
 // when a rename fails, none (targets already renamed get their old file back
 // where the file system keeps hard links). Catchable signals wait until the
 // group is done. On writeFailed, *failedAt (if given) is the failing file.
-FileResult commitFiles(PendingFile* const files[], size_t count, size_t* failedAt = nullptr);
+[[nodiscard]] FileResult commitFiles(PendingFile* const files[], size_t count, size_t* failedAt = nullptr);
 
 // open, write and finish one file, then commit it alone.
-FileResult replaceFile(const std::string& target, const void* data, size_t size);
+[[nodiscard]] FileResult replaceFile(const std::string& target, const void* data, size_t size);
 
 // Reads a whole regular file (at most maxBytes of it) into text. openFailed when
 // it cannot be opened or is not a regular file (a FIFO, device or socket is
 // refused without blocking); readFailed on a read error.
-FileResult readRegularFile(const std::string& path, std::string& text,
+[[nodiscard]] FileResult readRegularFile(const std::string& path, std::string& text,
                            size_t maxBytes = static_cast<size_t>(-1));
 
 // Advisory locks on the directories of a command's outputs, taken in (device,

@@ -16,6 +16,7 @@ constexpr int32_t STATUS_WRITE_FAILED = 17;       // a coding file could not be 
 constexpr int32_t STATUS_CBC_CODING_FAILED = 28;  // a CBC coding record could not be generated
 constexpr int32_t STATUS_SET_CONFLICT = 29;       // a set-once table entry already held another value
 constexpr int32_t STATUS_MISSING_VALUE = 30;      // a configuration value is missing, empty or malformed
+constexpr int32_t STATUS_SYSTEM_RANDOM_FAILED = 30; // the operating system's random source failed
 constexpr int32_t STATUS_SHORT_READ = 31;         // a coding file read came up short
 constexpr int32_t STATUS_INVALID_CODING = 32;     // a coding file holds a record that is not a bijection
 constexpr int32_t STATUS_SAME_FILE = 33;          // one file given for two roles of a command

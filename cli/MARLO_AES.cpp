@@ -47,9 +47,10 @@ HeaderFilePaths selfTestPaths() {
     return paths;
 }
 
+// The external codings of both directions; ECB passes use only input and output.
 struct Codings {
-    CodingSet encryptInput{}, encryptOutput{}, encryptData{};
-    CodingSet decryptInput{}, decryptOutput{}, decryptData{};
+    CbcTriple encryption{};
+    CbcTriple decryption{};
 };
 
 struct CbcBuffers {
@@ -73,16 +74,16 @@ void loadCodingFiles(int32_t flags, Codings& c, std::ostream& out) {
         if (status == STATUS_OPEN_FAILED) out << "FAIL TO OPEN FILE " << path << " \n";
     };
     const bool cbc = (flags & kCbcCodings) != 0;
-    report(readIocFile("Tables/Auth/IOC_en.dat", c.encryptInput, c.encryptOutput),
+    report(readIocFile("Tables/Auth/IOC_en.dat", c.encryption.input, c.encryption.output),
            "Tables/Auth/IOC_en.dat");
     if (cbc) {
-        report(readCbcDataFile("Tables/Auth/CBCIOC_en.dat", c.encryptData),
+        report(readCbcDataFile("Tables/Auth/CBCIOC_en.dat", c.encryption.data),
                "Tables/Auth/CBCIOC_en.dat");
     }
-    report(readIocFile("Tables/Auth/IOC_de.dat", c.decryptInput, c.decryptOutput),
+    report(readIocFile("Tables/Auth/IOC_de.dat", c.decryption.input, c.decryption.output),
            "Tables/Auth/IOC_de.dat");
     if (cbc) {
-        report(readCbcDataFile("Tables/Auth/CBCIOC_de.dat", c.decryptData),
+        report(readCbcDataFile("Tables/Auth/CBCIOC_de.dat", c.decryption.data),
                "Tables/Auth/CBCIOC_de.dat");
     }
 }
@@ -119,7 +120,7 @@ int32_t runSelfTest(int32_t flags, std::ostream& out) {
     const OutputLocks locks(saveHeaders ? headerPaths(paths) : std::vector<std::string>{});
 
     uint8_t key[16] = {};
-    AES128_HexToKey(kKeyText, key);
+    (void)AES128_HexToKey(kKeyText, key); // a fixed, well-formed key
     uint8_t testBlock[16];
     for (uint8_t i = 0; i < 16; ++i) testBlock[i] = i;
     uint8_t referenceCipher[16] = {};
@@ -140,25 +141,28 @@ int32_t runSelfTest(int32_t flags, std::ostream& out) {
 
         if (generate) {
             if (external && cbcCodings) {
-                makeCbcCodings(random, c.encryptInput, c.encryptOutput, c.encryptData);
-                makeCbcCodings(random, c.decryptData, c.decryptOutput, c.decryptInput);
+                // A failed record is not acted on here: the comparisons show it.
+                (void)makeCbcTriple(random, CipherDirection::encryption, c.encryption);
+                (void)makeCbcTriple(random, CipherDirection::decryption, c.decryption);
                 out << "IOC_CBC encoding generated\n";
             } else if (external) {
-                makeCodingSet(random, c.encryptInput);
-                makeCodingSet(random, c.encryptOutput);
-                makeCodingSet(random, c.decryptInput);
-                makeCodingSet(random, c.decryptOutput);
+                makeCodingSet(random, c.encryption.input);
+                makeCodingSet(random, c.encryption.output);
+                makeCodingSet(random, c.decryption.input);
+                makeCodingSet(random, c.decryption.output);
                 out << "IOC_ECB encoding generated\n";
             }
-            generator.generateEncryptionTables(kKeyText, *storage,
-                                               external ? &c.encryptInput : nullptr,
-                                               external ? &c.encryptOutput : nullptr);
-            generator.generateDecryptionTables(kKeyText, *storage,
-                                               external ? &c.decryptInput : nullptr,
-                                               external ? &c.decryptOutput : nullptr);
+            // The self-test checks what the tables compute, not these statuses: the
+            // key is fixed and well-formed, and a failed save has printed its lines.
+            (void)generator.generateEncryptionTables(kKeyText, *storage,
+                                               external ? &c.encryption.input : nullptr,
+                                               external ? &c.encryption.output : nullptr);
+            (void)generator.generateDecryptionTables(kKeyText, *storage,
+                                               external ? &c.decryption.input : nullptr,
+                                               external ? &c.decryption.output : nullptr);
             if (saveHeaders) {
-                saveEncryptionHeaders(paths, *storage, out);
-                saveDecryptionHeaders(paths, *storage, out);
+                (void)saveEncryptionHeaders(paths, *storage, out);
+                (void)saveDecryptionHeaders(paths, *storage, out);
             }
             cipher.SetTables(storage.get());
         } else if (external) {
@@ -170,10 +174,11 @@ int32_t runSelfTest(int32_t flags, std::ostream& out) {
         // Test 0: block encryption.
         uint8_t work[16];
         std::memcpy(work, testBlock, 16);
-        if (external) encodeData(work, 16, c.encryptInput);
-        cipher.EncryptRoundsDirect(work, tableOutput, 10);
-        AES128_EncryptBlockHex(kKeyText, testBlock, referenceCipher, 10);
-        if (external) decodeData(tableOutput, 16, c.encryptOutput);
+        if (external) encodeData(work, 16, c.encryption.input);
+        // Compared by output: without tables the block stays as it was and fails.
+        (void)cipher.EncryptRoundsDirect(work, tableOutput, 10);
+        (void)AES128_EncryptBlockHex(kKeyText, testBlock, referenceCipher, 10);
+        if (external) decodeData(tableOutput, 16, c.encryption.output);
         reportComparison(out, std::memcmp(tableOutput, referenceCipher, 16) == 0,
                          "Test0(BLOCK CIPHER)", &blockEncryptFails);
 
@@ -181,10 +186,10 @@ int32_t runSelfTest(int32_t flags, std::ostream& out) {
         uint8_t work2[16];
         uint8_t referencePlain[16];
         std::memcpy(work2, tableOutput, 16);
-        if (external) encodeData(work2, 16, c.decryptInput);
-        cipher.DecryptRoundsDirect(work2, testBlock, 1);
-        AES128_DecryptBlockHex(kKeyText, referenceCipher, referencePlain, 0);
-        if (external) decodeData(testBlock, 16, c.decryptOutput);
+        if (external) encodeData(work2, 16, c.decryption.input);
+        (void)cipher.DecryptRoundsDirect(work2, testBlock, 1);
+        (void)AES128_DecryptBlockHex(kKeyText, referenceCipher, referencePlain, 0);
+        if (external) decodeData(testBlock, 16, c.decryption.output);
         reportComparison(out, std::memcmp(testBlock, referencePlain, 16) == 0,
                          "Test1(BLOCK DECIPHER)", &blockDecryptFails);
 
@@ -196,15 +201,15 @@ int32_t runSelfTest(int32_t flags, std::ostream& out) {
         // CBC encryption.
         setIv(cipher);
         if (external && cbcCodings) {
-            encodeData(cipher.iv, 16, c.encryptOutput);
-            encodeData(cbc->table, tableLength, c.encryptData);
+            encodeData(cipher.iv, 16, c.encryption.output);
+            encodeData(cbc->table, tableLength, c.encryption.data);
         } else if (external) {
-            encodeData(cbc->table, tableLength, c.encryptInput);
+            encodeData(cbc->table, tableLength, c.encryption.input);
         }
         uint32_t capacity = kCbcCapacity;
         int32_t result = cipher.MARLOAES128_EncryptCBC(cbc->table, &tableLength, &capacity, 0);
         if (result != STATUS_OK) out << "aesCipher.MARLOAES128_EncryptCBC() == " << result << "\n";
-        if (external) decodeData(cbc->table, tableLength, c.encryptOutput);
+        if (external) decodeData(cbc->table, tableLength, c.encryption.output);
         setIv(cipher);
         capacity = kCbcCapacity;
         result = AES128_EncryptCBC(cbc->reference, &referenceLength, &capacity, key, cipher.iv);
@@ -215,14 +220,14 @@ int32_t runSelfTest(int32_t flags, std::ostream& out) {
         // CBC decryption.
         setIv(cipher);
         if (external && cbcCodings) {
-            encodeData(cipher.iv, 16, c.decryptInput);
-            encodeData(cbc->table, tableLength, c.decryptInput);
+            encodeData(cipher.iv, 16, c.decryption.input);
+            encodeData(cbc->table, tableLength, c.decryption.input);
         } else if (external) {
-            encodeData(cbc->table, tableLength, c.decryptInput);
+            encodeData(cbc->table, tableLength, c.decryption.input);
         }
         result = cipher.MARLOAES128_DecryptCBC(cbc->table, &tableLength, 0);
         if (result != STATUS_OK) out << "aesCipher.MARLOAES128_DecryptCBC() == " << result << "\n";
-        if (external) decodeData(cbc->table, tableLength, c.decryptData);
+        if (external) decodeData(cbc->table, tableLength, c.decryption.data);
         setIv(cipher);
         status = AES128_DecryptCBC(cbc->reference, &referenceLength, key, cipher.iv);
         // The reference's own check is reported but not counted.

@@ -31,7 +31,7 @@ struct EcbSets {
 };
 
 struct CbcSets {
-    CodingSet encryptInput, encryptOutput, encryptData, decryptInput, decryptOutput, decryptData;
+    CbcTriple encryption, decryption;
 };
 
 } // namespace
@@ -106,15 +106,14 @@ int32_t generateCbcCodings(const char* scriptPath, std::ostream& out) {
     // then the data file. The pair is renamed into place only when both are
     // complete: a direction that fails changes neither file, so an IOC file and a
     // data file always belong together.
-    auto direction = [&](CodingSet& first, CodingSet& second, CodingSet& third,
-                         const CodingSet& input, const CodingSet& output, const CodingSet& data,
-                         const std::string& iocPath, const std::string& dataPath) {
-        int32_t result = makeCbcCodings(random, first, second, third);
+    auto direction = [&](CipherDirection which, CbcTriple& triple, const std::string& iocPath,
+                         const std::string& dataPath) {
+        int32_t result = makeCbcTriple(random, which, triple);
         if (result != STATUS_OK) return result;
         PendingFile iocFile;
         PendingFile dataFile;
-        result = reportWrite(openIocFile(iocFile, iocPath, input, output), iocPath, out);
-        const int32_t dataResult = reportWrite(openCbcDataFile(dataFile, dataPath, data), dataPath, out);
+        result = reportWrite(openIocFile(iocFile, iocPath, triple.input, triple.output), iocPath, out);
+        const int32_t dataResult = reportWrite(openCbcDataFile(dataFile, dataPath, triple.data), dataPath, out);
         if (dataResult != STATUS_OK) return dataResult;
         if (result != STATUS_OK) return result;
         PendingFile* group[] = {&iocFile, &dataFile};
@@ -127,18 +126,14 @@ int32_t generateCbcCodings(const char* scriptPath, std::ostream& out) {
 
     bool encryptionDone = false;
     if (status == STATUS_OK) {
-        CbcSets& s = *sets;
-        status = direction(s.encryptInput, s.encryptOutput, s.encryptData, s.encryptInput,
-                           s.encryptOutput, s.encryptData, encryptIoc, encryptData);
+        status = direction(CipherDirection::encryption, sets->encryption, encryptIoc, encryptData);
         if (status == STATUS_OK) {
             out << "OK: MARLOAES CBC-COMPLIANT CODING GENERATED (ENCRYPT DIRECTION)\n";
             encryptionDone = true;
         }
     }
     if (encryptionDone) {
-        CbcSets& s = *sets;
-        status = direction(s.decryptData, s.decryptOutput, s.decryptInput, s.decryptInput,
-                           s.decryptOutput, s.decryptData, decryptIoc, decryptData);
+        status = direction(CipherDirection::decryption, sets->decryption, decryptIoc, decryptData);
         if (status == STATUS_OK) {
             out << "OK: MARLOAES CBC-COMPLIANT CODING GENERATED (DECRYPT DIRECTION)\n";
             out.flush();

@@ -7,9 +7,9 @@
 
 #include "base/file_roles.h"
 
-// 0, or 33 after printing "ERR: '<path1>' AND '<path2>' ARE THE SAME FILE" when
+// STATUS_OK, or STATUS_SAME_FILE after printing "ERR: '<path1>' AND '<path2>' ARE THE SAME FILE" when
 // two roles name one file (see findSameFile).
-int32_t checkFileRoles(const std::vector<FileRole>& roles, std::ostream& out);
+[[nodiscard]] int32_t checkFileRoles(const std::vector<FileRole>& roles, std::ostream& out);
 
 // A flag word as "/test:" reads it: leading blanks, an optional sign and digits
 // (atoi's reading, without its undefined behaviour on overflow), truncated to 32
@@ -17,6 +17,6 @@ int32_t checkFileRoles(const std::vector<FileRole>& roles, std::ostream& out);
 int32_t toFlagWord(const char* text);
 
 // A use flag of the script must be a whole decimal integer: optional blanks, an
-// optional sign, digits. Sets on (value not 0) and returns 0, or prints
-// "ERR: BAD FLAG VALUE '<value>' FOR <key>" and returns 30.
-int32_t readUseFlag(const std::string& value, const char* key, bool& on, std::ostream& out);
+// optional sign, digits. Sets on (value not 0) and returns STATUS_OK, or prints
+// "ERR: BAD FLAG VALUE '<value>' FOR <key>" and returns STATUS_MISSING_VALUE.
+[[nodiscard]] int32_t readUseFlag(const std::string& value, const char* key, bool& on, std::ostream& out);

@@ -4,8 +4,10 @@
 #include <cstdint>
 #include <iostream>
 
-// 0 when both sets were generated and all six headers written; 30 a required
-// value is missing or empty; 16 an IOC file cannot be opened; 31 an IOC file is
-// short; 32 an IOC file holds a record that is not a bijection; -2 malformed key
-// text; -1 a header could not be saved.
+// STATUS_OK when both sets were generated and all six headers written;
+// STATUS_MISSING_VALUE a required value is missing, empty or malformed;
+// STATUS_SAME_FILE one file in two roles; STATUS_OPEN_FAILED an IOC file cannot be
+// opened; STATUS_SHORT_READ an IOC file is short; STATUS_INVALID_CODING an IOC
+// file holds a record that is not a bijection; STATUS_BAD_KEY_TEXT malformed key
+// text; STATUS_SAVE_FAILED a header could not be saved.
 int32_t generateTables(const char* scriptPath, std::ostream& out = std::cout);

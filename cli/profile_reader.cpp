@@ -73,7 +73,8 @@ std::string IniProfile::read(std::string_view section, std::string_view key) con
 
 std::string CommandScript::announce(const char* scriptPath, std::ostream& out) {
     std::string script;
-    makeAbsolutePath(scriptPath, script);
+    // A path that cannot be made absolute is read and shown as given.
+    (void)makeAbsolutePath(scriptPath, script);
     out << "Reading '" << script << "' ...\n";
     return script;
 }

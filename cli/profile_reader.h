@@ -33,7 +33,7 @@ private:
 
 // The script of one command: made absolute, announced with the reading line
 // "Reading '<absolute path>' ...\n", then read once. Required values that read as
-// empty set the status to 30; every value is read even after one was missing.
+// empty set the status to STATUS_MISSING_VALUE; every value is read even after one was missing.
 class CommandScript {
 public:
     CommandScript(const char* scriptPath, std::ostream& out);
@@ -54,5 +54,5 @@ private:
 };
 
 // The absolute, normalised form of path (the current directory for an empty one).
-// 0, or 35 when it cannot be made absolute (then out is the path as given).
-int32_t makeAbsolutePath(const std::string& path, std::string& out);
+// STATUS_OK, or STATUS_BAD_PATH when it cannot be made absolute (then out is the path as given).
+[[nodiscard]] int32_t makeAbsolutePath(const std::string& path, std::string& out);

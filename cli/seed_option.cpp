@@ -32,7 +32,7 @@ int32_t applySeedOption(const ProfileReader& profile, RandomSource& random, std:
     if (seed == "system") {
         if (!fillFromSystem(state)) {
             out << "ERR: SYSTEM RANDOM SOURCE FAILED\n";
-            return STATUS_MISSING_VALUE;
+            return STATUS_SYSTEM_RANDOM_FAILED;
         }
     } else if (seed.size() != 32 || AES128_HexToKey(seed.c_str(), state.data()) != STATUS_OK) {
         out << "ERR: BAD SEED VALUE '" << seed << "'\n";

@@ -132,6 +132,27 @@ int32_t makeCbcCodings(RandomSource& random, CodingSet& first, CodingSet& second
     return result;
 }
 
+// makeCbcCodings gives first(u) ^ second(v) = third(u ^ v); since the three
+// share L and differ by the constants b, a and a ^ b, also
+// third(u) ^ second(v) = first(u ^ v). The roles follow from the chaining:
+// - Encryption: the tables take plaintext ^ previous ciphertext, so for a plain
+//   byte p and a previous (output-coded) ciphertext byte q the XOR of the coded
+//   values must be the coded input: data(p) ^ output(q) = input(p ^ q). That is
+//   the second form with data = third, output = second, input = first.
+// - Decryption: the tables give output(p ^ q), which XORed with the previous
+//   input-coded ciphertext byte input(q) must be data(p):
+//   output(p ^ q) ^ input(q) = data(p). That is the first form read as
+//   second(u) ^ third(v) = first(u ^ v): output = second, input = third,
+//   data = first.
+// The draws go record by record across all three sets, so the roles do not
+// change which bytes are drawn, only where they land.
+int32_t makeCbcTriple(RandomSource& random, CipherDirection direction, CbcTriple& triple) {
+    if (direction == CipherDirection::encryption) {
+        return makeCbcCodings(random, triple.input, triple.output, triple.data);
+    }
+    return makeCbcCodings(random, triple.data, triple.output, triple.input);
+}
+
 int32_t readCbcDataFile(const std::string& path, CodingSet& set) {
     CodingSet* const sets[] = {&set};
     return readCodingSets(path, sets, 1);

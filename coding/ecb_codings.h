@@ -14,14 +14,15 @@ int32_t makeCodingSet(RandomSource& random, CodingSet& set);
 // makeCodingSet on the input set, then (only if that gave 0) on the output set.
 int32_t makeEcbCodings(RandomSource& random, CodingSet& inputSet, CodingSet& outputSet);
 
-// Reads 8,192 bytes into each set in turn. 16 when the file cannot be opened, 31
+// Reads 8,192 bytes into each set in turn. STATUS_OPEN_FAILED when the file cannot be opened, STATUS_SHORT_READ
 // when either read delivers fewer bytes (what did arrive stays in the set).
-int32_t readIocFile(const std::string& path, CodingSet& inputSet, CodingSet& outputSet);
-// Replaces the file with both sets, privately (mode 0600) and all at once. 16
-// when it cannot be opened (also a directory, FIFO or socket), 17 when a write,
-// the sync or the rename fails; an old file then stays as it was.
-int32_t writeIocFile(const std::string& path, const CodingSet& inputSet, const CodingSet& outputSet);
+[[nodiscard]] int32_t readIocFile(const std::string& path, CodingSet& inputSet, CodingSet& outputSet);
+// Replaces the file with both sets, privately (mode 0600) and all at once.
+// STATUS_OPEN_FAILED when it cannot be opened (also a directory, FIFO or socket),
+// STATUS_WRITE_FAILED when a write, the sync or the rename fails; an old file
+// then stays as it was.
+[[nodiscard]] int32_t writeIocFile(const std::string& path, const CodingSet& inputSet, const CodingSet& outputSet);
 // Writes both sets into a pending replacement of path, committed by the caller
-// together with the other files of its direction. 16 or 17 as above.
-int32_t openIocFile(PendingFile& file, const std::string& path, const CodingSet& inputSet,
+// together with the other files of its direction. Statuses as above.
+[[nodiscard]] int32_t openIocFile(PendingFile& file, const std::string& path, const CodingSet& inputSet,
                     const CodingSet& outputSet);

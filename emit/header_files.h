@@ -40,8 +40,8 @@ size_t fillPlaceholder(std::string& text, std::string_view tag);
 // renames them into place together (mode 0600). 0, or -1 at the first failing
 // step (the later steps do not run, and none of the three headers changes);
 // when a rename fails, "Fail to write <header>" follows the saving lines.
-int32_t saveEncryptionHeaders(HeaderFilePaths paths, const TableStorage& storage,
+[[nodiscard]] int32_t saveEncryptionHeaders(HeaderFilePaths paths, const TableStorage& storage,
                               std::ostream& out = std::cout);
 // The same for the three decryption headers.
-int32_t saveDecryptionHeaders(HeaderFilePaths paths, const TableStorage& storage,
+[[nodiscard]] int32_t saveDecryptionHeaders(HeaderFilePaths paths, const TableStorage& storage,
                               std::ostream& out = std::cout);

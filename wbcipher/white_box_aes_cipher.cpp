@@ -88,7 +88,7 @@ int32_t WhiteBoxAesCipher::EncryptRounds(const uint8_t input[16], uint8_t output
         return STATUS_NO_TABLES;
     }
     State s{};
-    AES128_BytesToState(input, 16, s);
+    (void)AES128_BytesToState(input, 16, s); // a whole block: cannot fail
     const EncryptionTableSet& e = tables->enc;
     for (int32_t r = 0; r < rounds && r < 9; ++r) {
         tableRound(s, e.roundTables[r], e.xorTables[r], Shift::Encryption);
@@ -105,7 +105,7 @@ int32_t WhiteBoxAesCipher::DecryptRounds(const uint8_t input[16], uint8_t output
         return STATUS_NO_TABLES;
     }
     State s{};
-    AES128_BytesToState(input, 16, s);
+    (void)AES128_BytesToState(input, 16, s); // a whole block: cannot fail
     if (rounds <= 10) {
         const DecryptionTableSet& d = tables->dec;
         // Round r uses index r - 1; round 10 always runs, and a limit below 2

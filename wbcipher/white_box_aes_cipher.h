@@ -12,30 +12,30 @@ public:
 
     // Round-limited ciphering. 0, or -1 without tables (output untouched).
     // EncryptRounds: R = 10 full cipher, 1..9 that many table rounds, <= 0 copy.
-    virtual int32_t EncryptRounds(const uint8_t input[16], uint8_t output[16], int32_t rounds);
+    [[nodiscard]] virtual int32_t EncryptRounds(const uint8_t input[16], uint8_t output[16], int32_t rounds);
     // DecryptRounds: R = 1 full inverse cipher, R > 10 copy, R <= 0 as R = 2.
-    virtual int32_t DecryptRounds(const uint8_t input[16], uint8_t output[16], int32_t rounds);
+    [[nodiscard]] virtual int32_t DecryptRounds(const uint8_t input[16], uint8_t output[16], int32_t rounds);
     // This class's own EncryptRounds/DecryptRounds, bypassing any override.
-    virtual int32_t EncryptRoundsDirect(const uint8_t input[16], uint8_t output[16], int32_t rounds);
-    virtual int32_t DecryptRoundsDirect(const uint8_t input[16], uint8_t output[16], int32_t rounds);
+    [[nodiscard]] virtual int32_t EncryptRoundsDirect(const uint8_t input[16], uint8_t output[16], int32_t rounds);
+    [[nodiscard]] virtual int32_t DecryptRoundsDirect(const uint8_t input[16], uint8_t output[16], int32_t rounds);
 
     // Stores the pointer (may be null); the storage must outlive its use. Returns 0.
     int32_t SetTables(const TableStorage* storage);
 
-    int32_t EncryptBlock(const uint8_t input[16], uint8_t output[16]);
-    int32_t DecryptBlock(const uint8_t input[16], uint8_t output[16]);
-    int32_t EncryptBlockInPlace(uint8_t block[16]);
-    int32_t DecryptBlockInPlace(uint8_t block[16]);
+    [[nodiscard]] int32_t EncryptBlock(const uint8_t input[16], uint8_t output[16]);
+    [[nodiscard]] int32_t DecryptBlock(const uint8_t input[16], uint8_t output[16]);
+    [[nodiscard]] int32_t EncryptBlockInPlace(uint8_t block[16]);
+    [[nodiscard]] int32_t DecryptBlockInPlace(uint8_t block[16]);
 
     // CBC in place over whole blocks with `iv` (never changed); optional padding
     // through AES128_AddPadding (a null buffer is its size query). 0, 3 (short
     // capacity, nothing touched), 11 (length not a multiple of 16 without pad), or
     // -1 without tables (block 0 is then XORed with iv, nothing else changed).
-    int32_t MARLOAES128_EncryptCBC(uint8_t* buffer, uint32_t* length, uint32_t* capacity, uint32_t pad);
+    [[nodiscard]] int32_t MARLOAES128_EncryptCBC(uint8_t* buffer, uint32_t* length, uint32_t* capacity, uint32_t pad);
     // CBC decryption in place, then optional AES128_RemovePadding (0 or 10).
     // 11 for a length not a multiple of 16, and for unpad with no buffer or no
     // block (nothing touched); -1 without tables (buffer unchanged).
-    int32_t MARLOAES128_DecryptCBC(uint8_t* buffer, uint32_t* length, uint32_t unpad);
+    [[nodiscard]] int32_t MARLOAES128_DecryptCBC(uint8_t* buffer, uint32_t* length, uint32_t unpad);
 
 private:
     const TableStorage* tables = nullptr;

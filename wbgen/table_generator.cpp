@@ -21,6 +21,7 @@
 
 #include "aesref/aes_tables.h"
 #include "aesref/rijndael.h"
+#include "base/status.h"
 
 namespace {
 
@@ -196,6 +197,9 @@ int32_t generateTables(const NetworkPlan& plan, RandomSource& random, std::ostre
     keyInstance key;
     std::memset(&key, 0, sizeof key);
     key.blockLen = 128;
+    // makeKey's only failure for 128-bit text is BAD_KEY_MAT, which passes up as
+    // the tool's own status.
+    static_assert(BAD_KEY_MAT == STATUS_BAD_KEY_TEXT);
     const int32_t keyStatus = makeKey(&key, plan.keyDirection, 128, keyText);
     if (keyStatus != TRUE) {
         return keyStatus;

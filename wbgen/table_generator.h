@@ -25,11 +25,11 @@ public:
     // Fills storage.enc (after clearing the whole storage). inputSet and outputSet
     // are both given or both null. Returns 0, or -2 (BAD_KEY_MAT) when the first 32
     // characters of keyText are not all hex digits; then nothing is written.
-    int32_t generateEncryptionTables(const char* keyText, TableStorage& storage,
+    [[nodiscard]] int32_t generateEncryptionTables(const char* keyText, TableStorage& storage,
                                      const CodingSet* inputSet, const CodingSet* outputSet);
     // Fills storage.dec without clearing; the encryption half is not touched.
     // Same statuses.
-    int32_t generateDecryptionTables(const char* keyText, TableStorage& storage,
+    [[nodiscard]] int32_t generateDecryptionTables(const char* keyText, TableStorage& storage,
                                      const CodingSet* inputSet, const CodingSet* outputSet);
 
     RandomSource& random() { return random_; }
