@@ -7,7 +7,6 @@
 #include "audit/table_headers.h"
 
 #include <fstream>
-#include <iterator>
 
 #include "audit/audit_status.h"
 
@@ -56,6 +55,16 @@ const char* const kTableNames[6] = {"roundTables",    "xorTables",    "finalRoun
                                     "invRoundTables", "invXorTables", "invFirstRoundTable"};
 const size_t kTableSizes[6] = {kRoundTableBytes, kXorTableBytes, kLastTableBytes,
                                kRoundTableBytes, kXorTableBytes, kLastTableBytes};
+
+bool readWholeFile(const std::string& path, std::string& text) {
+    std::ifstream file(path, std::ios::binary | std::ios::ate);
+    if (!file) return false;
+    const std::streamoff size = file.tellg();
+    if (size < 0) return false;
+    text.resize(static_cast<size_t>(size));
+    file.seekg(0);
+    return static_cast<bool>(file.read(text.data(), size));
+}
 
 } // namespace
 
@@ -131,13 +140,8 @@ int32_t loadHeaderSet(const std::vector<std::string>& paths, HeaderSet& set, std
                                         &set.decrypt.round, &set.decrypt.xors, &set.decrypt.last};
     bool found[6] = {};
     for (const std::string& path : paths) {
-        std::ifstream file(path, std::ios::binary);
-        if (!file) {
-            error = "cannot open " + path;
-            return STATUS_OPEN_FAILED;
-        }
-        const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-        if (file.bad()) {
+        std::string text;
+        if (!readWholeFile(path, text)) {
             error = "cannot read " + path;
             return STATUS_OPEN_FAILED;
         }
