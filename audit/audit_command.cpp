@@ -27,16 +27,6 @@ const char kUsage[] =
     "Exit status: 0 every key recovered, 1 a key not recovered, 2 a check failed, 16 a file\n"
     "cannot be read, 30 no header path in the script, 40 malformed header, 41 bad usage.\n";
 
-std::string hex(const uint8_t* bytes, size_t n) {
-    static const char kHex[] = "0123456789abcdef";
-    std::string text;
-    for (size_t i = 0; i < n; ++i) {
-        text += kHex[bytes[i] >> 4];
-        text += kHex[bytes[i] & 15];
-    }
-    return text;
-}
-
 std::string milliseconds(std::chrono::steady_clock::duration elapsed) {
     char text[32];
     std::snprintf(text, sizeof text, "%.1f ms", std::chrono::duration<double, std::milli>(elapsed).count());
@@ -67,7 +57,7 @@ bool cbcDataCoding(const DirectionAudit& audit, CodingForward& data) {
 
 void printCoding(std::ostream& out, const char* title, const CodingForward& coding) {
     out << "  " << title << ": recovered\n";
-    for (size_t m = 0; m < 16; ++m) out << "    record " << m << ": " << hex(coding[m].data(), 256) << "\n";
+    for (size_t m = 0; m < 16; ++m) out << "    record " << m << ": " << hexText(coding[m].data(), 256) << "\n";
 }
 
 // Compares the recovered codings with the forward tables of an IOC file.
@@ -94,18 +84,18 @@ int32_t report(std::ostream& out, const char* name, const DirectionAudit& audit,
                std::chrono::steady_clock::duration elapsed, const DirectionChecks& checks) {
     int32_t status = STATUS_OK;
     if (audit.keyRecovered) {
-        out << name << " key: recovered " << hex(audit.key.data(), 16) << "\n";
+        out << name << " key: recovered " << hexText(audit.key.data(), 16) << "\n";
     } else {
         out << name << " key: NOT RECOVERED (" << audit.reason << ")\n";
         status = AUDIT_NOT_RECOVERED;
     }
     out << "  partition attack on the first round: "
-        << (audit.partitionRecovered ? hex(audit.partitionKey.data(), 16) : "not recovered") << "\n";
+        << (audit.partitionRecovered ? hexText(audit.partitionKey.data(), 16) : "not recovered") << "\n";
     out << "  structural attack on the inner rounds: ";
     if (audit.structuralRounds.empty()) {
         out << "not recovered\n";
     } else {
-        out << hex(audit.structuralKey.data(), 16) << " (round keys";
+        out << hexText(audit.structuralKey.data(), 16) << " (round keys";
         for (int r : audit.structuralRounds) out << " " << r;
         out << ")\n";
     }
@@ -123,7 +113,7 @@ int32_t report(std::ostream& out, const char* name, const DirectionAudit& audit,
     if (checks.hasKey) {
         const bool same = audit.keyRecovered && audit.key == checks.key;
         out << (same ? "CHECK OK: " : "CHECK FAILED: ") << name << " key "
-            << (same ? "equals " : "differs from ") << hex(checks.key.data(), 16) << "\n";
+            << (same ? "equals " : "differs from ") << hexText(checks.key.data(), 16) << "\n";
         if (!same) status = AUDIT_CHECK_FAILED;
     }
     if (!checks.iocPath.empty() && checkIoc(out, name, audit, checks.iocPath) != STATUS_OK) {

@@ -54,6 +54,8 @@ struct Bits128 {
     }
 };
 
+std::string keyHex(const std::array<uint8_t, 16>& key) { return hexText(key.data(), key.size()); }
+
 // Rows reduced to distinct lowest set bits; the null space follows by back-substitution.
 class LinearSystem {
 public:
@@ -485,13 +487,7 @@ bool Extraction::recoverCodings(const RoundKeys& keys, DirectionAudit& result) c
 // The tables, with the recovered codings around them, against the reference
 // AES-128 on a few fixed blocks.
 bool Extraction::verify(const std::array<uint8_t, 16>& key, const DirectionAudit& result) const {
-    static const char kHex[] = "0123456789abcdef";
-    char keyText[33];
-    for (int i = 0; i < 16; ++i) {
-        keyText[2 * i] = kHex[key[static_cast<size_t>(i)] >> 4];
-        keyText[2 * i + 1] = kHex[key[static_cast<size_t>(i)] & 15];
-    }
-    keyText[32] = '\0';
+    const std::string keyText = keyHex(key);
     uint32_t state = 0x9E3779B9u;
     for (int n = 0; n < 4; ++n) {
         uint8_t plain[16];
@@ -500,8 +496,8 @@ bool Extraction::verify(const std::array<uint8_t, 16>& key, const DirectionAudit
             byte = static_cast<uint8_t>(state >> 24);
         }
         uint8_t expected[16];
-        const int32_t status = d_ == Direction::Encrypt ? AES128_EncryptBlockHex(keyText, plain, expected, 10)
-                                                        : AES128_DecryptBlockHex(keyText, plain, expected, 0);
+        const int32_t status = d_ == Direction::Encrypt ? AES128_EncryptBlockHex(keyText.c_str(), plain, expected, 10)
+                                                        : AES128_DecryptBlockHex(keyText.c_str(), plain, expected, 0);
         if (status != STATUS_OK) return false;
         uint8_t coded[16];
         uint8_t out[16];
@@ -514,16 +510,6 @@ bool Extraction::verify(const std::array<uint8_t, 16>& key, const DirectionAudit
         }
     }
     return true;
-}
-
-std::string keyHex(const std::array<uint8_t, 16>& key) {
-    static const char kHex[] = "0123456789abcdef";
-    std::string text;
-    for (uint8_t b : key) {
-        text += kHex[b >> 4];
-        text += kHex[b & 15];
-    }
-    return text;
 }
 
 DirectionAudit Extraction::run() {
@@ -602,6 +588,16 @@ DirectionAudit Extraction::run() {
 }
 
 } // namespace
+
+std::string hexText(const uint8_t* bytes, size_t n) {
+    static const char kDigits[] = "0123456789abcdef";
+    std::string text;
+    for (size_t i = 0; i < n; ++i) {
+        text += kDigits[bytes[i] >> 4];
+        text += kDigits[bytes[i] & 15];
+    }
+    return text;
+}
 
 DirectionAudit auditDirection(const DirectionTables& tables, Direction direction) {
     return Extraction(tables, direction).run();

@@ -34,6 +34,9 @@ struct DirectionAudit {
 // keyRecovered is false and reason says which step failed.
 DirectionAudit auditDirection(const DirectionTables& tables, Direction direction);
 
+// Lower-case hex text of n bytes (keys and coding records in the report).
+std::string hexText(const uint8_t* bytes, size_t n);
+
 // The plain-input partition attack alone on the first round (encryption) or
 // the first inverse round (decryption); false unless every key byte has exactly
 // one candidate.
