@@ -56,27 +56,9 @@ const char* const kTableNames[6] = {"roundTables",    "xorTables",    "finalRoun
 const size_t kTableSizes[6] = {kRoundTableBytes, kXorTableBytes, kLastTableBytes,
                                kRoundTableBytes, kXorTableBytes, kLastTableBytes};
 
-bool readWholeFile(const std::string& path, std::string& text) {
-    std::ifstream file(path, std::ios::binary | std::ios::ate);
-    if (!file) return false;
-    const std::streamoff size = file.tellg();
-    if (size < 0) return false;
-    text.resize(static_cast<size_t>(size));
-    file.seekg(0);
-    return static_cast<bool>(file.read(text.data(), size));
-}
-
-} // namespace
-
-int32_t parseTableText(std::string_view text, std::string_view name, size_t count,
-                       std::vector<uint8_t>& values, std::string& error) {
-    size_t open = std::string_view::npos;
-    for (size_t at = text.find(name); at != std::string_view::npos; at = text.find(name, at + 1)) {
-        open = initialiserAt(text, at, name);
-        if (open != std::string_view::npos) break;
-    }
-    if (open == std::string_view::npos) return 1;
-
+// Reads the initialiser that opens at `open`: exactly count values.
+int32_t parseInitialiser(std::string_view text, size_t open, std::string_view name, size_t count,
+                         std::vector<uint8_t>& values, std::string& error) {
     values.clear();
     values.reserve(count);
     const std::string prefix = std::string(name) + ": ";
@@ -133,6 +115,38 @@ int32_t parseTableText(std::string_view text, std::string_view name, size_t coun
         return AUDIT_BAD_HEADERS;
     }
     return STATUS_OK;
+}
+
+bool readWholeFile(const std::string& path, std::string& text) {
+    std::ifstream file(path, std::ios::binary | std::ios::ate);
+    if (!file) return false;
+    const std::streamoff size = file.tellg();
+    if (size < 0) return false;
+    text.resize(static_cast<size_t>(size));
+    file.seekg(0);
+    return static_cast<bool>(file.read(text.data(), size));
+}
+
+} // namespace
+
+int32_t parseTableText(std::string_view text, std::string_view name, size_t count,
+                       std::vector<uint8_t>& values, std::string& error) {
+    // Comments may hold the name followed by "= {" too: the first declaration
+    // that reads whole wins; else the error of the one that read furthest.
+    int32_t status = 1;
+    size_t furthest = 0;
+    for (size_t at = text.find(name); at != std::string_view::npos; at = text.find(name, at + 1)) {
+        const size_t open = initialiserAt(text, at, name);
+        if (open == std::string_view::npos) continue;
+        std::string reason;
+        if (parseInitialiser(text, open, name, count, values, reason) == STATUS_OK) return STATUS_OK;
+        if (status == 1 || values.size() > furthest) {
+            status = AUDIT_BAD_HEADERS;
+            furthest = values.size();
+            error = reason;
+        }
+    }
+    return status;
 }
 
 int32_t loadHeaderSet(const std::vector<std::string>& paths, HeaderSet& set, std::string& error) {

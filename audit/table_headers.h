@@ -32,8 +32,9 @@ struct HeaderSet {
 };
 
 // Finds the array `name` in text and reads its `count` values (decimal or 0x
-// hex, each 0..255) into values. 0, or AUDIT_BAD_HEADERS with a one-line reason
-// in error; 1 (and no error) when the name is not declared in the text.
+// hex, each 0..255) into values: the first "name[..] = {" whose initialiser
+// reads whole. 0; AUDIT_BAD_HEADERS with a one-line reason in error (from the
+// candidate that read furthest); 1 (and no error) when the name is not declared.
 int32_t parseTableText(std::string_view text, std::string_view name, size_t count,
                        std::vector<uint8_t>& values, std::string& error);
 

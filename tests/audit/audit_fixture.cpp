@@ -15,13 +15,18 @@ const char* const kTemplates[6] = {"round_tables.tpl",     "xor_tables.tpl",    
 } // namespace
 
 TableRun::TableRun(const std::string& encryptKey, const std::string& decryptKey,
-                   const std::string& codingCommand, const std::string& seed) {
+                   const std::string& codingCommand, const std::string& seed,
+                   const std::vector<std::string>& templates) {
     const std::string flag = codingCommand.empty() ? "0" : "1";
     std::string text = "[KEY_VALUE]\nencryptKey = " + encryptKey + "\ndecryptKey = " + decryptKey +
                        "\n[HEADER_FILES]\n";
     for (int i = 0; i < 6; ++i) {
-        text += std::string(kHeaderKeys[i]) + "Tpl = " + TABRIX_SOURCE_DIR + "/examples/templates/" +
-                kTemplates[i] + "\n";
+        std::string templatePath = std::string(TABRIX_SOURCE_DIR) + "/examples/templates/" + kTemplates[i];
+        if (!templates.empty()) {
+            templatePath = file(kTemplates[i]);
+            testsupport::writeFile(templatePath, templates[static_cast<size_t>(i)]);
+        }
+        text += std::string(kHeaderKeys[i]) + "Tpl = " + templatePath + "\n";
         text += std::string(kHeaderKeys[i]) + " = " + header(i) + "\n";
     }
     text += "[IOC_FILES]\nuseEncryptIOC = " + flag + "\nuseDecryptIOC = " + flag +

@@ -12,11 +12,12 @@ extern const char* const kHeaderKeys[6];
 
 // One "/g:" run: a script with absolute paths, headers under out/, coding files
 // beside them. codingCommand is "", "/ecbioc:" or "/cbcioc:" (run before "/g:"
-// with both use flags on).
+// with both use flags on). templates, if given, are the six template texts
+// in kHeaderKeys order (else the shipped templates of examples/).
 class TableRun {
 public:
     TableRun(const std::string& encryptKey, const std::string& decryptKey, const std::string& codingCommand,
-             const std::string& seed);
+             const std::string& seed, const std::vector<std::string>& templates = {});
 
     std::string script() const { return (dir_ / "tables.cfg").string(); }
     std::string header(int index) const; // index 0..5 in kHeaderKeys order

@@ -50,7 +50,7 @@ TEST(AuditHonesty, RandomTablesGiveNoKey) {
     }
 }
 
-TEST(AuditHonesty, HeadersFromTwoRunsGiveNoKeyForTheMixedDirection) {
+TEST(AuditHonesty, HeadersFromTwoRunsGiveNoWrongKey) {
     const TableRun first(randomKey(11), randomKey(12), "", kSeed);
     const TableRun second(randomKey(13), randomKey(14), "/ecbioc:", "000102030405060708090A0B0C0D0E0F");
     const TableRun sameKeys(randomKey(11), randomKey(12), "", "000102030405060708090A0B0C0D0E0F");

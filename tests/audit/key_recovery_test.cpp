@@ -88,6 +88,26 @@ TEST(KeyRecovery, OneDirectionNamedByItsHeaders) {
     EXPECT_NE(result.output.find("Parsed 3 headers in "), std::string::npos);
 }
 
+TEST(KeyRecovery, HeadersFromTemplatesOfAnyShape) {
+    // CRLF line ends, blanks and flat dimensions inside the placeholder, a bare
+    // name, table names in comments before the declaration, two declarators.
+    const std::vector<std::string> templates = {
+        "/* roundTables: see below */\r\nconst unsigned char #roundTables# [163840] #;\r\n",
+        "// xorTables = { is not this line }\nunsigned char #xorTables##\n;\n",
+        "static const unsigned char #finalRoundTable#[4][4][256]#, spare[1] = {0};\n",
+        "unsigned char #invRoundTables#[]#;",
+        "#ifndef X\n#define X\nunsigned char #invXorTables##;\n#endif\n",
+        "/* invFirstRoundTable */ const unsigned char #invFirstRoundTable#[4]\t[4][256]#;\r\n",
+    };
+    const std::string encryptKey = randomKey(51);
+    const std::string decryptKey = randomKey(52);
+    const TableRun run(encryptKey, decryptKey, "/ecbioc:", "5EED5EED5EED5EED5EED5EED5EED5EED", templates);
+    ASSERT_TRUE(run.ok()) << run.output();
+    const audittest::AuditRun result = audit({"--check-encrypt", encryptKey, "--check-decrypt", decryptKey,
+                                              "--ioc-encrypt", run.file("ioc_encrypt.dat"), run.script()});
+    EXPECT_EQ(result.status, STATUS_OK) << result.output;
+}
+
 TEST(KeyRecovery, ChecksReportAWrongKeyOrCoding) {
     const TableRun run(randomKey(7), randomKey(8), "/ecbioc:", "5EED5EED5EED5EED5EED5EED5EED5EED");
     ASSERT_TRUE(run.ok()) << run.output();
