@@ -24,8 +24,7 @@
 // evaluated with the recovered codings, agree with the reference AES-128.
 #include "audit/key_extraction.h"
 
-#include <algorithm>
-#include <cstring>
+#include <memory>
 
 #include "aesref/aes128.h"
 #include "aesref/aes_tables.h"
@@ -600,5 +599,7 @@ std::string hexText(const uint8_t* bytes, size_t n) {
 }
 
 DirectionAudit auditDirection(const DirectionTables& tables, Direction direction) {
-    return Extraction(tables, direction).run();
+    // About 100 kB of working state: on the heap, not the stack.
+    const auto extraction = std::make_unique<Extraction>(tables, direction);
+    return extraction->run();
 }
