@@ -24,6 +24,7 @@
 // evaluated with the recovered codings, agree with the reference AES-128.
 #include "audit/key_extraction.h"
 
+#include <bit>
 #include <memory>
 
 #include "aesref/aes128.h"
@@ -44,8 +45,8 @@ struct Bits128 {
     bool test(unsigned bit) const { return (word[bit >> 6] >> (bit & 63)) & 1u; }
     bool empty() const { return word[0] == 0 && word[1] == 0; }
     unsigned lowest() const {
-        return word[0] != 0 ? static_cast<unsigned>(__builtin_ctzll(word[0]))
-                            : 64u + static_cast<unsigned>(__builtin_ctzll(word[1]));
+        return word[0] != 0 ? static_cast<unsigned>(std::countr_zero(word[0]))
+                            : 64u + static_cast<unsigned>(std::countr_zero(word[1]));
     }
     void add(const Bits128& o) {
         word[0] ^= o.word[0];
