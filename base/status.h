@@ -25,3 +25,10 @@ constexpr int32_t STATUS_BAD_PATH = 35;           // a path cannot be made absol
 constexpr int32_t STATUS_NO_TABLES = -1;          // the table cipher has no tables
 constexpr int32_t STATUS_SAVE_FAILED = -1;        // a header could not be saved
 constexpr int32_t STATUS_BAD_KEY_TEXT = -2;       // malformed key text (the candidate API's BAD_KEY_MAT)
+
+// Exit statuses of tabrix-audit beside 0 (every audited direction gave up its
+// key), STATUS_OPEN_FAILED and STATUS_MISSING_VALUE.
+constexpr int32_t AUDIT_NOT_RECOVERED = 1;  // a direction's key was not recovered
+constexpr int32_t AUDIT_CHECK_FAILED = 2;   // a recovered key or coding differs from --check/--ioc
+constexpr int32_t AUDIT_BAD_HEADERS = 40;   // a header is unreadable, truncated or malformed
+constexpr int32_t AUDIT_USAGE = 41;         // the command line is malformed

@@ -1,0 +1,58 @@
+// The evaluation order of the table network: per stage, every round table
+// looks up its state byte, then each output byte is summed nibble by nibble by
+// a chain of three XOR tables (row 0's contribution first, the new
+// contribution as the high input nibble); a last byte table finishes.
+#include "audit/aes_network.h"
+
+#include "aesref/aes_tables.h"
+
+uint8_t mixCoefficient(Direction d, int b, int k) {
+    return d == Direction::Encrypt ? aesMixCoefficients[(k - b) & 3] : aesInvMixCoefficients[(k - b) & 3];
+}
+
+uint8_t unmixCoefficient(Direction d, int b, int k) {
+    return mixCoefficient(d == Direction::Encrypt ? Direction::Decrypt : Direction::Encrypt, b, k);
+}
+
+uint8_t gfInverse(uint8_t a) {
+    for (unsigned v = 1; v < 256; ++v) {
+        if (gfMultiply(a, static_cast<uint8_t>(v)) == 1) return static_cast<uint8_t>(v);
+    }
+    return 0;
+}
+
+void evaluateNetwork(const DirectionTables& t, Direction d, const uint8_t in[16], uint8_t out[16]) {
+    uint8_t s[4][4];
+    for (int j = 0; j < 4; ++j) {
+        for (int k = 0; k < 4; ++k) s[k][j] = in[4 * j + k];
+    }
+    for (int stage = 0; stage < 9; ++stage) {
+        const int slot = stageSlot(d, stage);
+        uint8_t next[4][4];
+        for (int c = 0; c < 4; ++c) {
+            for (int b = 0; b < 4; ++b) {
+                uint8_t a[4];
+                for (int q = 0; q < 4; ++q) {
+                    const int j = feedingColumn(d, q, c);
+                    a[q] = roundEntry(t, slot, j, q, s[q][j], b);
+                }
+                unsigned acc = a[0];
+                for (int q = 0; q < 3; ++q) {
+                    const unsigned lo = xorTable(t, slot, c, 6 * b + 2 * q)[((a[q + 1] & 15u) << 4) | (acc & 15u)];
+                    const unsigned hi = xorTable(t, slot, c, 6 * b + 2 * q + 1)[(a[q + 1] & 0xF0u) | (acc >> 4)];
+                    acc = ((hi << 4) | lo) & 0xFFu;
+                }
+                next[b][c] = static_cast<uint8_t>(acc);
+            }
+        }
+        for (int k = 0; k < 4; ++k) {
+            for (int c = 0; c < 4; ++c) s[k][c] = next[k][c];
+        }
+    }
+    for (int k = 0; k < 4; ++k) {
+        for (int c = 0; c < 4; ++c) {
+            const int j = feedingColumn(d, k, c);
+            out[4 * c + k] = lastEntry(t, j, k, s[k][j]);
+        }
+    }
+}

@@ -1,0 +1,208 @@
+// Command line, report and checks of tabrix-audit. The audit reads nothing
+// but the headers; the check options only compare its result afterwards.
+#include "audit/audit_command.h"
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+
+#include "aesref/aes128.h"
+#include "audit/audit_script.h"
+#include "base/status.h"
+#include "audit/key_extraction.h"
+#include "audit/table_headers.h"
+
+namespace {
+
+const char kUsage[] =
+    "Usage: tabrix-audit [options] SCRIPT\n"
+    "       tabrix-audit [options] --headers FILE...\n"
+    "Recovers the AES-128 key (and any external codings) from emitted table headers.\n"
+    "  SCRIPT             configuration script: only its [HEADER_FILES] header paths are read\n"
+    "  --headers FILE...  the header files themselves: one direction's three or all six\n"
+    "  --check KEY        compare every recovered key with KEY (32 hex digits)\n"
+    "  --check-encrypt KEY, --check-decrypt KEY   the same for one direction\n"
+    "  --ioc-encrypt FILE, --ioc-decrypt FILE     compare the recovered codings with an IOC file\n"
+    "Exit status: 0 every key recovered, 1 a key not recovered, 2 a check failed, 16 a file\n"
+    "cannot be read, 30 no header path in the script, 40 malformed header, 41 bad usage.\n";
+
+std::string milliseconds(std::chrono::steady_clock::duration elapsed) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f ms", std::chrono::duration<double, std::milli>(elapsed).count());
+    return text;
+}
+
+struct DirectionChecks {
+    bool hasKey = false;
+    std::array<uint8_t, 16> key{};
+    std::string iocPath;
+};
+
+// The data coding of a CBC triple, when the recovered pair is one: data(u) =
+// in(u) ^ out(0), and in(u ^ v) = data(u) ^ out(v) for all u, v.
+bool cbcDataCoding(const DirectionAudit& audit, CodingForward& data) {
+    for (size_t m = 0; m < 16; ++m) {
+        const auto& in = audit.inputCoding[m];
+        const auto& outSet = audit.outputCoding[m];
+        for (unsigned u = 0; u < 256; ++u) data[m][u] = static_cast<uint8_t>(in[u] ^ outSet[0]);
+        for (unsigned u = 0; u < 256; ++u) {
+            for (unsigned v = 0; v < 256; ++v) {
+                if (in[u ^ v] != (data[m][u] ^ outSet[v])) return false;
+            }
+        }
+    }
+    return true;
+}
+
+void printCoding(std::ostream& out, const char* title, const CodingForward& coding) {
+    out << "  " << title << ": recovered\n";
+    for (size_t m = 0; m < 16; ++m) out << "    record " << m << ": " << hexText(coding[m].data(), 256) << "\n";
+}
+
+// Compares the recovered codings with the forward tables of an IOC file.
+int32_t checkIoc(std::ostream& out, const char* name, const DirectionAudit& audit, const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    if (!file || bytes.size() < 16384) {
+        out << "CHECK FAILED: cannot read 16384 bytes of " << path << "\n";
+        return AUDIT_CHECK_FAILED;
+    }
+    bool same = audit.keyRecovered;
+    for (size_t m = 0; m < 16 && same; ++m) {
+        for (size_t v = 0; v < 256; ++v) {
+            same = same && static_cast<uint8_t>(bytes[512 * m + v]) == audit.inputCoding[m][v] &&
+                   static_cast<uint8_t>(bytes[8192 + 512 * m + v]) == audit.outputCoding[m][v];
+        }
+    }
+    out << (same ? "CHECK OK: " : "CHECK FAILED: ") << name << " codings " << (same ? "equal " : "differ from ")
+        << path << "\n";
+    return same ? STATUS_OK : AUDIT_CHECK_FAILED;
+}
+
+int32_t report(std::ostream& out, const char* name, const DirectionAudit& audit,
+               std::chrono::steady_clock::duration elapsed, const DirectionChecks& checks) {
+    int32_t status = STATUS_OK;
+    if (audit.keyRecovered) {
+        out << name << " key: recovered " << hexText(audit.key.data(), 16) << "\n";
+    } else {
+        out << name << " key: NOT RECOVERED (" << audit.reason << ")\n";
+        status = AUDIT_NOT_RECOVERED;
+    }
+    out << "  partition attack on the first round: "
+        << (audit.partitionRecovered ? hexText(audit.partitionKey.data(), 16) : "not recovered") << "\n";
+    out << "  structural attack on the inner rounds: ";
+    if (audit.structuralRounds.empty()) {
+        out << "not recovered\n";
+    } else {
+        out << hexText(audit.structuralKey.data(), 16) << " (round keys";
+        for (int r : audit.structuralRounds) out << " " << r;
+        out << ")\n";
+    }
+    if (audit.keyRecovered) {
+        if (!audit.inputCoded) out << "  external input coding: none\n";
+        else printCoding(out, "external input coding", audit.inputCoding);
+        if (!audit.outputCoded) out << "  external output coding: none\n";
+        else printCoding(out, "external output coding", audit.outputCoding);
+        CodingForward data{};
+        if ((audit.inputCoded || audit.outputCoded) && cbcDataCoding(audit, data)) {
+            printCoding(out, "CBC data coding", data);
+        }
+    }
+    out << "  time: " << milliseconds(elapsed) << "\n";
+    if (checks.hasKey) {
+        const bool same = audit.keyRecovered && audit.key == checks.key;
+        out << (same ? "CHECK OK: " : "CHECK FAILED: ") << name << " key "
+            << (same ? "equals " : "differs from ") << hexText(checks.key.data(), 16) << "\n";
+        if (!same) status = AUDIT_CHECK_FAILED;
+    }
+    if (!checks.iocPath.empty() && checkIoc(out, name, audit, checks.iocPath) != STATUS_OK) {
+        status = AUDIT_CHECK_FAILED;
+    }
+    return status;
+}
+
+bool parseKey(const std::string& text, std::array<uint8_t, 16>& key) {
+    return text.size() == 32 && AES128_HexToKey(text.c_str(), key.data()) == STATUS_OK;
+}
+
+} // namespace
+
+int32_t runAudit(const std::vector<std::string>& args, std::ostream& out) {
+    DirectionChecks checks[2];
+    std::vector<std::string> paths;
+    std::string script;
+    bool headers = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        const bool hasValue = i + 1 < args.size();
+        if (headers) {
+            paths.push_back(absolutePath(arg));
+        } else if (arg == "--headers") {
+            headers = true;
+        } else if ((arg == "--check" || arg == "--check-encrypt" || arg == "--check-decrypt") && hasValue) {
+            std::array<uint8_t, 16> key{};
+            if (!parseKey(args[++i], key)) {
+                out << "ERROR: bad key '" << args[i] << "'\n" << kUsage;
+                return AUDIT_USAGE;
+            }
+            for (int d = 0; d < 2; ++d) {
+                if (arg == "--check" || (arg == "--check-encrypt") == (d == 0)) {
+                    checks[d].hasKey = true;
+                    checks[d].key = key;
+                }
+            }
+        } else if ((arg == "--ioc-encrypt" || arg == "--ioc-decrypt") && hasValue) {
+            checks[arg == "--ioc-encrypt" ? 0 : 1].iocPath = absolutePath(args[++i]);
+        } else if (!arg.empty() && arg[0] != '-' && script.empty()) {
+            script = arg;
+        } else {
+            out << "ERROR: unexpected argument '" << arg << "'\n" << kUsage;
+            return AUDIT_USAGE;
+        }
+    }
+    if (headers == !script.empty() || (headers && paths.empty())) {
+        out << kUsage;
+        return AUDIT_USAGE;
+    }
+    if (!headers) {
+        const std::string absolute = absolutePath(script);
+        out << "Reading '" << absolute << "' ...\n";
+        const int32_t status = readHeaderPaths(absolute, paths);
+        if (status != STATUS_OK) {
+            out << (status == STATUS_OPEN_FAILED ? "ERROR: cannot read the script\n"
+                                                 : "ERROR: no header path in [HEADER_FILES]\n");
+            return status;
+        }
+    }
+
+    const auto parseStart = std::chrono::steady_clock::now();
+    HeaderSet set;
+    std::string error;
+    const int32_t loaded = loadHeaderSet(paths, set, error);
+    if (loaded != STATUS_OK) {
+        out << "ERROR: " << error << "\n";
+        return loaded;
+    }
+    out << "Parsed " << paths.size() << " headers in "
+        << milliseconds(std::chrono::steady_clock::now() - parseStart) << "\n";
+
+    int32_t status = STATUS_OK;
+    const struct {
+        bool present;
+        const DirectionTables* tables;
+        Direction direction;
+        const char* name;
+    } directions[2] = {{set.hasEncrypt, &set.encrypt, Direction::Encrypt, "encryption"},
+                       {set.hasDecrypt, &set.decrypt, Direction::Decrypt, "decryption"}};
+    for (int d = 0; d < 2; ++d) {
+        if (!directions[d].present) continue;
+        const auto start = std::chrono::steady_clock::now();
+        const DirectionAudit audit = auditDirection(*directions[d].tables, directions[d].direction);
+        const int32_t result =
+            report(out, directions[d].name, audit, std::chrono::steady_clock::now() - start, checks[d]);
+        if (result > status) status = result;
+    }
+    out.flush();
+    return status;
+}

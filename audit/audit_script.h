@@ -1,0 +1,17 @@
+// The header paths of a configuration script, for the audit. Only section
+// HEADER_FILES is read, and only its six header keys: no key, no coding file.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Reads roundTable, xorTable, finalRoundTable, invRoundTable, invXorTable and
+// invFirstRoundTable from [HEADER_FILES] of the script, as the tool's reader
+// does (names without regard to case, the value after the first "=" trimmed,
+// ";" and "#" comments, CRLF, a UTF-8 byte-order mark, the first occurrence
+// wins), and makes each non-empty one absolute against the current directory.
+// 0, 16 when the script cannot be read, 30 when none of the six is set.
+int32_t readHeaderPaths(const std::string& scriptPath, std::vector<std::string>& paths);
+
+// The absolute, normalised form of path against the current directory.
+std::string absolutePath(const std::string& path);

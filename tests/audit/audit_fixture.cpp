@@ -1,0 +1,67 @@
+#include "audit_fixture.h"
+
+#include <sstream>
+
+#include "audit/audit_command.h"
+
+namespace audittest {
+
+const char* const kHeaderKeys[6] = {"roundTable",    "xorTable",    "finalRoundTable",
+                                    "invRoundTable", "invXorTable", "invFirstRoundTable"};
+
+namespace {
+const char* const kTemplates[6] = {"round_tables.tpl",     "xor_tables.tpl",     "final_round_table.tpl",
+                                   "inv_round_tables.tpl", "inv_xor_tables.tpl", "inv_first_round_table.tpl"};
+} // namespace
+
+TableRun::TableRun(const std::string& encryptKey, const std::string& decryptKey,
+                   const std::string& codingCommand, const std::string& seed,
+                   const std::vector<std::string>& templates) {
+    const std::string flag = codingCommand.empty() ? "0" : "1";
+    std::string text = "[KEY_VALUE]\nencryptKey = " + encryptKey + "\ndecryptKey = " + decryptKey +
+                       "\n[HEADER_FILES]\n";
+    for (int i = 0; i < 6; ++i) {
+        std::string templatePath = std::string(TABRIX_SOURCE_DIR) + "/examples/templates/" + kTemplates[i];
+        if (!templates.empty()) {
+            templatePath = file(kTemplates[i]);
+            testsupport::writeFile(templatePath, templates[static_cast<size_t>(i)]);
+        }
+        text += std::string(kHeaderKeys[i]) + "Tpl = " + templatePath + "\n";
+        text += std::string(kHeaderKeys[i]) + " = " + header(i) + "\n";
+    }
+    text += "[IOC_FILES]\nuseEncryptIOC = " + flag + "\nuseDecryptIOC = " + flag +
+            "\nencryptIOC = " + file("ioc_encrypt.dat") + "\ndecryptIOC = " + file("ioc_decrypt.dat") +
+            "\nencryptCBCIOCData = " + file("cbc_encrypt.dat") + "\ndecryptCBCIOCData = " +
+            file("cbc_decrypt.dat") + "\n[RANDOM]\nseed = " + seed + "\n";
+    testsupport::writeFile(script(), text);
+    std::filesystem::create_directory(dir_ / "out");
+    std::vector<std::string> args;
+    if (!codingCommand.empty()) args.push_back(codingCommand + script());
+    args.push_back("/g:" + script());
+    const testsupport::RunResult run = testsupport::runTool(args, dir_.path());
+    ok_ = run.status == 0;
+    output_ = run.output;
+}
+
+std::string TableRun::header(int index) const {
+    return (dir_ / "out" / (std::string(kHeaderKeys[index]) + ".h")).string();
+}
+
+std::vector<std::string> TableRun::headers() const {
+    std::vector<std::string> all;
+    for (int i = 0; i < 6; ++i) all.push_back(header(i));
+    return all;
+}
+
+AuditRun audit(const std::vector<std::string>& args) {
+    std::ostringstream out;
+    const int status = runAudit(args, out);
+    return {status, out.str()};
+}
+
+std::string randomKey(uint32_t seed) {
+    const std::vector<uint8_t> bytes = testsupport::pseudoRandomBytes(16, seed);
+    return testsupport::hexText(bytes.data(), bytes.size());
+}
+
+} // namespace audittest

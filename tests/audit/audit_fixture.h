@@ -1,0 +1,46 @@
+// Table sets made by the real tool in a temporary folder, for the audit tests.
+#pragma once
+#include <string>
+#include <vector>
+
+#include "support/support.h"
+
+namespace audittest {
+
+// The six header keys of [HEADER_FILES], in the order of the header set.
+extern const char* const kHeaderKeys[6];
+
+// One "/g:" run: a script with absolute paths, headers under out/, coding files
+// beside them. codingCommand is "", "/ecbioc:" or "/cbcioc:" (run before "/g:"
+// with both use flags on). templates, if given, are the six template texts
+// in kHeaderKeys order (else the shipped templates of examples/).
+class TableRun {
+public:
+    TableRun(const std::string& encryptKey, const std::string& decryptKey, const std::string& codingCommand,
+             const std::string& seed, const std::vector<std::string>& templates = {});
+
+    std::string script() const { return (dir_ / "tables.cfg").string(); }
+    std::string header(int index) const; // index 0..5 in kHeaderKeys order
+    std::string file(const std::string& name) const { return (dir_ / name).string(); }
+    std::vector<std::string> headers() const;
+    bool ok() const { return ok_; } // both commands returned 0
+    const std::string& output() const { return output_; }
+
+private:
+    testsupport::TempDir dir_;
+    bool ok_ = false;
+    std::string output_;
+};
+
+struct AuditRun {
+    int status;
+    std::string output;
+};
+
+// runAudit on args, output captured.
+AuditRun audit(const std::vector<std::string>& args);
+
+// A key text of 32 hex digits drawn from the tests' pseudo-random generator.
+std::string randomKey(uint32_t seed);
+
+} // namespace audittest
