@@ -12,7 +12,7 @@
 #include "base/secret_file.h"
 #include "base/status.h"
 #include "cli/command_files.h"
-#include "cli/profile_reader.h"
+#include "cli/command_script.h"
 #include "cli/seed_option.h"
 #include "coding/cbc_codings.h"
 #include "coding/ecb_codings.h"
@@ -36,12 +36,16 @@ struct CbcSets {
 
 } // namespace
 
+// The ECB lines read "EBC-COMPLIANT" except the encryption success line, which
+// reads "ECB-COMPLIANT": kept as they are on purpose, since scripts that run the
+// tool match these lines word for word.
 int32_t generateEcbCodings(const char* scriptPath, std::ostream& out) {
     RandomSource random;
     auto sets = std::make_unique<EcbSets>();
     CommandScript script(scriptPath, out);
-    const std::string encryptIoc = script.required("IOC_FILES", "encryptIOC");
-    const std::string decryptIoc = script.required("IOC_FILES", "decryptIOC");
+    script.require({&ScriptValues::encryptIOC, &ScriptValues::decryptIOC});
+    const std::string& encryptIoc = script.values().encryptIOC;
+    const std::string& decryptIoc = script.values().decryptIOC;
     int32_t status = script.status();
     if (status == STATUS_OK) {
         status = checkFileRoles({{script.path(), false}, {encryptIoc, true}, {decryptIoc, true}}, out);
@@ -83,10 +87,12 @@ int32_t generateCbcCodings(const char* scriptPath, std::ostream& out) {
     RandomSource random;
     auto sets = std::make_unique<CbcSets>();
     CommandScript script(scriptPath, out);
-    const std::string encryptIoc = script.required("IOC_FILES", "encryptIOC");
-    const std::string encryptData = script.required("IOC_FILES", "encryptCBCIOCData");
-    const std::string decryptIoc = script.required("IOC_FILES", "decryptIOC");
-    const std::string decryptData = script.required("IOC_FILES", "decryptCBCIOCData");
+    script.require({&ScriptValues::encryptIOC, &ScriptValues::encryptCBCIOCData, &ScriptValues::decryptIOC,
+                    &ScriptValues::decryptCBCIOCData});
+    const std::string& encryptIoc = script.values().encryptIOC;
+    const std::string& encryptData = script.values().encryptCBCIOCData;
+    const std::string& decryptIoc = script.values().decryptIOC;
+    const std::string& decryptData = script.values().decryptCBCIOCData;
     int32_t status = script.status();
     if (status == STATUS_OK) {
         status = checkFileRoles({{script.path(), false},

@@ -1,5 +1,5 @@
 // "/ecbioc:" and "/cbcioc:": generate external coding files for the paths named
-// in the IOC_FILES section of a configuration script.
+// in the IOC_FILES section of a script.
 #pragma once
 #include <cstdint>
 #include <iostream>

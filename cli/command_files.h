@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/file_roles.h"
+#include "cli/command_script.h"
 
 // STATUS_OK, or STATUS_SAME_FILE after printing "ERR: '<path1>' AND '<path2>' ARE THE SAME FILE" when
 // two roles name one file (see findSameFile).
@@ -19,4 +20,5 @@ int32_t toFlagWord(const char* text);
 // A use flag of the script must be a whole decimal integer: optional blanks, an
 // optional sign, digits. Sets on (value not 0) and returns STATUS_OK, or prints
 // "ERR: BAD FLAG VALUE '<value>' FOR <key>" and returns STATUS_MISSING_VALUE.
-[[nodiscard]] int32_t readUseFlag(const std::string& value, const char* key, bool& on, std::ostream& out);
+[[nodiscard]] int32_t readUseFlag(const CommandScript& script, std::string ScriptValues::*field, bool& on,
+                                  std::ostream& out);

@@ -1,4 +1,4 @@
-// "/g:": generate both white-box table sets from the keys of a configuration
+// "/g:": generate both white-box table sets from the keys of a
 // script and save them into the six headers it names.
 #pragma once
 #include <cstdint>

@@ -71,23 +71,6 @@ std::string IniProfile::read(std::string_view section, std::string_view key) con
     return std::string();
 }
 
-std::string CommandScript::announce(const char* scriptPath, std::ostream& out) {
-    std::string script;
-    // A path that cannot be made absolute is read and shown as given.
-    (void)makeAbsolutePath(scriptPath, script);
-    out << "Reading '" << script << "' ...\n";
-    return script;
-}
-
-CommandScript::CommandScript(const char* scriptPath, std::ostream& out)
-    : path_(announce(scriptPath, out)), profile_(path_) {}
-
-std::string CommandScript::required(std::string_view section, std::string_view key) {
-    std::string value = profile_.read(section, key);
-    if (value.empty()) status_ = STATUS_MISSING_VALUE;
-    return value;
-}
-
 int32_t makeAbsolutePath(const std::string& path, std::string& out) {
     std::error_code ec;
     const std::filesystem::path absolute =

@@ -1,4 +1,4 @@
-// Reading the configuration script, an INI file: "[SECTION]" lines open a
+// Reading a script, an INI file: "[SECTION]" lines open a
 // section, "key = value" lines give a value. Section and key names match without
 // regard to case; the value is everything after the first "=", with leading and
 // trailing blanks removed. A missing file, section or key and an empty value all
@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-// The small interface the commands read their configuration through.
+// The small interface the commands read their scripts through.
 class ProfileReader {
 public:
     virtual ~ProfileReader() = default;
@@ -29,28 +29,6 @@ public:
 private:
     IniProfile() = default;
     std::string text_;
-};
-
-// The script of one command: made absolute, announced with the reading line
-// "Reading '<absolute path>' ...\n", then read once. Required values that read as
-// empty set the status to STATUS_MISSING_VALUE; every value is read even after one was missing.
-class CommandScript {
-public:
-    CommandScript(const char* scriptPath, std::ostream& out);
-    std::string required(std::string_view section, std::string_view key);
-    std::string optional(std::string_view section, std::string_view key) const {
-        return profile_.read(section, key);
-    }
-    const ProfileReader& profile() const { return profile_; }
-    // The script's absolute path, as the reading line shows it.
-    const std::string& path() const { return path_; }
-    int32_t status() const { return status_; }
-
-private:
-    static std::string announce(const char* scriptPath, std::ostream& out);
-    std::string path_;
-    IniProfile profile_;
-    int32_t status_ = 0;
 };
 
 // The absolute, normalised form of path (the current directory for an empty one).

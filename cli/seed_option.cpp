@@ -7,6 +7,7 @@
 
 #include "aesref/aes128.h"
 #include "base/status.h"
+#include "cli/script_keys.h"
 
 namespace {
 
@@ -26,7 +27,8 @@ bool fillFromSystem(RandomState& state) {
 } // namespace
 
 int32_t applySeedOption(const ProfileReader& profile, RandomSource& random, std::ostream& out) {
-    const std::string seed = profile.read("RANDOM", "seed");
+    const ScriptKey& key = scriptKeyOf(&ScriptValues::seed);
+    const std::string seed = profile.read(key.section, key.key);
     if (seed.empty()) return STATUS_OK;
     RandomState state{};
     if (seed == "system") {

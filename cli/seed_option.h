@@ -1,4 +1,4 @@
-// The optional key `seed` in section RANDOM of a configuration script, which
+// The optional key `seed` in section RANDOM of a script, which
 // replaces the clock seed of a command's random source:
 //   absent or empty  the clock seed (unchanged);
 //   "system"         16 bytes from the operating system's CSPRNG (getrandom);

@@ -13,39 +13,11 @@
 #include <string_view>
 #include <vector>
 
+#include "base/status.h"
 #include "cli/profile_reader.h"
+#include "cli/script_keys.h"
 
 namespace {
-
-struct ConfigName {
-    std::string_view section;
-    std::string_view key;
-};
-
-// Every value the commands read from a script.
-constexpr ConfigName kCommandNames[] = {
-    {"KEY_VALUE", "encryptKey"},
-    {"KEY_VALUE", "decryptKey"},
-    {"HEADER_FILES", "roundTableTpl"},
-    {"HEADER_FILES", "roundTable"},
-    {"HEADER_FILES", "xorTableTpl"},
-    {"HEADER_FILES", "xorTable"},
-    {"HEADER_FILES", "finalRoundTableTpl"},
-    {"HEADER_FILES", "finalRoundTable"},
-    {"HEADER_FILES", "invRoundTableTpl"},
-    {"HEADER_FILES", "invRoundTable"},
-    {"HEADER_FILES", "invXorTableTpl"},
-    {"HEADER_FILES", "invXorTable"},
-    {"HEADER_FILES", "invFirstRoundTableTpl"},
-    {"HEADER_FILES", "invFirstRoundTable"},
-    {"IOC_FILES", "useEncryptIOC"},
-    {"IOC_FILES", "useDecryptIOC"},
-    {"IOC_FILES", "encryptIOC"},
-    {"IOC_FILES", "decryptIOC"},
-    {"IOC_FILES", "encryptCBCIOCData"},
-    {"IOC_FILES", "decryptCBCIOCData"},
-    {"RANDOM", "seed"},
-};
 
 // Bounds the reads per input, since each read scans the whole script.
 constexpr size_t kMaxDerivedNames = 8;
@@ -102,13 +74,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string script(reinterpret_cast<const char*>(data), size);
     const IniProfile profile = IniProfile::fromText(script);
 
-    for (const ConfigName& name : kCommandNames) {
+    // Every value the commands read from a script.
+    for (const ScriptKey& name : kScriptKeys) {
         const std::string value = profile.read(name.section, name.key);
         checkValue(value);
         if (!value.empty()) {
             std::string absolute;
             const int32_t status = makeAbsolutePath(value, absolute);
-            check(status == 0 || status == 35);
+            check(status == STATUS_OK || status == STATUS_BAD_PATH);
             if (status == 0) check(!absolute.empty() && absolute.front() == '/');
         }
     }

@@ -1,5 +1,10 @@
 #include "cli_fixture.h"
 
+#include <optional>
+#include <string_view>
+
+#include "cli/script_keys.h"
+
 namespace clitest {
 
 const std::vector<std::pair<std::string, std::string>> kHeaderKeys = {
@@ -33,35 +38,40 @@ ToolFolder::ToolFolder() {
 
 void ToolFolder::writeScript(const std::string& name,
                              const std::map<std::string, std::string>& changes) const {
-    const std::vector<std::pair<std::string, std::vector<std::pair<std::string, std::string>>>>
-        sections = {
-            {"KEY_VALUE",
-             {{"encryptKey", "000102030405060708090a0b0c0d0e0f"},
-              {"decryptKey", "000102030405060708090A0B0C0D0E0F"}}},
-            {"HEADER_FILES", kHeaderKeys},
-            {"IOC_FILES",
-             {{"useEncryptIOC", "0"},
-              {"useDecryptIOC", "0"},
-              {"encryptIOC", "enc.ioc"},
-              {"decryptIOC", "dec.ioc"},
-              {"encryptCBCIOCData", "enc.cbc"},
-              {"decryptCBCIOCData", "dec.cbc"}}},
-        };
-    std::string text;
+    std::map<std::string, std::string> values = {
+        {"encryptKey", "000102030405060708090a0b0c0d0e0f"},
+        {"decryptKey", "000102030405060708090A0B0C0D0E0F"},
+        {"useEncryptIOC", "0"},
+        {"useDecryptIOC", "0"},
+        {"encryptIOC", "enc.ioc"},
+        {"decryptIOC", "dec.ioc"},
+        {"encryptCBCIOCData", "enc.cbc"},
+        {"decryptCBCIOCData", "dec.cbc"},
+    };
+    values.insert(kHeaderKeys.begin(), kHeaderKeys.end());
     std::map<std::string, std::string> pending(changes);
-    for (const auto& [section, keys] : sections) {
-        text.append("[").append(section).append("]\n");
-        for (const auto& [key, value] : keys) {
-            std::string v = value;
-            if (auto it = pending.find(key); it != pending.end()) {
-                v = it->second;
+    std::string text;
+    std::string_view section;
+    // The keys in the order and sections of the tool's own table.
+    for (const ScriptKey& row : kScriptKeys) {
+        const std::string key(row.key);
+        std::optional<std::string> value;
+        if (auto it = values.find(key); it != values.end()) value = it->second;
+        for (const std::string& spelling : {key, std::string(row.section) + "/" + key}) {
+            if (auto it = pending.find(spelling); it != pending.end()) {
+                value = it->second;
                 pending.erase(it);
             }
-            if (v != "<absent>") text += key + " = " + v + "\n";
         }
+        if (!value || *value == "<absent>") continue;
+        if (row.section != section) {
+            section = row.section;
+            text.append("[").append(section).append("]\n");
+        }
+        text += key + " = " + *value + "\n";
     }
-    // Keys not in the default script (e.g. a seed) go into their own sections,
-    // written as "SECTION/key".
+    // Keys the tool does not read go into their own sections, written as
+    // "SECTION/key".
     for (const auto& [key, value] : pending) {
         const size_t slash = key.find('/');
         text.append("[").append(key, 0, slash).append("]\n");
