@@ -11,6 +11,7 @@
 #include "emit/header_files.h"
 
 #include <cstdio>
+#include <functional>
 #include <string_view>
 
 #include "aesref/status.h"
@@ -18,18 +19,14 @@
 
 namespace {
 
-using Formatter = int32_t (*)(const uint8_t* block, std::string& text, std::ostream& progress);
-
-int32_t formatSingleRoundTableQuietly(const uint8_t* block, std::string& text, std::ostream&) {
-    return formatSingleRoundTable(block, text);
-}
+// Renders one table as text; progress receives its marks, if it makes any.
+using Renderer = std::function<int32_t(std::string& text, std::ostream& progress)>;
 
 struct SaveStep {
     const std::string& templatePath;
     std::string_view tag;
     const std::string& headerPath;
-    const uint8_t* block;
-    Formatter format;
+    Renderer render;
 };
 
 // The whole file, or false if it cannot be opened or read.
@@ -88,7 +85,7 @@ int32_t saveHeader(const SaveStep& step, std::ostream& out) {
     if (insertAt == std::string::npos) return STATUS_SAVE_FAILED;
 
     std::string tableText;
-    const int32_t status = step.format(step.block, tableText, out);
+    const int32_t status = step.render(tableText, out);
     if (status != 0) return status;
     text.insert(insertAt, tableText);
 
@@ -136,11 +133,12 @@ size_t fillPlaceholder(std::string& text, std::string_view tag) {
 int32_t saveEncryptionHeaders(HeaderFilePaths paths, const TableStorage& storage, std::ostream& out) {
     const EncryptionTableSet& t = storage.enc;
     const SaveStep steps[3] = {
-        {paths.roundTableTpl, "#roundTables#", paths.roundTable, &t.roundTables[0][0][0][0][0],
-         formatRoundTables},
-        {paths.xorTableTpl, "#xorTables#", paths.xorTable, &t.xorTables[0][0][0][0], formatXorTables},
+        {paths.roundTableTpl, "#roundTables#", paths.roundTable,
+         [&t](std::string& text, std::ostream& progress) { return formatRoundTables(t.roundTables, text, progress); }},
+        {paths.xorTableTpl, "#xorTables#", paths.xorTable,
+         [&t](std::string& text, std::ostream& progress) { return formatXorTables(t.xorTables, text, progress); }},
         {paths.finalRoundTableTpl, "#finalRoundTable#", paths.finalRoundTable,
-         &t.finalRoundTable[0][0][0], formatSingleRoundTableQuietly},
+         [&t](std::string& text, std::ostream&) { return formatSingleRoundTable(t.finalRoundTable, text); }},
     };
     return saveHeaders(steps, out);
 }
@@ -149,11 +147,11 @@ int32_t saveDecryptionHeaders(HeaderFilePaths paths, const TableStorage& storage
     const DecryptionTableSet& t = storage.dec;
     const SaveStep steps[3] = {
         {paths.invRoundTableTpl, "#invRoundTables#", paths.invRoundTable,
-         &t.invRoundTables[0][0][0][0][0], formatRoundTables},
-        {paths.invXorTableTpl, "#invXorTables#", paths.invXorTable, &t.invXorTables[0][0][0][0],
-         formatXorTables},
+         [&t](std::string& text, std::ostream& progress) { return formatRoundTables(t.invRoundTables, text, progress); }},
+        {paths.invXorTableTpl, "#invXorTables#", paths.invXorTable,
+         [&t](std::string& text, std::ostream& progress) { return formatXorTables(t.invXorTables, text, progress); }},
         {paths.invFirstRoundTableTpl, "#invFirstRoundTable#", paths.invFirstRoundTable,
-         &t.invFirstRoundTable[0][0][0], formatSingleRoundTableQuietly},
+         [&t](std::string& text, std::ostream&) { return formatSingleRoundTable(t.invFirstRoundTable, text); }},
     };
     return saveHeaders(steps, out);
 }

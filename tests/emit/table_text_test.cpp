@@ -6,7 +6,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -31,10 +33,22 @@ Rendered render(Shape shape, const std::vector<uint8_t>& block) {
     r.text = "left over from an earlier call";
     std::ostringstream progress;
     int32_t status = -99;
+    // The formatters take the blocks where they live, in a table storage.
+    auto storage = std::make_unique<TableStorage>();
+    EncryptionTableSet& e = storage->enc;
     switch (shape) {
-    case Shape::round: status = formatRoundTables(block.data(), r.text, progress); break;
-    case Shape::xorRows: status = formatXorTables(block.data(), r.text, progress); break;
-    case Shape::single: status = formatSingleRoundTable(block.data(), r.text); break;
+    case Shape::round:
+        std::memcpy(&e.roundTables, block.data(), sizeof e.roundTables);
+        status = formatRoundTables(e.roundTables, r.text, progress);
+        break;
+    case Shape::xorRows:
+        std::memcpy(&e.xorTables, block.data(), sizeof e.xorTables);
+        status = formatXorTables(e.xorTables, r.text, progress);
+        break;
+    case Shape::single:
+        std::memcpy(&e.finalRoundTable, block.data(), sizeof e.finalRoundTable);
+        status = formatSingleRoundTable(e.finalRoundTable, r.text);
+        break;
     }
     EXPECT_EQ(status, 0);
     r.progress = progress.str();
