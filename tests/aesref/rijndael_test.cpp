@@ -4,17 +4,19 @@
 
 #include <gtest/gtest.h>
 
-#include <openssl/evp.h>
-
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "aesref/aes_tables.h"
-#include "support/support.h"
 #include "support/known_answers.h"
+#include "support/openssl_reference.h"
+#include "support/support.h"
 
 using testsupport::hexBytes;
+using testsupport::hexText;
+using testsupport::kEcb;
+using testsupport::opensslAes;
 
 namespace {
 
@@ -347,33 +349,6 @@ TEST(RijndaelBlock, CbcModeMatchesSp80038aF21AndF22) {
     EXPECT_EQ(buffer, plain);
 }
 
-// One block through OpenSSL's AES-ECB (128, 192 or 256-bit key).
-std::vector<uint8_t> opensslEcb(const std::vector<uint8_t>& key, const uint8_t block[16],
-                                bool encrypt) {
-    const EVP_CIPHER* type = key.size() == 16   ? EVP_aes_128_ecb()
-                             : key.size() == 24 ? EVP_aes_192_ecb()
-                                                : EVP_aes_256_ecb();
-    EVP_CIPHER_CTX* ctx = EVP_CIPHER_CTX_new();
-    EXPECT_EQ(EVP_CipherInit_ex(ctx, type, nullptr, key.data(), nullptr, encrypt ? 1 : 0), 1);
-    EVP_CIPHER_CTX_set_padding(ctx, 0);
-    std::vector<uint8_t> out(16);
-    int written = 0;
-    EXPECT_EQ(EVP_CipherUpdate(ctx, out.data(), &written, block, 16), 1);
-    EXPECT_EQ(written, 16);
-    EVP_CIPHER_CTX_free(ctx);
-    return out;
-}
-
-std::string hexText(const std::vector<uint8_t>& bytes) {
-    static const char kDigits[] = "0123456789abcdef";
-    std::string text;
-    for (uint8_t b : bytes) {
-        text += kDigits[b >> 4];
-        text += kDigits[b & 15];
-    }
-    return text;
-}
-
 TEST(RijndaelBlock, AgreesWithOpenSslOnRandomKeysAndBlocks) {
     constexpr int kPairs = 3000;
     for (int keyBits : {128, 192, 256}) {
@@ -382,19 +357,19 @@ TEST(RijndaelBlock, AgreesWithOpenSslOnRandomKeysAndBlocks) {
             const std::vector<uint8_t> keyBytes =
                 testsupport::pseudoRandomBytes(static_cast<size_t>(keyBits / 8), seed);
             const std::vector<uint8_t> block = testsupport::pseudoRandomBytes(16, seed ^ 0x5555u);
-            const std::string keyText = hexText(keyBytes);
+            const std::string keyText = hexText(keyBytes.data(), keyBytes.size());
 
             keyInstance key = clearedKey();
             ASSERT_EQ(makeKey(&key, DIR_ENCRYPT, keyBits, keyText.c_str()), TRUE);
             cipherInstance cipher = ecbCipher();
             uint8_t out[16] = {};
             ASSERT_EQ(blockEncrypt(&cipher, &key, block.data(), 128, out), 128);
-            ASSERT_EQ(std::vector<uint8_t>(out, out + 16), opensslEcb(keyBytes, block.data(), true))
+            ASSERT_EQ(std::vector<uint8_t>(out, out + 16), opensslAes(true, keyBytes, kEcb, block))
                 << keyText;
 
             key.direction = DIR_DECRYPT;
             ASSERT_EQ(blockDecrypt(&cipher, &key, block.data(), 128, out), 128);
-            ASSERT_EQ(std::vector<uint8_t>(out, out + 16), opensslEcb(keyBytes, block.data(), false))
+            ASSERT_EQ(std::vector<uint8_t>(out, out + 16), opensslAes(false, keyBytes, kEcb, block))
                 << keyText;
         }
     }
@@ -406,8 +381,9 @@ TEST(RijndaelBlock, WideBlocksRoundTripAndMeetInTheMiddle) {
     for (int32_t blockBits : {192, 256}) {
         for (int32_t keyBits : {128, 192, 256}) {
             const uint32_t seed = static_cast<uint32_t>(blockBits + keyBits);
-            const std::string keyText =
-                hexText(testsupport::pseudoRandomBytes(static_cast<size_t>(keyBits / 8), seed));
+            const std::vector<uint8_t> keyBytes =
+                testsupport::pseudoRandomBytes(static_cast<size_t>(keyBits / 8), seed);
+            const std::string keyText = hexText(keyBytes.data(), keyBytes.size());
             const std::vector<uint8_t> plain =
                 testsupport::pseudoRandomBytes(static_cast<size_t>(blockBits / 8), seed + 1);
             keyInstance key;

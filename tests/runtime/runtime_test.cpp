@@ -1,0 +1,405 @@
+// End to end: the real tool generates headers from the shipped templates, the
+// system C compiler builds the C99 runtime of examples/runtime around them
+// (with tests/runtime/runtime_driver.c), and the compiled tables must agree with
+// OpenSSL's AES-128 on random blocks and CBC buffers, plain and with external
+// codings. The test codes data with the coding sets itself, and separately
+// checks the runtime's own coding-file helpers.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include "support/openssl_reference.h"
+#include "support/support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<uint8_t>;
+
+// Distinct keys per direction, so that a swapped key cannot pass.
+constexpr const char* kEncryptKey = "2b7e151628aed2a6abf7158809cf4f3c";  // SP 800-38A
+constexpr const char* kDecryptKey = "7c2e91a04f3b58d6e10a9c47b3f28d15";
+
+constexpr size_t kRandomBlocks = 300;
+
+// A coding set as it lies in a coding file: record k at 512*k, forward table
+// then inverse table.
+using CodingSetBytes = std::array<uint8_t, 8192>;
+
+std::string hex(const Bytes& bytes) {
+    if (bytes.empty()) return "-";
+    static const char digits[] = "0123456789abcdef";
+    std::string text;
+    for (uint8_t b : bytes) {
+        text += digits[b >> 4];
+        text += digits[b & 15];
+    }
+    return text;
+}
+
+Bytes slice(const Bytes& bytes, size_t offset, size_t length) {
+    return Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(offset),
+                 bytes.begin() + static_cast<std::ptrdiff_t>(offset + length));
+}
+
+// The OpenSSL reference with the key given as text.
+Bytes ecb(bool encrypt, const std::string& key, const Bytes& data) {
+    return testsupport::opensslAes(encrypt, testsupport::hexBytes(key), testsupport::kEcb, data);
+}
+
+Bytes cbc(bool encrypt, const std::string& key, const Bytes& iv, const Bytes& data) {
+    return testsupport::opensslAes(encrypt, testsupport::hexBytes(key), iv.data(), data);
+}
+
+// Byte i uses record 4*(i mod 4) + (i div 4) mod 4: AES state row i mod 4,
+// column (i div 4) mod 4. Written here independently of the runtime's helpers.
+size_t recordOf(size_t i) { return 4 * (i % 4) + (i / 4) % 4; }
+
+Bytes encode(Bytes data, const CodingSetBytes& set) {
+    for (size_t i = 0; i < data.size(); ++i) data[i] = set[512 * recordOf(i) + data[i]];
+    return data;
+}
+
+Bytes decode(Bytes data, const CodingSetBytes& set) {
+    for (size_t i = 0; i < data.size(); ++i) data[i] = set[512 * recordOf(i) + 256 + data[i]];
+    return data;
+}
+
+void setRecord(CodingSetBytes& set, size_t k, const std::array<uint8_t, 256>& forward) {
+    for (size_t x = 0; x < 256; ++x) {
+        set[512 * k + x] = forward[x];
+        set[512 * k + 256 + forward[x]] = static_cast<uint8_t>(x);
+    }
+}
+
+// 16 independent random byte permutations (an ECB coding set).
+CodingSetBytes randomCodingSet(std::mt19937& rng) {
+    CodingSetBytes set{};
+    for (size_t k = 0; k < 16; ++k) {
+        std::array<uint8_t, 256> forward{};
+        for (size_t x = 0; x < 256; ++x) forward[x] = static_cast<uint8_t>(x);
+        std::shuffle(forward.begin(), forward.end(), rng);
+        setRecord(set, k, forward);
+    }
+    return set;
+}
+
+// A CBC-compatible triple: per record an invertible GF(2)-linear L and constants
+// a, b; first = L ^ b, second = L ^ a, third = L ^ a ^ b, so that
+// first(u ^ v) = third(u) ^ second(v).
+struct CodingTriple {
+    CodingSetBytes first{}, second{}, third{};
+};
+
+CodingTriple cbcCodingTriple(std::mt19937& rng) {
+    CodingTriple triple;
+    std::uniform_int_distribution<int> byte(0, 255);
+    for (size_t k = 0; k < 16; ++k) {
+        std::array<uint8_t, 256> linear{};
+        bool bijective = false;
+        while (!bijective) {
+            std::array<uint8_t, 8> basis{};
+            for (auto& image : basis) image = static_cast<uint8_t>(byte(rng));
+            std::array<bool, 256> seen{};
+            bijective = true;
+            for (size_t x = 0; x < 256; ++x) {
+                uint8_t y = 0;
+                for (size_t bit = 0; bit < 8; ++bit) {
+                    if ((x >> bit) & 1) y = static_cast<uint8_t>(y ^ basis[bit]);
+                }
+                linear[x] = y;
+                if (seen[y]) bijective = false;
+                seen[y] = true;
+            }
+        }
+        const auto a = static_cast<uint8_t>(byte(rng));
+        const auto b = static_cast<uint8_t>(byte(rng));
+        std::array<uint8_t, 256> first{}, second{}, third{};
+        for (size_t x = 0; x < 256; ++x) {
+            first[x] = static_cast<uint8_t>(linear[x] ^ b);
+            second[x] = static_cast<uint8_t>(linear[x] ^ a);
+            third[x] = static_cast<uint8_t>(linear[x] ^ a ^ b);
+        }
+        setRecord(triple.first, k, first);
+        setRecord(triple.second, k, second);
+        setRecord(triple.third, k, third);
+    }
+    return triple;
+}
+
+void writeFile(const fs::path& path, const std::string& text) {
+    std::ofstream file(path, std::ios::binary);
+    file << text;
+}
+
+void writeSets(const fs::path& path, const std::vector<const CodingSetBytes*>& sets) {
+    std::ofstream file(path, std::ios::binary);
+    for (const CodingSetBytes* set : sets) {
+        file.write(reinterpret_cast<const char*>(set->data()), static_cast<std::streamsize>(set->size()));
+    }
+}
+
+std::string readFile(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+std::string quoted(const fs::path& path) { return "'" + path.string() + "'"; }
+
+// A temporary folder with tables generated by the real tool and the runtime
+// driver compiled against them.
+class GeneratedRuntime {
+public:
+    explicit GeneratedRuntime(bool useEncryptIOC = false, bool useDecryptIOC = false)
+        : useEncryptIOC_(useEncryptIOC), useDecryptIOC_(useDecryptIOC) {
+        std::string pattern = (fs::temp_directory_path() / "tabrix_runtime_XXXXXX").string();
+        if (mkdtemp(pattern.data()) != nullptr) dir_ = pattern;
+    }
+    ~GeneratedRuntime() {
+        std::error_code ignored;
+        if (!dir_.empty()) fs::remove_all(dir_, ignored);
+    }
+    GeneratedRuntime(const GeneratedRuntime&) = delete;
+    GeneratedRuntime& operator=(const GeneratedRuntime&) = delete;
+
+    const fs::path& dir() const { return dir_; }
+
+    // Runs "/g:" and compiles the driver; a failure is reported with the logs.
+    void build() {
+        ASSERT_FALSE(dir_.empty()) << "no temporary folder";
+        const fs::path templates = fs::path(TABRIX_SOURCE_DIR) / "examples" / "Tables" / "TPL";
+        std::ostringstream cfg;
+        cfg << "[KEY_VALUE]\n"
+            << "encryptKey = " << kEncryptKey << "\n"
+            << "decryptKey = " << kDecryptKey << "\n"
+            << "[HEADER_FILES]\n";
+        // Script key, header name (the runtime includes these), shipped template.
+        struct Table {
+            const char* key;
+            const char* file;
+            const char* tpl;
+        };
+        const std::array<Table, 6> tables = {{
+            {"roundTable", "round_tables", "AESRoundTables_auth.tpl"},
+            {"xorTable", "xor_tables", "AESXorTables_auth.tpl"},
+            {"finalRoundTable", "final_round_table", "AESFinalTable_auth.tpl"},
+            {"invRoundTable", "inv_round_tables", "AESInvRoundTables_auth.tpl"},
+            {"invXorTable", "inv_xor_tables", "AESInvXorTables_auth.tpl"},
+            {"invFirstRoundTable", "inv_first_round_table", "AESInvFirstTable_auth.tpl"},
+        }};
+        for (const auto& [key, file, tpl] : tables) {
+            cfg << key << "Tpl = " << (templates / tpl).string() << "\n"
+                << key << " = " << file << ".h\n";
+        }
+        cfg << "[IOC_FILES]\n"
+            << "useEncryptIOC = " << (useEncryptIOC_ ? 1 : 0) << "\n"
+            << "useDecryptIOC = " << (useDecryptIOC_ ? 1 : 0) << "\n"
+            << "encryptIOC = ioc_en.dat\n"
+            << "decryptIOC = ioc_de.dat\n";
+        writeFile(dir_ / "tables.cfg", cfg.str());
+
+        const std::string generate = "cd " + quoted(dir_) + " && " + quoted(TABRIX_EXE) +
+                                     " /g:tables.cfg > tool.log 2>&1";
+        ASSERT_EQ(std::system(generate.c_str()), 0) << readFile(dir_ / "tool.log");
+        for (const auto& [key, file, tpl] : tables) {
+            ASSERT_TRUE(fs::exists(dir_ / (std::string(file) + ".h"))) << key;
+        }
+
+        const fs::path runtime = fs::path(TABRIX_SOURCE_DIR) / "examples" / "runtime";
+        const fs::path driver = fs::path(TABRIX_SOURCE_DIR) / "tests" / "runtime" / "runtime_driver.c";
+        const std::string compile =
+            quoted(TABRIX_C_COMPILER) +
+            " -std=c99 -O1 -Wall -Wextra -Wpedantic -Wconversion -Wshadow -Werror -I " +
+            quoted(dir_) + " -I " + quoted(runtime) + " " + quoted(runtime / "tabrix_runtime.c") +
+            " " + quoted(driver) + " -o " + quoted(dir_ / "driver") + " > " +
+            quoted(dir_ / "compile.log") + " 2>&1";
+        ASSERT_EQ(std::system(compile.c_str()), 0) << readFile(dir_ / "compile.log");
+    }
+
+    // Feeds the commands to the driver, one per line; returns its result lines.
+    std::vector<std::string> run(const std::vector<std::string>& commands) const {
+        std::string input;
+        for (const auto& command : commands) input += command + "\n";
+        writeFile(dir_ / "commands.txt", input);
+        const std::string call = quoted(dir_ / "driver") + " < " + quoted(dir_ / "commands.txt") +
+                                 " > " + quoted(dir_ / "results.txt");
+        EXPECT_EQ(std::system(call.c_str()), 0);
+        std::vector<std::string> lines;
+        std::istringstream results(readFile(dir_ / "results.txt"));
+        for (std::string line; std::getline(results, line);) lines.push_back(line);
+        EXPECT_EQ(lines.size(), commands.size());
+        lines.resize(commands.size());
+        return lines;
+    }
+
+private:
+    bool useEncryptIOC_;
+    bool useDecryptIOC_;
+    fs::path dir_;
+};
+
+Bytes randomBytes(size_t n, uint32_t seed) { return testsupport::pseudoRandomBytes(n, seed); }
+
+TEST(RuntimeTest, PlainTablesAgreeWithOpenSslOnBlocksAndCbc) {
+    GeneratedRuntime runtime;
+    ASSERT_NO_FATAL_FAILURE(runtime.build());
+
+    const Bytes blocks = randomBytes(16 * kRandomBlocks, 1);
+    const Bytes iv = randomBytes(16, 2);
+    const Bytes cbcData = randomBytes(800, 3);
+    std::vector<std::string> commands;
+    for (size_t n = 0; n < kRandomBlocks; ++n) commands.push_back("E " + hex(slice(blocks, 16 * n, 16)));
+    for (size_t n = 0; n < kRandomBlocks; ++n) commands.push_back("D " + hex(slice(blocks, 16 * n, 16)));
+    // CBC over 0, 1 and 50 blocks; 17 bytes is refused untouched.
+    const std::array<size_t, 3> lengths = {0, 16, 800};
+    for (size_t length : lengths) {
+        commands.push_back("CE " + hex(iv) + " " + hex(slice(cbcData, 0, length)));
+        commands.push_back("CD " + hex(iv) + " " + hex(slice(cbcData, 0, length)));
+    }
+    commands.push_back("CE " + hex(iv) + " " + hex(slice(cbcData, 0, 17)));
+    commands.push_back("CD " + hex(iv) + " " + hex(slice(cbcData, 0, 17)));
+    const auto results = runtime.run(commands);
+
+    size_t line = 0;
+    for (size_t n = 0; n < kRandomBlocks; ++n, ++line) {
+        ASSERT_EQ(results[line], hex(ecb(true, kEncryptKey, slice(blocks, 16 * n, 16)))) << "block " << n;
+    }
+    for (size_t n = 0; n < kRandomBlocks; ++n, ++line) {
+        ASSERT_EQ(results[line], hex(ecb(false, kDecryptKey, slice(blocks, 16 * n, 16)))) << "block " << n;
+    }
+    for (size_t length : lengths) {
+        const Bytes data = slice(cbcData, 0, length);
+        EXPECT_EQ(results[line++], "0 " + hex(cbc(true, kEncryptKey, iv, data))) << length;
+        EXPECT_EQ(results[line++], "0 " + hex(cbc(false, kDecryptKey, iv, data))) << length;
+    }
+    EXPECT_EQ(results[line++], "11 " + hex(slice(cbcData, 0, 17)));
+    EXPECT_EQ(results[line++], "11 " + hex(slice(cbcData, 0, 17)));
+}
+
+TEST(RuntimeTest, GeneratedHeadersAlsoCompileAsCpp) {
+    GeneratedRuntime runtime;
+    ASSERT_NO_FATAL_FAILURE(runtime.build());
+    writeFile(runtime.dir() / "tables.cpp",
+              "#include \"round_tables.h\"\n#include \"xor_tables.h\"\n"
+              "#include \"final_round_table.h\"\n#include \"inv_round_tables.h\"\n"
+              "#include \"inv_xor_tables.h\"\n#include \"inv_first_round_table.h\"\n"
+              "#include \"round_tables.h\"\n"  // the include guards must hold
+              "int sum() { return roundTables[0][0][0][0][0] + xorTables[0][0][0][0] +\n"
+              "  finalRoundTable[0][0][0] + invRoundTables[1][0][0][0][0] +\n"
+              "  invXorTables[1][0][0][0] + invFirstRoundTable[0][0][0]; }\n");
+    const std::string compile = quoted(TABRIX_C_COMPILER) +
+                                " -x c++ -std=c++20 -fsyntax-only -Wall -Wextra -Wpedantic -Werror " +
+                                quoted(runtime.dir() / "tables.cpp") + " > " +
+                                quoted(runtime.dir() / "cpp.log") + " 2>&1";
+    EXPECT_EQ(std::system(compile.c_str()), 0) << readFile(runtime.dir() / "cpp.log");
+}
+
+TEST(RuntimeTest, EcbCodedTablesAgreeWithOpenSslAfterDecoding) {
+    std::mt19937 rng(7);
+    const CodingSetBytes encIn = randomCodingSet(rng), encOut = randomCodingSet(rng);
+    const CodingSetBytes decIn = randomCodingSet(rng), decOut = randomCodingSet(rng);
+    GeneratedRuntime runtime(true, true);
+    writeSets(runtime.dir() / "ioc_en.dat", {&encIn, &encOut});
+    writeSets(runtime.dir() / "ioc_de.dat", {&decIn, &decOut});
+    writeFile(runtime.dir() / "short.dat", std::string(16383, '\0'));
+    ASSERT_NO_FATAL_FAILURE(runtime.build());
+
+    const Bytes blocks = randomBytes(16 * kRandomBlocks, 11);
+    const Bytes buffer = randomBytes(64, 12);
+    std::vector<std::string> commands;
+    for (size_t n = 0; n < kRandomBlocks; ++n) {
+        commands.push_back("E " + hex(encode(slice(blocks, 16 * n, 16), encIn)));
+    }
+    for (size_t n = 0; n < kRandomBlocks; ++n) {
+        commands.push_back("D " + hex(encode(slice(blocks, 16 * n, 16), decIn)));
+    }
+    // The runtime's own file loading and coding helpers, over four blocks.
+    const std::string iocEn = (runtime.dir() / "ioc_en.dat").string();
+    const std::string iocDe = (runtime.dir() / "ioc_de.dat").string();
+    commands.push_back("IE " + iocEn + " " + hex(buffer));
+    commands.push_back("ID " + iocDe + " " + hex(buffer));
+    commands.push_back("IE " + (runtime.dir() / "missing.dat").string() + " " + hex(buffer));
+    commands.push_back("IE " + (runtime.dir() / "short.dat").string() + " " + hex(buffer));
+    const auto results = runtime.run(commands);
+
+    size_t line = 0;
+    for (size_t n = 0; n < kRandomBlocks; ++n, ++line) {
+        const Bytes plain = slice(blocks, 16 * n, 16);
+        const Bytes coded = testsupport::hexBytes(results[line]);
+        ASSERT_NE(coded, ecb(true, kEncryptKey, plain)) << "output coding missing, block " << n;
+        ASSERT_EQ(hex(decode(coded, encOut)), hex(ecb(true, kEncryptKey, plain))) << "block " << n;
+    }
+    for (size_t n = 0; n < kRandomBlocks; ++n, ++line) {
+        const Bytes coded = testsupport::hexBytes(results[line]);
+        ASSERT_EQ(hex(decode(coded, decOut)), hex(ecb(false, kDecryptKey, slice(blocks, 16 * n, 16))))
+            << "block " << n;
+    }
+    EXPECT_EQ(results[line++], "0 " + hex(ecb(true, kEncryptKey, buffer)));
+    EXPECT_EQ(results[line++], "0 " + hex(ecb(false, kDecryptKey, buffer)));
+    EXPECT_EQ(results[line++], "16");
+    EXPECT_EQ(results[line++], "31");
+}
+
+TEST(RuntimeTest, CbcCodedTablesAgreeWithOpenSslAfterDecoding) {
+    // Roles of a triple: encryption input = first, output = second, data = third;
+    // decryption input = third, output = second, data = first.
+    std::mt19937 rng(9);
+    const CodingTriple enc = cbcCodingTriple(rng);
+    const CodingTriple dec = cbcCodingTriple(rng);
+    const CodingSetBytes& encOut = enc.second;
+    const CodingSetBytes& encData = enc.third;
+    const CodingSetBytes& decIn = dec.third;
+    const CodingSetBytes& decData = dec.first;
+    GeneratedRuntime runtime(true, true);
+    writeSets(runtime.dir() / "ioc_en.dat", {&enc.first, &enc.second});
+    writeSets(runtime.dir() / "data_en.dat", {&encData});
+    writeSets(runtime.dir() / "ioc_de.dat", {&dec.third, &dec.second});
+    writeSets(runtime.dir() / "data_de.dat", {&decData});
+    ASSERT_NO_FATAL_FAILURE(runtime.build());
+
+    const std::array<uint32_t, 4> seeds = {21, 22, 23, 24};
+    std::vector<std::string> commands;
+    std::vector<std::pair<Bytes, Bytes>> cases;  // IV, data of 800 bytes
+    for (uint32_t seed : seeds) {
+        const Bytes iv = randomBytes(16, seed);
+        const Bytes data = randomBytes(800, seed + 100);
+        cases.emplace_back(iv, data);
+        commands.push_back("CE " + hex(encode(iv, encOut)) + " " + hex(encode(data, encData)));
+        commands.push_back("CD " + hex(encode(iv, decIn)) + " " + hex(encode(data, decIn)));
+    }
+    const auto& [iv0, data0] = cases.front();
+    const std::string dir = runtime.dir().string();
+    commands.push_back("ICE " + dir + "/ioc_en.dat " + dir + "/data_en.dat " + hex(iv0) + " " + hex(data0));
+    commands.push_back("ICD " + dir + "/ioc_de.dat " + dir + "/data_de.dat " + hex(iv0) + " " + hex(data0));
+    commands.push_back("ICE " + dir + "/ioc_en.dat " + dir + "/missing.dat " + hex(iv0) + " " + hex(data0));
+    const auto results = runtime.run(commands);
+
+    size_t line = 0;
+    for (const auto& [iv, data] : cases) {
+        const std::string encrypted = results[line++];
+        ASSERT_EQ(encrypted.substr(0, 2), "0 ");
+        EXPECT_EQ(hex(decode(testsupport::hexBytes(encrypted.substr(2)), encOut)),
+                  hex(cbc(true, kEncryptKey, iv, data)));
+        const std::string decrypted = results[line++];
+        ASSERT_EQ(decrypted.substr(0, 2), "0 ");
+        EXPECT_EQ(hex(decode(testsupport::hexBytes(decrypted.substr(2)), decData)),
+                  hex(cbc(false, kDecryptKey, iv, data)));
+    }
+    EXPECT_EQ(results[line++], "0 " + hex(cbc(true, kEncryptKey, iv0, data0)));
+    EXPECT_EQ(results[line++], "0 " + hex(cbc(false, kDecryptKey, iv0, data0)));
+    EXPECT_EQ(results[line++], "16");
+}
+
+}  // namespace
