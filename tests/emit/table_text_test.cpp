@@ -10,6 +10,7 @@
 #include <iostream>
 #include <memory>
 #include <sstream>
+#include <streambuf>
 #include <string>
 #include <vector>
 
@@ -170,6 +171,49 @@ TEST(TableText, ProgressMarks) {
     render(Shape::single, countingBlock(Shape::single));
     std::cout.rdbuf(saved);
     EXPECT_EQ(captured.str(), "");
+}
+
+// A stream buffer that records what reaches it and, at every sync (a flush),
+// how many characters had arrived by then.
+class SyncRecorder : public std::streambuf {
+public:
+    std::string received;
+    std::vector<size_t> syncedAt;
+
+protected:
+    int overflow(int c) override {
+        if (!traits_type::eq_int_type(c, traits_type::eof())) {
+            received.push_back(traits_type::to_char_type(c));
+        }
+        return traits_type::not_eof(c);
+    }
+    int sync() override {
+        syncedAt.push_back(received.size());
+        return 0;
+    }
+};
+
+// Each mark is flushed as soon as it is written, before the next block of text
+// is rendered, so that it reaches the screen while the header is being made.
+TEST(TableText, EveryProgressMarkIsFlushedBeforeTheNext) {
+    auto storage = std::make_unique<TableStorage>();
+    for (Shape shape : {Shape::round, Shape::xorRows}) {
+        SCOPED_TRACE(shape == Shape::round ? "round" : "xor");
+        SyncRecorder recorder;
+        std::ostream progress(&recorder);
+        std::string text;
+        if (shape == Shape::round) {
+            ASSERT_EQ(formatRoundTables(storage->enc.roundTables, text, progress), 0);
+        } else {
+            ASSERT_EQ(formatXorTables(storage->enc.xorTables, text, progress), 0);
+        }
+        EXPECT_EQ(recorder.received, "..........");
+        for (size_t marks = 1; marks <= 10; ++marks) {
+            EXPECT_NE(std::find(recorder.syncedAt.begin(), recorder.syncedAt.end(), marks),
+                      recorder.syncedAt.end())
+                << "no flush right after mark " << marks;
+        }
+    }
 }
 
 TEST(TableText, RoundTablesGoldenText) {
