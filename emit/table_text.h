@@ -14,5 +14,7 @@ int32_t formatRoundTables(const RoundTableBlock& block, std::string& text,
 // XOR tables, with the same ten marks. The text alone ends with a line feed.
 int32_t formatXorTables(const XorTableBlock& block, std::string& text,
                         std::ostream& progress = std::cout);
-// The final-round or inverse first-round table. No progress marks.
+// The final-round or inverse first-round table. No progress marks, so its saving
+// line reads "header file  success" with two blanks; kept on purpose, scripts
+// parse those lines.
 int32_t formatSingleRoundTable(const SingleTableBlock& block, std::string& text);

@@ -99,7 +99,7 @@ int32_t WhiteBoxAesCipher::DecryptRounds(const uint8_t input[16], uint8_t output
     if (rounds <= 10) {
         const DecryptionTableSet& d = tables->dec;
         // Round r (10 down to 2) is the (10 - r)-th table round; round 10 always
-        // runs, and a limit below 2 still stops at round 2.
+        // runs, and a limit below 2 still stops at round 2 (kept on purpose).
         const int32_t lowest = rounds > 2 ? rounds : 2;
         for (int32_t r = kTableRounds + 1; r >= lowest; --r) {
             const int slot = tableRoundSlot(Direction::Decryption, kTableRounds + 1 - r);

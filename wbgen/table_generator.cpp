@@ -194,7 +194,8 @@ int32_t generateTables(const NetworkPlan& plan, RandomSource& random, std::ostre
     const int32_t status = assignCodings(*map, plan.direction, inputSet != nullptr,
                                          outputSet != nullptr, &count);
 
-    // Codings 0..count; coding 0 is drawn but referenced by no table.
+    // Codings 0..count; coding 0 is drawn but referenced by no table. Kept on
+    // purpose: every byte generated for a given seed depends on that draw.
     std::vector<uint8_t> forwards((count + 1) * 16u);
     std::vector<uint8_t> inverses((count + 1) * 16u);
     makeNibbleCodings(random, forwards.data(), inverses.data(), count, report);

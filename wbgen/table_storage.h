@@ -34,7 +34,8 @@ using SingleTableBlock = uint8_t[4][4][256];          // [column j][row k][x]
 // Slot of the stage-th table round in processing order (stage 0 runs first).
 // Encryption round r is slot r, so slot 9 is never written. Decryption index i
 // holds round i of the inverse cipher and runs from 9 down to 1, so index 0 is
-// never written.
+// never written. Kept on purpose: the ten-slot shape is a fixed layout that
+// emitted headers and the runtime index.
 constexpr int tableRoundSlot(Direction direction, int stage) {
     return direction == Direction::Encryption ? stage : kTableRounds - stage;
 }
