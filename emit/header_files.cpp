@@ -29,6 +29,17 @@ struct SaveStep {
     Renderer render;
 };
 
+// The renderer of each table shape; the block must outlive it.
+Renderer rendererOf(const RoundTableBlock& block) {
+    return [&block](std::string& text, std::ostream& progress) { return formatRoundTables(block, text, progress); };
+}
+Renderer rendererOf(const XorTableBlock& block) {
+    return [&block](std::string& text, std::ostream& progress) { return formatXorTables(block, text, progress); };
+}
+Renderer rendererOf(const SingleTableBlock& block) {
+    return [&block](std::string& text, std::ostream&) { return formatSingleRoundTable(block, text); };
+}
+
 // The whole file, or false if it cannot be opened or read.
 bool readTemplate(const std::string& path, std::string& text) {
     std::FILE* file = std::fopen(path.c_str(), "rb");
@@ -133,12 +144,9 @@ size_t fillPlaceholder(std::string& text, std::string_view tag) {
 int32_t saveEncryptionHeaders(HeaderFilePaths paths, const TableStorage& storage, std::ostream& out) {
     const EncryptionTableSet& t = storage.enc;
     const SaveStep steps[3] = {
-        {paths.roundTableTpl, "#roundTables#", paths.roundTable,
-         [&t](std::string& text, std::ostream& progress) { return formatRoundTables(t.roundTables, text, progress); }},
-        {paths.xorTableTpl, "#xorTables#", paths.xorTable,
-         [&t](std::string& text, std::ostream& progress) { return formatXorTables(t.xorTables, text, progress); }},
-        {paths.finalRoundTableTpl, "#finalRoundTable#", paths.finalRoundTable,
-         [&t](std::string& text, std::ostream&) { return formatSingleRoundTable(t.finalRoundTable, text); }},
+        {paths.roundTableTpl, "#roundTables#", paths.roundTable, rendererOf(t.roundTables)},
+        {paths.xorTableTpl, "#xorTables#", paths.xorTable, rendererOf(t.xorTables)},
+        {paths.finalRoundTableTpl, "#finalRoundTable#", paths.finalRoundTable, rendererOf(t.finalRoundTable)},
     };
     return saveHeaders(steps, out);
 }
@@ -146,12 +154,10 @@ int32_t saveEncryptionHeaders(HeaderFilePaths paths, const TableStorage& storage
 int32_t saveDecryptionHeaders(HeaderFilePaths paths, const TableStorage& storage, std::ostream& out) {
     const DecryptionTableSet& t = storage.dec;
     const SaveStep steps[3] = {
-        {paths.invRoundTableTpl, "#invRoundTables#", paths.invRoundTable,
-         [&t](std::string& text, std::ostream& progress) { return formatRoundTables(t.invRoundTables, text, progress); }},
-        {paths.invXorTableTpl, "#invXorTables#", paths.invXorTable,
-         [&t](std::string& text, std::ostream& progress) { return formatXorTables(t.invXorTables, text, progress); }},
+        {paths.invRoundTableTpl, "#invRoundTables#", paths.invRoundTable, rendererOf(t.invRoundTables)},
+        {paths.invXorTableTpl, "#invXorTables#", paths.invXorTable, rendererOf(t.invXorTables)},
         {paths.invFirstRoundTableTpl, "#invFirstRoundTable#", paths.invFirstRoundTable,
-         [&t](std::string& text, std::ostream&) { return formatSingleRoundTable(t.invFirstRoundTable, text); }},
+         rendererOf(t.invFirstRoundTable)},
     };
     return saveHeaders(steps, out);
 }

@@ -30,8 +30,6 @@ const RandomState kStateB = {0x5A, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07,
 
 using testsupport::advancedState;
 using testsupport::hexText;
-using testsupport::kEcb;
-using testsupport::opensslAes;
 using vectors::kC1Key;
 using vectors::kC1Plain;
 using vectors::kC1Cipher;
@@ -201,8 +199,8 @@ TEST(TableGeneration, PlainTablesAgreeWithOpenSsl) {
     const std::string key = hexText(keyBytes.data(), 16);
     auto tables = generateBoth(kStateB, key.c_str());
     const std::vector<uint8_t> data = testsupport::pseudoRandomBytes(16 * 200, 42);
-    const std::vector<uint8_t> sealed = opensslAes(true, keyBytes, kEcb, data);
-    const std::vector<uint8_t> opened = opensslAes(false, keyBytes, kEcb, data);
+    const std::vector<uint8_t> sealed = testsupport::opensslAes(true, keyBytes, testsupport::kEcb, data);
+    const std::vector<uint8_t> opened = testsupport::opensslAes(false, keyBytes, testsupport::kEcb, data);
     for (size_t n = 0; n < data.size(); n += 16) {
         const Block block = toBlock(data, n);
         ASSERT_EQ(evaluate(*tables, block, true), toBlock(sealed, n)) << n;
@@ -223,7 +221,7 @@ TEST(TableGeneration, ExternalEcbCodingsAreUndoneAndApplied) {
     const std::vector<uint8_t> data = testsupport::pseudoRandomBytes(16 * 100, 7);
     const std::vector<uint8_t> key = testsupport::hexBytes(kC1Key);
     for (bool encrypt : {true, false}) {
-        const std::vector<uint8_t> expected = opensslAes(encrypt, key, kEcb, data);
+        const std::vector<uint8_t> expected = testsupport::opensslAes(encrypt, key, testsupport::kEcb, data);
         for (size_t n = 0; n < data.size(); n += 16) {
             Block coded = toBlock(data, n);
             encodeData(coded.data(), 16, encrypt ? encIn : decIn);
