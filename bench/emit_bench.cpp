@@ -7,6 +7,7 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <random>
 #include <ostream>
 #include <streambuf>
 #include <string>
@@ -17,16 +18,11 @@
 
 namespace {
 
-// Deterministic filler (xorshift); the values only have to look like table bytes.
-std::vector<uint8_t> randomBytes(size_t n, uint64_t seed) {
+// Deterministic filler; the values only have to look like table bytes.
+std::vector<uint8_t> randomBytes(size_t n, uint32_t seed) {
+    std::mt19937 engine(seed);
     std::vector<uint8_t> bytes(n);
-    uint64_t x = seed * 0x9E3779B97F4A7C15ULL + 1;
-    for (auto& b : bytes) {
-        x ^= x << 13;
-        x ^= x >> 7;
-        x ^= x << 17;
-        b = static_cast<uint8_t>(x >> 24);
-    }
+    for (auto& b : bytes) b = static_cast<uint8_t>(engine() >> 24);
     return bytes;
 }
 

@@ -62,6 +62,14 @@ void lastStep(State& s, const SingleTableBlock& F, Direction direction) {
     }
 }
 
+// An in-place operation's end: result replaces block only when status is 0.
+int32_t keepOnSuccess(int32_t status, const uint8_t result[16], uint8_t block[16]) {
+    if (status == STATUS_OK) {
+        std::memcpy(block, result, 16);
+    }
+    return status;
+}
+
 void storeState(const State& s, uint8_t output[16]) {
     for (int c = 0; c < 4; ++c) {
         for (int i = 0; i < 4; ++i) {
@@ -138,18 +146,10 @@ int32_t WhiteBoxAesCipher::DecryptBlock(const uint8_t input[16], uint8_t output[
 
 int32_t WhiteBoxAesCipher::EncryptBlockInPlace(uint8_t block[16]) {
     uint8_t result[16];
-    const int32_t status = EncryptBlock(block, result);
-    if (status == STATUS_OK) {
-        std::memcpy(block, result, 16);
-    }
-    return status;
+    return keepOnSuccess(EncryptBlock(block, result), result, block);
 }
 
 int32_t WhiteBoxAesCipher::DecryptBlockInPlace(uint8_t block[16]) {
     uint8_t result[16];
-    const int32_t status = DecryptBlock(block, result);
-    if (status == STATUS_OK) {
-        std::memcpy(block, result, 16);
-    }
-    return status;
+    return keepOnSuccess(DecryptBlock(block, result), result, block);
 }
