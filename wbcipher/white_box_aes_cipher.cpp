@@ -104,7 +104,7 @@ int32_t WhiteBoxAesCipher::DecryptRounds(const uint8_t input[16], uint8_t output
     }
     State s{};
     AES128_BytesToState(input, 16, s);
-    if (rounds <= 10) {
+    if (rounds <= kTableRounds + 1) {
         const DecryptionTableSet& d = tables->dec;
         // Round r (10 down to 2) is the (10 - r)-th table round; round 10 always
         // runs, and a limit below 2 still stops at round 2 (kept on purpose).

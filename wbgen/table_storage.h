@@ -25,11 +25,11 @@ constexpr int kXorTablesPerColumn = 24;
 
 // Shapes, outermost dimension first, as header emission prints them and the
 // table cipher indexes them. A slot is one round's share of a block.
-using RoundTableSlot = uint8_t[4][4][256][4];        // [column j][row k][x][b]
-using XorTableSlot = uint8_t[4][kXorTablesPerColumn][256]; // [column c][table n][x]
+using RoundTableSlot = uint8_t[4][4][256][4];               // [column j][row k][x][b]
+using XorTableSlot = uint8_t[4][kXorTablesPerColumn][256];  // [column c][table n][x]
 using RoundTableBlock = RoundTableSlot[kRoundSlots];
 using XorTableBlock = XorTableSlot[kRoundSlots];
-using SingleTableBlock = uint8_t[4][4][256];          // [column j][row k][x]
+using SingleTableBlock = uint8_t[4][4][256];                // [column j][row k][x]
 
 // Slot of the stage-th table round in processing order (stage 0 runs first).
 // Encryption round r is slot r, so slot 9 is never written. Decryption index i
