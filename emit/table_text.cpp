@@ -74,6 +74,15 @@ public:
         at_ += t.length;
     }
 
+    // A round-table entry's four values joined by ", ".
+    void entry(const uint8_t (&bytes)[4]) {
+        value(bytes[0]);
+        value(bytes[1]);
+        value(bytes[2]);
+        value(bytes[3]);
+        dropSeparator();
+    }
+
     // Takes back the ", " behind the last value.
     void dropSeparator() { at_ -= 2; }
 
@@ -127,11 +136,9 @@ int32_t formatRoundTables(const RoundTableBlock& block, std::string& text, std::
                 const uint8_t(&entries)[256][4] = block[h][i][j];
                 for (int k = 0; k < 256; k += 2) {
                     w.put("\n{");
-                    for (uint8_t v : entries[k]) w.value(v);
-                    w.dropSeparator();
+                    w.entry(entries[k]);
                     w.put("}, {");
-                    for (uint8_t v : entries[k + 1]) w.value(v);
-                    w.dropSeparator();
+                    w.entry(entries[k + 1]);
                     w.put("}, ");
                 }
                 w.dropSeparator();
