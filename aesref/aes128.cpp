@@ -128,7 +128,8 @@ int32_t AES128_RemovePadding(const uint8_t* buffer, uint32_t* length) {
             break;
         }
     }
-    // The length drops by the announced pad even when a pad byte differed.
+    // The length drops by the announced pad even when a pad byte differed (kept
+    // on purpose: callers see status 10 and the shortened length).
     *length = total - pad;
     return intact ? STATUS_OK : STATUS_BAD_PADDING;
 }

@@ -4,6 +4,8 @@
 //
 // Padding: a buffer of length L gets p = 16 - (L mod 16) bytes of value p, except
 // that a length already a multiple of 16 gets a whole block of 16 zero bytes.
+// Kept on purpose (it is not PKCS#7): both CBC implementations and data sealed
+// with them rely on it.
 #pragma once
 #include <cstdint>
 
@@ -24,6 +26,8 @@
 [[nodiscard]] int32_t AES128_EncryptBlockRounds(uint8_t block[16], const uint8_t key[16], int32_t rounds);
 [[nodiscard]] int32_t AES128_EncryptBlockHex(const char* keyText, const uint8_t input[16], uint8_t output[16],
                                int32_t rounds);
+// Round limit 0 is the full inverse cipher, where the table cipher's is 1; kept
+// on purpose, the self-test calls it with 0.
 [[nodiscard]] int32_t AES128_DecryptBlockHex(const char* keyText, const uint8_t input[16], uint8_t output[16],
                                int32_t rounds);
 // Always pads. buffer may be null (size query).

@@ -20,7 +20,7 @@ runs="${RUNS:-7}"
 
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
-cp -r "$root/examples/templates" "$work/"
+cp -r "$root/examples/Tables" "$work/"
 mkdir -p "$work/out"
 cd "$work"
 

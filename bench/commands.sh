@@ -13,7 +13,7 @@ tool="$build/tabrix"
 
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
-cp -r "$root/examples/templates" "$root/examples/example.cfg" "$work/"
+cp "$root/examples/example.cfg" "$work/"
 mkdir -p "$work/out" "$work/Tables/Auth"
 cp -r "$root/examples/Tables/TPL" "$work/Tables/"
 cd "$work"

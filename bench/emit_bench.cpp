@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <memory>
+#include <random>
 #include <ostream>
 #include <streambuf>
 #include <string>
@@ -16,35 +18,34 @@
 
 namespace {
 
-// Deterministic filler (xorshift); the values only have to look like table bytes.
-std::vector<uint8_t> randomBytes(size_t n, uint64_t seed) {
+// Deterministic filler; the values only have to look like table bytes.
+std::vector<uint8_t> randomBytes(size_t n, uint32_t seed) {
+    std::mt19937 engine(seed);
     std::vector<uint8_t> bytes(n);
-    uint64_t x = seed * 0x9E3779B97F4A7C15ULL + 1;
-    for (auto& b : bytes) {
-        x ^= x << 13;
-        x ^= x >> 7;
-        x ^= x << 17;
-        b = static_cast<uint8_t>(x >> 24);
-    }
+    for (auto& b : bytes) b = static_cast<uint8_t>(engine() >> 24);
     return bytes;
 }
 
 // Blocks as generation leaves them: random bytes in the round and single-round
 // tables, nibble values in the XOR tables, and the never-written tenth slot zero.
 struct Blocks {
-    std::vector<uint8_t> round = randomBytes(163840, 1);
-    std::vector<uint8_t> xorRows = randomBytes(245760, 2);
-    std::vector<uint8_t> single = randomBytes(4096, 3);
+    std::unique_ptr<EncryptionTableSet> tables = std::make_unique<EncryptionTableSet>();
     Blocks() {
-        std::memset(round.data() + 9 * 16384, 0, 16384);
+        const std::vector<uint8_t> round = randomBytes(sizeof tables->roundTables, 1);
+        std::vector<uint8_t> xorRows = randomBytes(sizeof tables->xorTables, 2);
+        const std::vector<uint8_t> single = randomBytes(sizeof tables->finalRoundTable, 3);
         for (auto& b : xorRows) b &= 0x0F;
-        std::memset(xorRows.data() + 9 * 24576, 0, 24576);
+        std::memcpy(&tables->roundTables, round.data(), round.size());
+        std::memcpy(&tables->xorTables, xorRows.data(), xorRows.size());
+        std::memcpy(&tables->finalRoundTable, single.data(), single.size());
+        std::memset(&tables->roundTables[kUnusedEncryptionSlot], 0, sizeof(RoundTableSlot));
+        std::memset(&tables->xorTables[kUnusedEncryptionSlot], 0, sizeof(XorTableSlot));
     }
 };
 
-const Blocks& blocks() {
+const EncryptionTableSet& blocks() {
     static const Blocks b;
-    return b;
+    return *b.tables;
 }
 
 // Discards the progress marks.
@@ -59,9 +60,9 @@ const char* const kShapeNames[] = {"round tables", "XOR tables", "single-round t
 std::string render(Shape shape, std::ostream& progress) {
     std::string text;
     switch (shape) {
-    case kRound: formatRoundTables(blocks().round.data(), text, progress); break;
-    case kXor: formatXorTables(blocks().xorRows.data(), text, progress); break;
-    case kSingle: formatSingleRoundTable(blocks().single.data(), text); break;
+    case kRound: formatRoundTables(blocks().roundTables, text, progress); break;
+    case kXor: formatXorTables(blocks().xorTables, text, progress); break;
+    case kSingle: formatSingleRoundTable(blocks().finalRoundTable, text); break;
     }
     return text;
 }

@@ -2,7 +2,8 @@
 // digest (RFC 1321, here from libmd) on every draw. The value of a draw is the
 // little-endian first word of the new state reduced modulo the range, with no
 // rejection of the uneven top range, so values are very slightly biased for
-// ranges that do not divide 2^32. The clock seed gives one second of
+// ranges that do not divide 2^32; kept on purpose, since a given seed must keep
+// producing the same codings and tables. The clock seed gives one second of
 // resolution: two sources built within the same second draw the same sequence.
 // This is a generator for diversifying tables, NOT a cryptographic RNG.
 #include "coding/random_source.h"

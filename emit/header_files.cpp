@@ -11,6 +11,7 @@
 // three headers of its direction as they were.
 #include "emit/header_files.h"
 
+#include <functional>
 #include <string_view>
 
 #include "base/secret_file.h"
@@ -19,19 +20,26 @@
 
 namespace {
 
-using Formatter = int32_t (*)(const uint8_t* block, std::string& text, std::ostream& progress);
-
-int32_t formatSingleRoundTableQuietly(const uint8_t* block, std::string& text, std::ostream&) {
-    return formatSingleRoundTable(block, text);
-}
+// Renders one table as text; progress receives its marks, if it makes any.
+using Renderer = std::function<int32_t(std::string& text, std::ostream& progress)>;
 
 struct SaveStep {
     const std::string& templatePath;
     std::string_view tag;
     const std::string& headerPath;
-    const uint8_t* block;
-    Formatter format;
+    Renderer render;
 };
+
+// The renderer of each table shape; the block must outlive it.
+Renderer rendererOf(const RoundTableBlock& block) {
+    return [&block](std::string& text, std::ostream& progress) { return formatRoundTables(block, text, progress); };
+}
+Renderer rendererOf(const XorTableBlock& block) {
+    return [&block](std::string& text, std::ostream& progress) { return formatXorTables(block, text, progress); };
+}
+Renderer rendererOf(const SingleTableBlock& block) {
+    return [&block](std::string& text, std::ostream&) { return formatSingleRoundTable(block, text); };
+}
 
 // The whole file, or false if it cannot be opened or read, or is no regular file
 // (a FIFO would block, /dev/zero would never end).
@@ -72,7 +80,7 @@ int32_t saveHeader(const SaveStep& step, PendingFile& header, std::ostream& out)
     if (insertAt == std::string::npos) return STATUS_SAVE_FAILED;
 
     std::string tableText;
-    const int32_t status = step.format(step.block, tableText, out);
+    const int32_t status = step.render(tableText, out);
     if (status != 0) return status;
     text.insert(insertAt, tableText);
 
@@ -133,11 +141,9 @@ size_t fillPlaceholder(std::string& text, std::string_view tag) {
 int32_t saveEncryptionHeaders(HeaderFilePaths paths, const TableStorage& storage, std::ostream& out) {
     const EncryptionTableSet& t = storage.enc;
     const SaveStep steps[3] = {
-        {paths.roundTableTpl, "#roundTables#", paths.roundTable, &t.roundTables[0][0][0][0][0],
-         formatRoundTables},
-        {paths.xorTableTpl, "#xorTables#", paths.xorTable, &t.xorTables[0][0][0][0], formatXorTables},
-        {paths.finalRoundTableTpl, "#finalRoundTable#", paths.finalRoundTable,
-         &t.finalRoundTable[0][0][0], formatSingleRoundTableQuietly},
+        {paths.roundTableTpl, "#roundTables#", paths.roundTable, rendererOf(t.roundTables)},
+        {paths.xorTableTpl, "#xorTables#", paths.xorTable, rendererOf(t.xorTables)},
+        {paths.finalRoundTableTpl, "#finalRoundTable#", paths.finalRoundTable, rendererOf(t.finalRoundTable)},
     };
     return saveHeaders(steps, out);
 }
@@ -145,12 +151,10 @@ int32_t saveEncryptionHeaders(HeaderFilePaths paths, const TableStorage& storage
 int32_t saveDecryptionHeaders(HeaderFilePaths paths, const TableStorage& storage, std::ostream& out) {
     const DecryptionTableSet& t = storage.dec;
     const SaveStep steps[3] = {
-        {paths.invRoundTableTpl, "#invRoundTables#", paths.invRoundTable,
-         &t.invRoundTables[0][0][0][0][0], formatRoundTables},
-        {paths.invXorTableTpl, "#invXorTables#", paths.invXorTable, &t.invXorTables[0][0][0][0],
-         formatXorTables},
+        {paths.invRoundTableTpl, "#invRoundTables#", paths.invRoundTable, rendererOf(t.invRoundTables)},
+        {paths.invXorTableTpl, "#invXorTables#", paths.invXorTable, rendererOf(t.invXorTables)},
         {paths.invFirstRoundTableTpl, "#invFirstRoundTable#", paths.invFirstRoundTable,
-         &t.invFirstRoundTable[0][0][0], formatSingleRoundTableQuietly},
+         rendererOf(t.invFirstRoundTable)},
     };
     return saveHeaders(steps, out);
 }

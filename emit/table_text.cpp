@@ -74,17 +74,27 @@ public:
         at_ += t.length;
     }
 
+    // A round-table entry's four values joined by ", ".
+    void entry(const uint8_t (&bytes)[4]) {
+        value(bytes[0]);
+        value(bytes[1]);
+        value(bytes[2]);
+        value(bytes[3]);
+        dropSeparator();
+    }
+
     // Takes back the ", " behind the last value.
     void dropSeparator() { at_ -= 2; }
 
-    // `count` values joined by ", ", with a line feed after every sixteenth separator.
-    void valueRows(const uint8_t* values, size_t count) {
-        for (size_t k = 0; k < count; ++k) {
+    // 256 values joined by ", ", with a line feed after every sixteenth separator.
+    void valueRows(const uint8_t (&values)[256]) {
+        for (size_t k = 0; k < 256; ++k) {
             value(values[k]);
             if ((k & 15) == 15) put("\n");
         }
-        // The row ends without separator; a final line feed is not part of it either.
-        at_ -= (count & 15) == 0 ? 3 : 2;
+        // The row ends without separator; the line feed after the last value is
+        // not part of it either.
+        at_ -= 3;
     }
 
     std::string finish(size_t maxLength) {
@@ -102,91 +112,66 @@ private:
 
 void markProgress(std::ostream& progress) { progress << '.' << std::flush; }
 
+// `count` brace pairs joined by ", ", each opened on a new line: "\n{", then
+// body(n), then "\n}".
+template <typename Body>
+void braceList(TextWriter& w, int count, Body body) {
+    for (int n = 0; n < count; ++n) {
+        if (n > 0) w.put(", ");
+        w.put("\n{");
+        body(n);
+        w.put("\n}");
+    }
+}
+
 } // namespace
 
-int32_t formatRoundTables(const uint8_t* block, std::string& text, std::ostream& progress) {
+int32_t formatRoundTables(const RoundTableBlock& block, std::string& text, std::ostream& progress) {
     TextWriter w(kRoundTextMax);
     w.put(" = {");
-    for (int h = 0; h < 10; ++h) {
-        if (h > 0) w.put(", ");
-        w.put("\n{");
-        for (int i = 0; i < 4; ++i) {
-            if (i > 0) w.put(", ");
-            w.put("\n{");
-            for (int j = 0; j < 4; ++j) {
-                if (j > 0) w.put(", ");
-                w.put("\n{");
+    braceList(w, kRoundSlots, [&](int h) {
+        braceList(w, 4, [&](int i) {
+            braceList(w, 4, [&](int j) {
                 // 256 entries of four bytes, two entries per line.
+                const uint8_t(&entries)[256][4] = block[h][i][j];
                 for (int k = 0; k < 256; k += 2) {
                     w.put("\n{");
-                    w.value(block[0]);
-                    w.value(block[1]);
-                    w.value(block[2]);
-                    w.value(block[3]);
-                    w.dropSeparator();
+                    w.entry(entries[k]);
                     w.put("}, {");
-                    w.value(block[4]);
-                    w.value(block[5]);
-                    w.value(block[6]);
-                    w.value(block[7]);
-                    w.dropSeparator();
+                    w.entry(entries[k + 1]);
                     w.put("}, ");
-                    block += 8;
                 }
                 w.dropSeparator();
-                w.put("\n}");
-            }
-            w.put("\n}");
-        }
-        w.put("\n}");
+            });
+        });
         markProgress(progress);
-    }
+    });
     w.put("\n}");
     text = w.finish(kRoundTextMax);
     return 0;
 }
 
-int32_t formatXorTables(const uint8_t* block, std::string& text, std::ostream& progress) {
+int32_t formatXorTables(const XorTableBlock& block, std::string& text, std::ostream& progress) {
     TextWriter w(kXorTextMax);
     w.put(" = {");
-    for (int h = 0; h < 10; ++h) {
-        if (h > 0) w.put(", ");
-        w.put("\n{");
-        for (int i = 0; i < 4; ++i) {
-            if (i > 0) w.put(", ");
-            w.put("\n{");
-            for (int j = 0; j < 24; ++j) {
-                if (j > 0) w.put(", ");
-                w.put("\n{\n");
-                w.valueRows(block, 256);
-                block += 256;
-                w.put("\n}");
-            }
-            w.put("\n}");
-        }
-        w.put("\n}");
+    braceList(w, kRoundSlots, [&](int h) {
+        braceList(w, 4, [&](int i) {
+            braceList(w, kXorTablesPerColumn, [&](int j) {
+                w.put("\n");
+                w.valueRows(block[h][i][j]);
+            });
+        });
         markProgress(progress);
-    }
+    });
     w.put("\n}\n");
     text = w.finish(kXorTextMax);
     return 0;
 }
 
-int32_t formatSingleRoundTable(const uint8_t* block, std::string& text) {
+int32_t formatSingleRoundTable(const SingleTableBlock& block, std::string& text) {
     TextWriter w(kSingleTextMax);
     w.put(" = {");
-    for (int h = 0; h < 4; ++h) {
-        if (h > 0) w.put(", ");
-        w.put("\n{");
-        for (int i = 0; i < 4; ++i) {
-            if (i > 0) w.put(", ");
-            w.put("\n{");
-            w.valueRows(block, 256);
-            block += 256;
-            w.put("\n}");
-        }
-        w.put("\n}");
-    }
+    braceList(w, 4, [&](int h) { braceList(w, 4, [&](int i) { w.valueRows(block[h][i]); }); });
     w.put("\n}");
     text = w.finish(kSingleTextMax);
     return 0;

@@ -5,9 +5,16 @@
 #include <iostream>
 #include <string>
 
-// 10 x 4 x 4 x 256 x 4 bytes. Writes one "." (flushed) to progress per outer element.
-int32_t formatRoundTables(const uint8_t* block, std::string& text, std::ostream& progress = std::cout);
-// 10 x 4 x 24 x 256 bytes. Ten "." marks. The text alone ends with a line feed.
-int32_t formatXorTables(const uint8_t* block, std::string& text, std::ostream& progress = std::cout);
-// 4 x 4 x 256 bytes. No progress marks.
-int32_t formatSingleRoundTable(const uint8_t* block, std::string& text);
+#include "wbgen/table_storage.h"
+
+// Round tables. Writes one "." to progress per round slot, flushed at once so
+// that it reaches the screen while the rest is rendered. Returns 0.
+int32_t formatRoundTables(const RoundTableBlock& block, std::string& text,
+                          std::ostream& progress = std::cout);
+// XOR tables, with the same ten marks. The text alone ends with a line feed.
+int32_t formatXorTables(const XorTableBlock& block, std::string& text,
+                        std::ostream& progress = std::cout);
+// The final-round or inverse first-round table. No progress marks, so its saving
+// line reads "header file  success" with two blanks; kept on purpose, scripts
+// parse those lines.
+int32_t formatSingleRoundTable(const SingleTableBlock& block, std::string& text);

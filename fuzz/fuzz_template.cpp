@@ -52,7 +52,7 @@ bool onlyHashesDeleted(std::string_view original, std::string_view filled) {
 
 const std::string& tableText() {
     static const std::string text = [] {
-        static const uint8_t zeroBlock[4 * 4 * 256] = {};
+        static const SingleTableBlock zeroBlock = {};
         std::string rendered;
         check(formatSingleRoundTable(zeroBlock, rendered) == 0);
         return rendered;

@@ -38,6 +38,8 @@ int32_t WhiteBoxAesCipher::MARLOAES128_EncryptCBC(uint8_t* buffer, uint32_t* len
     if (blocks == 0) {
         return STATUS_OK;
     }
+    // Kept on purpose: without tables block 0 is left XORed with iv when the
+    // first block fails.
     xorBlock(buffer, iv);
     for (uint32_t i = 0; i < blocks; ++i) {
         uint8_t* block = buffer + 16 * static_cast<size_t>(i);

@@ -16,17 +16,6 @@
 namespace {
 
 using State = uint8_t[4][MAXBC];
-using RoundTableSlot = uint8_t[4][4][256][4];
-using XorTableSlot = uint8_t[4][24][256];
-using LastTable = uint8_t[4][4][256];
-
-// Source column of row i for output column c: ShiftRows reads (c + i) mod 4,
-// InvShiftRows (c - i) mod 4.
-enum class Shift { Encryption, Decryption };
-
-int sourceColumn(Shift shift, int i, int c) {
-    return shift == Shift::Encryption ? (c + i) & 3 : (c - i) & 3;
-}
 
 // The round-table word of one entry: byte b (bits 8b..8b+7) is the contribution
 // to output row b.
@@ -35,11 +24,11 @@ uint32_t loadWord(const uint8_t bytes[4]) {
            static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
 }
 
-void tableRound(State& s, const RoundTableSlot& T, const XorTableSlot& X, Shift shift) {
+void tableRound(State& s, const RoundTableSlot& T, const XorTableSlot& X, Direction direction) {
     uint32_t t[4][4];
     for (int i = 0; i < 4; ++i) {
         for (int c = 0; c < 4; ++c) {
-            const int j = sourceColumn(shift, i, c);
+            const int j = sourceColumn(direction, i, c);
             t[i][c] = loadWord(T[j][i][s[i][j]]);
         }
     }
@@ -60,17 +49,25 @@ void tableRound(State& s, const RoundTableSlot& T, const XorTableSlot& X, Shift 
     }
 }
 
-void lastStep(State& s, const LastTable& F, Shift shift) {
+void lastStep(State& s, const SingleTableBlock& F, Direction direction) {
     uint8_t copy[4][4];
     for (int i = 0; i < 4; ++i) {
         std::memcpy(copy[i], s[i], 4);
     }
     for (int i = 0; i < 4; ++i) {
         for (int c = 0; c < 4; ++c) {
-            const int j = sourceColumn(shift, i, c);
+            const int j = sourceColumn(direction, i, c);
             s[i][c] = F[j][i][copy[i][j]];
         }
     }
+}
+
+// An in-place operation's end: result replaces block only when status is 0.
+int32_t keepOnSuccess(int32_t status, const uint8_t result[16], uint8_t block[16]) {
+    if (status == STATUS_OK) {
+        std::memcpy(block, result, 16);
+    }
+    return status;
 }
 
 void storeState(const State& s, uint8_t output[16]) {
@@ -90,11 +87,12 @@ int32_t WhiteBoxAesCipher::EncryptRounds(const uint8_t input[16], uint8_t output
     State s{};
     (void)AES128_BytesToState(input, 16, s); // a whole block: cannot fail
     const EncryptionTableSet& e = tables->enc;
-    for (int32_t r = 0; r < rounds && r < 9; ++r) {
-        tableRound(s, e.roundTables[r], e.xorTables[r], Shift::Encryption);
+    for (int32_t stage = 0; stage < rounds && stage < kTableRounds; ++stage) {
+        const int slot = tableRoundSlot(Direction::Encryption, stage);
+        tableRound(s, e.roundTables[slot], e.xorTables[slot], Direction::Encryption);
     }
-    if (rounds == 10) {
-        lastStep(s, e.finalRoundTable, Shift::Encryption);
+    if (rounds == kTableRounds + 1) {
+        lastStep(s, e.finalRoundTable, Direction::Encryption);
     }
     storeState(s, output);
     return STATUS_OK;
@@ -106,16 +104,17 @@ int32_t WhiteBoxAesCipher::DecryptRounds(const uint8_t input[16], uint8_t output
     }
     State s{};
     (void)AES128_BytesToState(input, 16, s); // a whole block: cannot fail
-    if (rounds <= 10) {
+    if (rounds <= kTableRounds + 1) {
         const DecryptionTableSet& d = tables->dec;
-        // Round r uses index r - 1; round 10 always runs, and a limit below 2
-        // still stops at round 2.
+        // Round r (10 down to 2) is the (10 - r)-th table round; round 10 always
+        // runs, and a limit below 2 still stops at round 2 (kept on purpose).
         const int32_t lowest = rounds > 2 ? rounds : 2;
-        for (int32_t r = 10; r >= lowest; --r) {
-            tableRound(s, d.invRoundTables[r - 1], d.invXorTables[r - 1], Shift::Decryption);
+        for (int32_t r = kTableRounds + 1; r >= lowest; --r) {
+            const int slot = tableRoundSlot(Direction::Decryption, kTableRounds + 1 - r);
+            tableRound(s, d.invRoundTables[slot], d.invXorTables[slot], Direction::Decryption);
         }
         if (rounds == 1) {
-            lastStep(s, d.invFirstRoundTable, Shift::Decryption);
+            lastStep(s, d.invFirstRoundTable, Direction::Decryption);
         }
     }
     storeState(s, output);
@@ -147,18 +146,10 @@ int32_t WhiteBoxAesCipher::DecryptBlock(const uint8_t input[16], uint8_t output[
 
 int32_t WhiteBoxAesCipher::EncryptBlockInPlace(uint8_t block[16]) {
     uint8_t result[16];
-    const int32_t status = EncryptBlock(block, result);
-    if (status == STATUS_OK) {
-        std::memcpy(block, result, 16);
-    }
-    return status;
+    return keepOnSuccess(EncryptBlock(block, result), result, block);
 }
 
 int32_t WhiteBoxAesCipher::DecryptBlockInPlace(uint8_t block[16]) {
     uint8_t result[16];
-    const int32_t status = DecryptBlock(block, result);
-    if (status == STATUS_OK) {
-        std::memcpy(block, result, 16);
-    }
-    return status;
+    return keepOnSuccess(DecryptBlock(block, result), result, block);
 }

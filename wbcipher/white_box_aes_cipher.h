@@ -6,6 +6,9 @@
 
 #include "wbgen/table_storage.h"
 
+// Kept on purpose: four virtual operations in this slot order and no virtual
+// destructor, a fixed object layout; never delete a derived object through a
+// pointer to this class.
 class WhiteBoxAesCipher {
 public:
     WhiteBoxAesCipher() = default;
@@ -14,6 +17,9 @@ public:
     // EncryptRounds: R = 10 full cipher, 1..9 that many table rounds, <= 0 copy.
     [[nodiscard]] virtual int32_t EncryptRounds(const uint8_t input[16], uint8_t output[16], int32_t rounds);
     // DecryptRounds: R = 1 full inverse cipher, R > 10 copy, R <= 0 as R = 2.
+    // Kept on purpose: R <= 0 reads as 2, and the full inverse cipher is R = 1
+    // where the reference's AES128_DecryptBlockHex takes 0; the self-test and
+    // the CBC mode call with 1.
     [[nodiscard]] virtual int32_t DecryptRounds(const uint8_t input[16], uint8_t output[16], int32_t rounds);
     // This class's own EncryptRounds/DecryptRounds, bypassing any override.
     [[nodiscard]] virtual int32_t EncryptRoundsDirect(const uint8_t input[16], uint8_t output[16], int32_t rounds);

@@ -9,19 +9,6 @@
 
 namespace {
 
-constexpr int kStages = 9;
-
-// Column of the row-k table whose result belongs to output column c: ShiftRows for
-// encryption, InvShiftRows for decryption.
-int sourceColumn(Direction direction, int k, int c) {
-    return direction == Direction::Encryption ? (k + c) & 3 : (c - k) & 3;
-}
-
-// Slot index of the s-th stage in processing order.
-int stageSlot(Direction direction, int s) {
-    return direction == Direction::Encryption ? s : 9 - s;
-}
-
 CodingRef externalRef(int record) {
     return CodingRef{CODING_EXTERNAL, kExternalCodingBase + record, kExternalCodingBase + record};
 }
@@ -47,8 +34,8 @@ int32_t assignCodings(CodingMap& map, Direction direction, bool inputSetPresent,
         stateRefs[m] = inputSetPresent ? externalRef(m) : CodingRef{CODING_NONE, 0, 0};
     }
 
-    for (int stage = 0; stage < kStages; ++stage) {
-        const int s = stageSlot(direction, stage);
+    for (int stage = 0; stage < kTableRounds; ++stage) {
+        const int s = tableRoundSlot(direction, stage);
 
         // Round tables, filed by the output column their result belongs to.
         TableCodings staging[4][4][4];

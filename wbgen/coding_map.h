@@ -3,7 +3,7 @@
 #pragma once
 #include <cstdint>
 
-enum class Direction { Encryption, Decryption };
+#include "wbgen/table_storage.h"
 
 constexpr uint8_t CODING_NONE = 0;     // the byte passes plain
 constexpr uint8_t CODING_NIBBLES = 1;  // hi/lo are nibble coding numbers
@@ -22,9 +22,9 @@ struct TableCodings {
 };
 
 struct CodingMap {
-    TableCodings round[10][4][4][4]; // [round or index][column j][row k][output byte b]
-    TableCodings xorSlots[10][4][24]; // [round or index][column c][table n]
-    TableCodings last[4][4];          // [column j][row k]: final or inverse first-round table
+    TableCodings round[kRoundSlots][4][4][4]; // [round or index][column j][row k][output byte b]
+    TableCodings xorSlots[kRoundSlots][4][kXorTablesPerColumn]; // [round or index][column c][table n]
+    TableCodings last[4][4]; // [column j][row k]: final or inverse first-round table
 };
 
 // Kind always overwritten; hi and lo only while they still hold -1.

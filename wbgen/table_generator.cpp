@@ -25,24 +25,10 @@
 
 namespace {
 
-// MixColumns and InvMixColumns matrices (FIPS-197 5.1.3 and 5.3.3), [row b][column k].
-constexpr uint8_t kMix[4][4] = {
-    {0x02, 0x03, 0x01, 0x01},
-    {0x01, 0x02, 0x03, 0x01},
-    {0x01, 0x01, 0x02, 0x03},
-    {0x03, 0x01, 0x01, 0x02},
-};
-constexpr uint8_t kInvMix[4][4] = {
-    {0x0E, 0x0B, 0x0D, 0x09},
-    {0x09, 0x0E, 0x0B, 0x0D},
-    {0x0D, 0x09, 0x0E, 0x0B},
-    {0x0B, 0x0D, 0x09, 0x0E},
-};
-
-using RoundTableBlock = uint8_t[10][4][4][256][4];
-using XorTableBlock = uint8_t[10][4][24][256];
-using LastTableBlock = uint8_t[4][4][256];
 using Schedule = uint8_t[MAXROUNDS + 1][4][MAXBC];
+
+// K_10, the last round key of AES-128.
+constexpr int kLastRoundKey = kTableRounds + 1;
 
 // Everything in which the encryption and the decryption network differ.
 struct NetworkPlan {
@@ -50,20 +36,21 @@ struct NetworkPlan {
     uint8_t keyDirection;       // for makeKey
     bool clearStorage;          // encryption clears the whole area, decryption relies on it
     const uint8_t* box;         // S or Si
-    const uint8_t (*mix)[4];    // G or iG
+    const uint8_t* mixRow0;     // row 0 of the (Inv)MixColumns matrix
     RoundTableBlock* roundTables;
     XorTableBlock* xorTables;
-    LastTableBlock* lastTable;
+    SingleTableBlock* lastTable;
 };
 
 NetworkPlan encryptionPlan(TableStorage& storage) {
-    return NetworkPlan{Direction::Encryption, DIR_ENCRYPT, true, aesSbox, kMix,
+    return NetworkPlan{Direction::Encryption, DIR_ENCRYPT, true, aesSbox, aesMixCoefficients,
                        &storage.enc.roundTables, &storage.enc.xorTables,
                        &storage.enc.finalRoundTable};
 }
 
 NetworkPlan decryptionPlan(TableStorage& storage) {
-    return NetworkPlan{Direction::Decryption, DIR_DECRYPT, false, aesInvSbox, kInvMix,
+    return NetworkPlan{Direction::Decryption, DIR_DECRYPT, false, aesInvSbox,
+                       aesInvMixCoefficients,
                        &storage.dec.invRoundTables, &storage.dec.invXorTables,
                        &storage.dec.invFirstRoundTable};
 }
@@ -81,7 +68,7 @@ TableKeys roundTableKeys(Direction direction, const Schedule& K, int s, int j, i
     if (direction == Direction::Encryption) {
         return TableKeys{K[s][k][j], 0};
     }
-    const uint8_t pre = s == 9 ? K[10][k][j] : uint8_t{0};
+    const uint8_t pre = s == tableRoundSlot(direction, 0) ? K[kLastRoundKey][k][j] : uint8_t{0};
     return TableKeys{pre, K[s][k][(j + k) & 3]};
 }
 
@@ -89,17 +76,18 @@ TableKeys roundTableKeys(Direction direction, const Schedule& K, int s, int j, i
 // InvSubBytes, K_0.
 TableKeys lastTableKeys(Direction direction, const Schedule& K, int j, int k) {
     if (direction == Direction::Encryption) {
-        return TableKeys{K[9][k][j], K[10][k][(j - k) & 3]};
+        return TableKeys{K[kTableRounds][k][j], K[kLastRoundKey][k][(j - k) & 3]};
     }
     return TableKeys{0, K[0][k][(j + k) & 3]};
 }
 
-// product[k][v][b] = mix[b][k] . v: the column-k share of (Inv)MixColumns.
-void makeColumnProducts(const uint8_t (*mix)[4], uint8_t product[4][256][4]) {
+// product[k][v][b] = M[b][k] . v: the column-k share of (Inv)MixColumns, whose
+// matrix row b is row 0 rotated right by b, so M[b][k] = row0[(k - b) mod 4].
+void makeColumnProducts(const uint8_t row0[4], uint8_t product[4][256][4]) {
     for (int k = 0; k < 4; ++k) {
         for (int v = 0; v < 256; ++v) {
             for (int b = 0; b < 4; ++b) {
-                product[k][v][b] = gfMultiply(mix[b][k], static_cast<uint8_t>(v));
+                product[k][v][b] = gfMultiply(row0[(k - b) & 3], static_cast<uint8_t>(v));
             }
         }
     }
@@ -124,8 +112,8 @@ void fillRoundTables(const NetworkPlan& plan, const CodingMap& map, const Schedu
                      const uint8_t product[4][256][4], const uint8_t* forwards,
                      const uint8_t* inverses, const CodingSet* inputSet,
                      const CodingSet* outputSet) {
-    const int first = plan.direction == Direction::Encryption ? 0 : 1;
-    for (int s = first; s < first + 9; ++s) {
+    for (int stage = 0; stage < kTableRounds; ++stage) {
+        const int s = tableRoundSlot(plan.direction, stage);
         for (int j = 0; j < 4; ++j) {
             for (int k = 0; k < 4; ++k) {
                 const TableKeys keys = roundTableKeys(plan.direction, K, s, j, k);
@@ -149,10 +137,10 @@ void fillRoundTables(const NetworkPlan& plan, const CodingMap& map, const Schedu
 
 void fillXorTables(const NetworkPlan& plan, const CodingMap& map, const uint8_t* forwards,
                    const uint8_t* inverses) {
-    const int first = plan.direction == Direction::Encryption ? 0 : 1;
-    for (int s = first; s < first + 9; ++s) {
+    for (int stage = 0; stage < kTableRounds; ++stage) {
+        const int s = tableRoundSlot(plan.direction, stage);
         for (int c = 0; c < 4; ++c) {
-            for (int n = 0; n < 24; ++n) {
+            for (int n = 0; n < kXorTablesPerColumn; ++n) {
                 const TableCodings& slot = map.xorSlots[s][c][n];
                 assert(slot.input.kind == CODING_NIBBLES);
                 // Entry x: decode both nibbles, XOR them, code the result. Only the
@@ -210,7 +198,8 @@ int32_t generateTables(const NetworkPlan& plan, RandomSource& random, std::ostre
     const int32_t status = assignCodings(*map, plan.direction, inputSet != nullptr,
                                          outputSet != nullptr, &count);
 
-    // Codings 0..count; coding 0 is drawn but referenced by no table.
+    // Codings 0..count; coding 0 is drawn but referenced by no table. Kept on
+    // purpose: every byte generated for a given seed depends on that draw.
     std::vector<uint8_t> forwards((count + 1) * 16u);
     std::vector<uint8_t> inverses((count + 1) * 16u);
     makeNibbleCodings(random, forwards.data(), inverses.data(), count, report);
@@ -220,7 +209,7 @@ int32_t generateTables(const NetworkPlan& plan, RandomSource& random, std::ostre
     }
 
     uint8_t product[4][256][4];
-    makeColumnProducts(plan.mix, product);
+    makeColumnProducts(plan.mixRow0, product);
 
     // External sets are reached only through kind-2 refs: the inputs of the first
     // stage and the outputs of the last table.

@@ -1,27 +1,67 @@
 // The white-box table set: one contiguous 827,392-byte area holding the
 // encryption tables and then the decryption tables at fixed offsets. Generation
-// writes it, header emission prints it and the table cipher evaluates it.
+// writes it, header emission prints it and the table cipher evaluates it. Every
+// fact about the layout lives here: shapes, round count, which slot a table round
+// uses and which column a row's table reads.
 //
 // Round-table entry [..][x][b]: byte b is the contribution to output row b (the
 // little-endian 32-bit word's bits 8b..8b+7). XOR-table n = 6*b + 2*q + h within
 // a column: output row b, chain stage q, h = 0 low nibble / 1 high nibble.
-// Round slot 9 (encryption) and index slot 0 (decryption) are never written.
 #pragma once
 #include <cstddef>
 #include <cstdint>
 #include <type_traits>
 #include <utility>
 
+enum class Direction { Encryption, Decryption };
+
+// Table rounds per direction; a byte table after them completes AES-128's ten.
+constexpr int kTableRounds = 9;
+// Round slots in the round and XOR blocks: one more than the table rounds, so
+// that one slot per direction is never written.
+constexpr int kRoundSlots = kTableRounds + 1;
+// XOR tables of one output column: 4 rows x 3 chain stages x 2 nibbles.
+constexpr int kXorTablesPerColumn = 24;
+
+// Shapes, outermost dimension first, as header emission prints them and the
+// table cipher indexes them. A slot is one round's share of a block.
+using RoundTableSlot = uint8_t[4][4][256][4];               // [column j][row k][x][b]
+using XorTableSlot = uint8_t[4][kXorTablesPerColumn][256];  // [column c][table n][x]
+using RoundTableBlock = RoundTableSlot[kRoundSlots];
+using XorTableBlock = XorTableSlot[kRoundSlots];
+using SingleTableBlock = uint8_t[4][4][256];                // [column j][row k][x]
+
+// Slot of the stage-th table round in processing order (stage 0 runs first).
+// Encryption round r is slot r, so slot 9 is never written. Decryption index i
+// holds round i of the inverse cipher and runs from 9 down to 1, so index 0 is
+// never written. Kept on purpose: the ten-slot shape is a fixed layout that
+// emitted headers and the runtime index.
+constexpr int tableRoundSlot(Direction direction, int stage) {
+    return direction == Direction::Encryption ? stage : kTableRounds - stage;
+}
+constexpr int kUnusedEncryptionSlot = kTableRounds;
+constexpr int kUnusedDecryptionSlot = 0;
+static_assert(tableRoundSlot(Direction::Encryption, 0) == 0 &&
+              tableRoundSlot(Direction::Encryption, kTableRounds - 1) == kUnusedEncryptionSlot - 1);
+static_assert(tableRoundSlot(Direction::Decryption, 0) == kTableRounds &&
+              tableRoundSlot(Direction::Decryption, kTableRounds - 1) == kUnusedDecryptionSlot + 1);
+
+// Column j whose row-k table feeds output column c: ShiftRows reads (c + k) mod 4,
+// InvShiftRows (c - k) mod 4.
+constexpr int sourceColumn(Direction direction, int k, int c) {
+    return direction == Direction::Encryption ? (c + k) & 3 : (c - k) & 3;
+}
+
 struct EncryptionTableSet {
-    uint8_t roundTables[10][4][4][256][4];  // [round][column j][row k][x][b]
-    uint8_t xorTables[10][4][24][256];      // [round][column c][table n][x]
-    uint8_t finalRoundTable[4][4][256];     // [column j][row k][x]
+    RoundTableBlock roundTables;      // [round][column j][row k][x][b]
+    XorTableBlock xorTables;          // [round][column c][table n][x]
+    SingleTableBlock finalRoundTable; // [column j][row k][x]
 };
 
 struct DecryptionTableSet {
-    uint8_t invRoundTables[10][4][4][256][4];
-    uint8_t invXorTables[10][4][24][256];
-    uint8_t invFirstRoundTable[4][4][256];
+    RoundTableBlock invRoundTables;      // [index][column j][row k][x][b]
+    XorTableBlock invXorTables;          // [index][column c][table n][x]
+    SingleTableBlock invFirstRoundTable; // [column j][row k][x]
 };
 
 struct TableStorage {
@@ -45,8 +85,7 @@ static_assert(sizeof(DecryptionTableSet::invRoundTables) == 163840);
 static_assert(sizeof(DecryptionTableSet::invXorTables) == 245760);
 static_assert(sizeof(DecryptionTableSet::invFirstRoundTable) == 4096);
 
-// Shapes, outermost dimension first, as header emission prints them and the
-// table cipher indexes them.
+// The printed shapes, checked against the declarations above.
 namespace table_layout {
 template <typename T, std::size_t... I>
 constexpr bool extentsAre(std::index_sequence<I...>, const std::size_t (&dims)[sizeof...(I)]) {
@@ -56,10 +95,7 @@ template <typename T, std::size_t... D>
 constexpr bool hasShape = extentsAre<T>(std::make_index_sequence<sizeof...(D)>{}, {D...});
 } // namespace table_layout
 
-static_assert(table_layout::hasShape<decltype(EncryptionTableSet::roundTables), 10, 4, 4, 256, 4>);
-static_assert(table_layout::hasShape<decltype(EncryptionTableSet::xorTables), 10, 4, 24, 256>);
-static_assert(table_layout::hasShape<decltype(EncryptionTableSet::finalRoundTable), 4, 4, 256>);
-static_assert(table_layout::hasShape<decltype(DecryptionTableSet::invRoundTables), 10, 4, 4, 256, 4>);
-static_assert(table_layout::hasShape<decltype(DecryptionTableSet::invXorTables), 10, 4, 24, 256>);
-static_assert(table_layout::hasShape<decltype(DecryptionTableSet::invFirstRoundTable), 4, 4, 256>);
+static_assert(table_layout::hasShape<RoundTableBlock, 10, 4, 4, 256, 4>);
+static_assert(table_layout::hasShape<XorTableBlock, 10, 4, 24, 256>);
+static_assert(table_layout::hasShape<SingleTableBlock, 4, 4, 256>);
 static_assert(std::is_standard_layout_v<TableStorage> && std::is_trivially_copyable_v<TableStorage>);

@@ -3,15 +3,16 @@
 #include "aesref/aes128.h"
 
 #include <gtest/gtest.h>
-#include <openssl/evp.h>
 
 #include <cstring>
 #include <vector>
 
-#include "support/support.h"
 #include "support/known_answers.h"
+#include "support/openssl_reference.h"
+#include "support/support.h"
 
 using testsupport::hexBytes;
+using testsupport::opensslAes;
 using testsupport::pseudoRandomBytes;
 using Bytes = std::vector<uint8_t>;
 
@@ -21,24 +22,6 @@ using namespace vectors;
 
 // FIPS-197 Appendix C.1: the state after round 3.
 constexpr const char* kC1Round3 = "fa636a2825b339c940668a3157244d17"; // round[4].start
-
-// OpenSSL AES-128-CBC without padding; data must be whole blocks.
-Bytes opensslCbc(const Bytes& key, const Bytes& iv, const Bytes& data, bool encrypt) {
-    EVP_CIPHER_CTX* ctx = EVP_CIPHER_CTX_new();
-    EXPECT_EQ(EVP_CipherInit_ex(ctx, EVP_aes_128_cbc(), nullptr, key.data(), iv.data(),
-                                encrypt ? 1 : 0),
-              1);
-    EVP_CIPHER_CTX_set_padding(ctx, 0);
-    Bytes out(data.size() + 16);
-    int written = 0;
-    EXPECT_EQ(EVP_CipherUpdate(ctx, out.data(), &written, data.data(), static_cast<int>(data.size())),
-              1);
-    int tail = 0;
-    EXPECT_EQ(EVP_CipherFinal_ex(ctx, out.data() + written, &tail), 1);
-    EVP_CIPHER_CTX_free(ctx);
-    out.resize(static_cast<size_t>(written + tail));
-    return out;
-}
 
 // The tool's padding, written independently: p bytes of value p, or a whole
 // block of zeros on a multiple of 16.
@@ -108,7 +91,7 @@ TEST(Aes128Block, AgreesWithOpenSslOnRandomKeysAndBlocks) {
         const Bytes zeroIv(16, 0);
         Bytes block = plain;
         ASSERT_EQ(AES128_EncryptBlockRounds(block.data(), key.data(), 10), STATUS_OK);
-        ASSERT_EQ(block, opensslCbc(key, zeroIv, plain, true)) << i;
+        ASSERT_EQ(block, opensslAes(true, key, zeroIv.data(), plain)) << i;
     }
 }
 
@@ -124,7 +107,7 @@ TEST(Aes128Cbc, Sp80038aF21AndF22) {
     EXPECT_EQ(Bytes(sealed.begin(), sealed.begin() + 64), cipherText);
     const Bytes padBlock(cipherText.end() - 16, cipherText.end()); // zeros XOR last block
     EXPECT_EQ(Bytes(sealed.begin() + 64, sealed.end()),
-              opensslCbc(key, Bytes(16, 0), padBlock, true));
+              opensslAes(true, key, Bytes(16, 0).data(), padBlock));
 
     // F.2.2: the published ciphertext (followed by that padding block) decrypts
     // to the published plaintext.
@@ -147,7 +130,7 @@ TEST(Aes128Cbc, AgreesWithOpenSslAndRoundTripsOnEveryPadLength) {
         const Bytes iv = pseudoRandomBytes(16, 2000 + n);
         const Bytes plain = pseudoRandomBytes(n, 3000 + n);
         const Bytes sealed = encryptCbc(plain, key, iv);
-        ASSERT_EQ(sealed, opensslCbc(key, iv, padded(plain), true)) << "length " << n;
+        ASSERT_EQ(sealed, opensslAes(true, key, iv.data(), padded(plain))) << "length " << n;
 
         Bytes buffer = sealed;
         uint32_t length = static_cast<uint32_t>(buffer.size());
@@ -166,7 +149,7 @@ TEST(Aes128Cbc, OneBlockMessageIsPaddedBlockXorIvEncrypted) {
     for (size_t n = 0; n < 16; ++n) {
         block[n] ^= iv[n];
     }
-    EXPECT_EQ(encryptCbc(plain, key, iv), opensslCbc(key, Bytes(16, 0), block, true));
+    EXPECT_EQ(encryptCbc(plain, key, iv), opensslAes(true, key, Bytes(16, 0).data(), block));
     EXPECT_EQ(iv, ivCopy);
 }
 
@@ -215,7 +198,7 @@ TEST(Aes128Cbc, DecryptRejectsWhatCannotBeCiphertext) {
     // A ciphertext whose plaintext ends in 0x20 decrypts, then fails the pad check.
     Bytes plain = pseudoRandomBytes(32, 11);
     plain[31] = 0x20;
-    Bytes sealed = opensslCbc(key, iv, plain, true);
+    Bytes sealed = opensslAes(true, key, iv.data(), plain);
     length = 32;
     EXPECT_EQ(AES128_DecryptCBC(sealed.data(), &length, key.data(), iv.data()), STATUS_BAD_PADDING);
     EXPECT_EQ(length, 32u);

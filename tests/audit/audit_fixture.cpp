@@ -10,8 +10,8 @@ const char* const kHeaderKeys[6] = {"roundTable",    "xorTable",    "finalRoundT
                                     "invRoundTable", "invXorTable", "invFirstRoundTable"};
 
 namespace {
-const char* const kTemplates[6] = {"round_tables.tpl",     "xor_tables.tpl",     "final_round_table.tpl",
-                                   "inv_round_tables.tpl", "inv_xor_tables.tpl", "inv_first_round_table.tpl"};
+const char* const kTemplates[6] = {"AESRoundTables_auth.tpl", "AESXorTables_auth.tpl", "AESFinalTable_auth.tpl",
+                                   "AESInvRoundTables_auth.tpl", "AESInvXorTables_auth.tpl", "AESInvFirstTable_auth.tpl"};
 } // namespace
 
 TableRun::TableRun(const std::string& encryptKey, const std::string& decryptKey,
@@ -21,7 +21,7 @@ TableRun::TableRun(const std::string& encryptKey, const std::string& decryptKey,
     std::string text = "[KEY_VALUE]\nencryptKey = " + encryptKey + "\ndecryptKey = " + decryptKey +
                        "\n[HEADER_FILES]\n";
     for (int i = 0; i < 6; ++i) {
-        std::string templatePath = std::string(TABRIX_SOURCE_DIR) + "/examples/templates/" + kTemplates[i];
+        std::string templatePath = std::string(TABRIX_SOURCE_DIR) + "/examples/Tables/TPL/" + kTemplates[i];
         if (!templates.empty()) {
             templatePath = file(kTemplates[i]);
             testsupport::writeFile(templatePath, templates[static_cast<size_t>(i)]);

@@ -1,5 +1,7 @@
 #include "cli_fixture.h"
 
+#include <cctype>
+#include <cstring>
 #include <optional>
 #include <string_view>
 
@@ -110,16 +112,6 @@ std::string successOutput(const std::string& absoluteScript) {
     return out;
 }
 
-} // namespace clitest
-
-#include <openssl/evp.h>
-
-#include <cctype>
-
-#include <cstring>
-
-namespace clitest {
-
 namespace {
 
 bool parseValues(const std::string& text, uint8_t* out, size_t count) {
@@ -162,19 +154,6 @@ bool loadCodingSet(const std::filesystem::path& file, size_t offset, CodingSet& 
     if (bytes.size() < offset + sizeof set) return false;
     std::memcpy(&set, bytes.data() + offset, sizeof set);
     return true;
-}
-
-std::vector<uint8_t> opensslCbc(bool encrypt, const uint8_t key[16], const uint8_t iv[16],
-                                const std::vector<uint8_t>& data) {
-    std::vector<uint8_t> out(data.size() + 16);
-    EVP_CIPHER_CTX* ctx = EVP_CIPHER_CTX_new();
-    int length = 0;
-    EVP_CipherInit_ex(ctx, EVP_aes_128_cbc(), nullptr, key, iv, encrypt ? 1 : 0);
-    EVP_CIPHER_CTX_set_padding(ctx, 0);
-    EVP_CipherUpdate(ctx, out.data(), &length, data.data(), static_cast<int>(data.size()));
-    EVP_CIPHER_CTX_free(ctx);
-    out.resize(static_cast<size_t>(length));
-    return out;
 }
 
 } // namespace clitest

@@ -5,7 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "coding/codings.h"
 #include "support/support.h"
+#include "wbgen/table_storage.h"
 
 namespace clitest {
 
@@ -54,12 +56,6 @@ std::string failFrame(int status);
 // The expected output of a fully successful "/g:" run with the default paths.
 std::string successOutput(const std::string& absoluteScript);
 
-} // namespace clitest
-
-#include "coding/codings.h"
-#include "wbgen/table_storage.h"
-
-namespace clitest {
 
 // Reads the six headers written with the default paths back into a table
 // storage: the values after " = {" are the table's bytes in storage order.
@@ -68,9 +64,5 @@ bool loadHeaders(const ToolFolder& folder, TableStorage& storage);
 
 // Reads the coding set at byte offset `offset` of a coding file.
 bool loadCodingSet(const std::filesystem::path& file, size_t offset, CodingSet& set);
-
-// OpenSSL AES-128 in CBC mode without padding (data length a multiple of 16).
-std::vector<uint8_t> opensslCbc(bool encrypt, const uint8_t key[16], const uint8_t iv[16],
-                                const std::vector<uint8_t>& data);
 
 } // namespace clitest

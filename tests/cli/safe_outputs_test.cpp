@@ -20,6 +20,7 @@
 #include "base/secret_file.h"
 #include "cli_fixture.h"
 #include "coding/codings.h"
+#include "support/openssl_reference.h"
 #include "wbcipher/white_box_aes_cipher.h"
 
 using clitest::failFrame;
@@ -105,10 +106,9 @@ void expectHeadersComputeAes(const ToolFolder& folder) {
     ASSERT_TRUE(clitest::loadHeaders(folder, *storage));
     WhiteBoxAesCipher cipher;
     cipher.SetTables(storage.get());
-    const uint8_t key[16] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
-    const uint8_t zero[16] = {};
+    const std::vector<uint8_t> key = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
     const std::vector<uint8_t> plain = testsupport::pseudoRandomBytes(16, 3);
-    const std::vector<uint8_t> expected = clitest::opensslCbc(true, key, zero, plain);
+    const std::vector<uint8_t> expected = testsupport::opensslAes(true, key, testsupport::kEcb, plain);
     uint8_t out[16];
     ASSERT_EQ(cipher.EncryptBlock(plain.data(), out), 0);
     EXPECT_EQ(std::vector<uint8_t>(out, out + 16), expected);

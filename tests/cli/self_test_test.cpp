@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "cli_fixture.h"
+#include "support/openssl_reference.h"
 #include "wbcipher/white_box_aes_cipher.h"
 
 using clitest::ToolFolder;
@@ -160,11 +161,10 @@ TEST(SelfTest, SaveModeWritesTheHeadersOfEveryPass) {
     }
     auto storage = std::make_unique<TableStorage>();
     ASSERT_TRUE(clitest::loadHeaders(view, *storage));
-    const uint8_t key[16] = {0x7C, 0x2E, 0x91, 0xA0, 0x4F, 0x3B, 0x58, 0xD6,
-                             0xE1, 0x0A, 0x9C, 0x47, 0xB3, 0xF2, 0x8D, 0x15};
+    const std::vector<uint8_t> key = {0x7C, 0x2E, 0x91, 0xA0, 0x4F, 0x3B, 0x58, 0xD6,
+                                      0xE1, 0x0A, 0x9C, 0x47, 0xB3, 0xF2, 0x8D, 0x15};
     const std::vector<uint8_t> plain = testsupport::pseudoRandomBytes(16, 3);
-    const std::vector<uint8_t> zeroIv(16, 0);
-    const auto expected = clitest::opensslCbc(true, key, zeroIv.data(), plain);
+    const auto expected = testsupport::opensslAes(true, key, testsupport::kEcb, plain);
     WhiteBoxAesCipher cipher;
     cipher.SetTables(storage.get());
     uint8_t result[16];

@@ -6,22 +6,17 @@
 #include <vector>
 
 #include "base/status.h"
+#include "support/twin_source.h"
 
 namespace {
+
+using testsupport::advancedState;
 
 const RandomState kState = {0xf3, 0x4d, 0x81, 0x20, 0x6c, 0x03, 0x5e, 0xb9,
                             0x17, 0xa2, 0x44, 0xd0, 0x3b, 0x88, 0x0f, 0xc6};
 
 // A state whose first 20 attempts all draw linearly dependent basis images.
 const RandomState kFailingState = {0xf3, 0x03, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-
-RandomState advanced(RandomState state, int steps) {
-    RandomSource random(state);
-    for (int i = 0; i < steps; ++i) {
-        random.next(1, nullptr);
-    }
-    return random.state();
-}
 
 // The ten draws of one attempt, read independently of the generator: a, b and
 // the images of the eight basis vectors.
@@ -162,7 +157,7 @@ TEST(CbcCodings, SingleRecordAdvancesTenDrawsPerAttempt) {
         ByteCoding second;
         ByteCoding third;
         ASSERT_EQ(makeCbcCodingRecord(random, first, second, third), STATUS_OK);
-        EXPECT_EQ(random.state(), advanced(state, 10 * attempts)) << "attempts " << attempts;
+        EXPECT_EQ(random.state(), advancedState(state, 10 * attempts)) << "attempts " << attempts;
         state = random.state();
     }
 }
@@ -179,7 +174,7 @@ TEST(CbcCodings, TwentyFailedAttemptsLeaveTheRecordsUntouched) {
     RandomSource random(kFailingState);
     EXPECT_EQ(makeCbcCodingRecord(random, records[0], records[1], records[2]),
               STATUS_CBC_CODING_FAILED);
-    EXPECT_EQ(random.state(), advanced(kFailingState, 200));
+    EXPECT_EQ(random.state(), advancedState(kFailingState, 200));
     for (const ByteCoding& record : records) {
         for (uint8_t byte : record.forward) {
             ASSERT_EQ(byte, 0xA5);

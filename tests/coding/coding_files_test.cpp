@@ -12,21 +12,16 @@
 #include "base/status.h"
 #include "coding/cbc_codings.h"
 #include "coding/ecb_codings.h"
+#include "support/twin_source.h"
 
 namespace {
+
+using testsupport::advancedState;
 
 namespace fs = std::filesystem;
 
 const RandomState kState = {0x60, 0x3d, 0xeb, 0x10, 0x15, 0xca, 0x71, 0xbe,
                             0x2b, 0x73, 0xae, 0xf0, 0x85, 0x7d, 0x77, 0x81};
-
-RandomState advanced(RandomState state, int steps) {
-    RandomSource random(state);
-    for (int i = 0; i < steps; ++i) {
-        random.next(1, nullptr);
-    }
-    return random.state();
-}
 
 class CodingFiles : public ::testing::Test {
 protected:
@@ -60,11 +55,11 @@ TEST(EcbCodings, SetsAreDrawnInputFirstRecordByRecord) {
     ASSERT_EQ(makeEcbCodings(random, input, output), 0);
     EXPECT_TRUE(isValidCodingSet(input));
     EXPECT_TRUE(isValidCodingSet(output));
-    EXPECT_EQ(random.state(), advanced(kState, 2 * 16 * 256));
+    EXPECT_EQ(random.state(), advancedState(kState, 2 * 16 * 256));
 
     // Record k of the output set is the byte coding drawn after 16 + k others.
     for (int k : {0, 7, 15}) {
-        RandomSource alone(advanced(kState, 256 * (16 + k)));
+        RandomSource alone(advancedState(kState, 256 * (16 + k)));
         ByteCoding expected;
         makeByteCoding(alone, expected.forward, expected.inverse);
         EXPECT_EQ(0, std::memcmp(&expected, &output.records[k], sizeof expected)) << k;

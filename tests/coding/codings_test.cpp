@@ -7,8 +7,11 @@
 #include <vector>
 
 #include "support/support.h"
+#include "support/twin_source.h"
 
 namespace {
+
+using testsupport::advancedState;
 
 const RandomState kState = {0x2b, 0x7e, 0x15, 0x16, 0x28, 0xae, 0xd2, 0xa6,
                             0xab, 0xf7, 0x15, 0x88, 0x09, 0xcf, 0x4f, 0x3c};
@@ -24,14 +27,6 @@ void expectBijection(const uint8_t* forward, const uint8_t* inverse) {
     }
 }
 
-RandomState advanced(RandomState state, int steps) {
-    RandomSource random(state);
-    for (int i = 0; i < steps; ++i) {
-        random.next(1, nullptr);
-    }
-    return random.state();
-}
-
 TEST(Codings, NibbleAndByteCodingsAreBijectionsUsingNDraws) {
     RandomSource random(kState);
     for (int round = 0; round < 50; ++round) {
@@ -40,14 +35,14 @@ TEST(Codings, NibbleAndByteCodingsAreBijectionsUsingNDraws) {
         uint8_t inverse[16];
         ASSERT_EQ(makeNibbleCoding(random, forward, inverse), 0);
         expectBijection<16>(forward, inverse);
-        EXPECT_EQ(random.state(), advanced(before, 16));
+        EXPECT_EQ(random.state(), advancedState(before, 16));
     }
     for (int round = 0; round < 20; ++round) {
         const RandomState before = random.state();
         ByteCoding coding;
         ASSERT_EQ(makeByteCoding(random, coding.forward, coding.inverse), 0);
         expectBijection<256>(coding.forward, coding.inverse);
-        EXPECT_EQ(random.state(), advanced(before, 256));
+        EXPECT_EQ(random.state(), advancedState(before, 256));
     }
 }
 
@@ -77,9 +72,9 @@ TEST(Codings, BatchCodingKDependsOnlyOnPrecedingDraws) {
     std::ostringstream report;
     ASSERT_EQ(makeNibbleCodings(random, forwards.data(), inverses.data(), maxIndex, report), 0);
     EXPECT_EQ(report.str(), "");
-    EXPECT_EQ(random.state(), advanced(kState, 16 * (maxIndex + 1)));
+    EXPECT_EQ(random.state(), advancedState(kState, 16 * (maxIndex + 1)));
     for (uint32_t k = 0; k <= maxIndex; ++k) {
-        RandomSource alone(advanced(kState, static_cast<int>(16 * k)));
+        RandomSource alone(advancedState(kState, static_cast<int>(16 * k)));
         uint8_t forward[16];
         uint8_t inverse[16];
         makeNibbleCoding(alone, forward, inverse);
@@ -96,7 +91,7 @@ TEST(Codings, MaxIndexZeroBuildsOneCodingAndPrintsNothing) {
     std::ostringstream report;
     ASSERT_EQ(makeNibbleCodings(random, forward, inverse, 0, report), 0);
     EXPECT_EQ(report.str(), "");
-    EXPECT_EQ(random.state(), advanced(kState, 16));
+    EXPECT_EQ(random.state(), advancedState(kState, 16));
     expectBijection<16>(forward, inverse);
 }
 

@@ -103,14 +103,27 @@ protected:
     }
 
     std::string tableText(const Step& s) const {
-        const uint8_t* block = reinterpret_cast<const uint8_t*>(storage_.get()) + s.offset;
+        const bool enc = s.operation == Operation::encryption;
+        const TableStorage& t = *storage_;
         std::string text;
         std::ostringstream ignored;
+        const void* block = nullptr;
         switch (s.shape) {
-        case Shape::round: formatRoundTables(block, text, ignored); break;
-        case Shape::xorRows: formatXorTables(block, text, ignored); break;
-        case Shape::single: formatSingleRoundTable(block, text); break;
+        case Shape::round:
+            block = enc ? &t.enc.roundTables : &t.dec.invRoundTables;
+            formatRoundTables(enc ? t.enc.roundTables : t.dec.invRoundTables, text, ignored);
+            break;
+        case Shape::xorRows:
+            block = enc ? &t.enc.xorTables : &t.dec.invXorTables;
+            formatXorTables(enc ? t.enc.xorTables : t.dec.invXorTables, text, ignored);
+            break;
+        case Shape::single:
+            block = enc ? &t.enc.finalRoundTable : &t.dec.invFirstRoundTable;
+            formatSingleRoundTable(enc ? t.enc.finalRoundTable : t.dec.invFirstRoundTable, text);
+            break;
         }
+        EXPECT_EQ(static_cast<const char*>(block) - reinterpret_cast<const char*>(&t),
+                  static_cast<std::ptrdiff_t>(s.offset));
         return text;
     }
 

@@ -6,8 +6,11 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
+#include <memory>
 #include <sstream>
+#include <streambuf>
 #include <string>
 #include <vector>
 
@@ -31,10 +34,22 @@ Rendered render(Shape shape, const std::vector<uint8_t>& block) {
     r.text = "left over from an earlier call";
     std::ostringstream progress;
     int32_t status = -99;
+    // The formatters take the blocks where they live, in a table storage.
+    auto storage = std::make_unique<TableStorage>();
+    EncryptionTableSet& e = storage->enc;
     switch (shape) {
-    case Shape::round: status = formatRoundTables(block.data(), r.text, progress); break;
-    case Shape::xorRows: status = formatXorTables(block.data(), r.text, progress); break;
-    case Shape::single: status = formatSingleRoundTable(block.data(), r.text); break;
+    case Shape::round:
+        std::memcpy(&e.roundTables, block.data(), sizeof e.roundTables);
+        status = formatRoundTables(e.roundTables, r.text, progress);
+        break;
+    case Shape::xorRows:
+        std::memcpy(&e.xorTables, block.data(), sizeof e.xorTables);
+        status = formatXorTables(e.xorTables, r.text, progress);
+        break;
+    case Shape::single:
+        std::memcpy(&e.finalRoundTable, block.data(), sizeof e.finalRoundTable);
+        status = formatSingleRoundTable(e.finalRoundTable, r.text);
+        break;
     }
     EXPECT_EQ(status, 0);
     r.progress = progress.str();
@@ -156,6 +171,49 @@ TEST(TableText, ProgressMarks) {
     render(Shape::single, countingBlock(Shape::single));
     std::cout.rdbuf(saved);
     EXPECT_EQ(captured.str(), "");
+}
+
+// A stream buffer that records what reaches it and, at every sync (a flush),
+// how many characters had arrived by then.
+class SyncRecorder : public std::streambuf {
+public:
+    std::string received;
+    std::vector<size_t> syncedAt;
+
+protected:
+    int overflow(int c) override {
+        if (!traits_type::eq_int_type(c, traits_type::eof())) {
+            received.push_back(traits_type::to_char_type(c));
+        }
+        return traits_type::not_eof(c);
+    }
+    int sync() override {
+        syncedAt.push_back(received.size());
+        return 0;
+    }
+};
+
+// Each mark is flushed as soon as it is written, before the next block of text
+// is rendered, so that it reaches the screen while the header is being made.
+TEST(TableText, EveryProgressMarkIsFlushedBeforeTheNext) {
+    auto storage = std::make_unique<TableStorage>();
+    for (Shape shape : {Shape::round, Shape::xorRows}) {
+        SCOPED_TRACE(shape == Shape::round ? "round" : "xor");
+        SyncRecorder recorder;
+        std::ostream progress(&recorder);
+        std::string text;
+        if (shape == Shape::round) {
+            ASSERT_EQ(formatRoundTables(storage->enc.roundTables, text, progress), 0);
+        } else {
+            ASSERT_EQ(formatXorTables(storage->enc.xorTables, text, progress), 0);
+        }
+        EXPECT_EQ(recorder.received, "..........");
+        for (size_t marks = 1; marks <= 10; ++marks) {
+            EXPECT_NE(std::find(recorder.syncedAt.begin(), recorder.syncedAt.end(), marks),
+                      recorder.syncedAt.end())
+                << "no flush right after mark " << marks;
+        }
+    }
 }
 
 TEST(TableText, RoundTablesGoldenText) {

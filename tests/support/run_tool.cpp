@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
@@ -149,7 +150,10 @@ void writeFile(const std::filesystem::path& path, const std::string& content) {
     while (at < a.size() && at < b.size() && a[at] == b[at]) ++at;
     auto around = [at](const std::string& text) {
         const size_t from = at < 16 ? 0 : at - 16;
-        return "\"" + text.substr(from, 48) + "\"";
+        std::string quoted(1, '"');
+        quoted.append(text, std::min(from, text.size()), 48);
+        quoted.push_back('"');
+        return quoted;
     };
     return ::testing::AssertionFailure() << "sizes " << a.size() << " and " << b.size()
                                          << ", first difference at byte " << at << ": " << around(a)

@@ -1,8 +1,12 @@
 // Helpers shared by the test programs.
 #pragma once
 #include <cstdint>
+#include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 namespace testsupport {
 
@@ -14,15 +18,6 @@ std::string hexText(const uint8_t* bytes, size_t n);
 
 // Fills n bytes from a deterministic generator (not the tool's random source).
 std::vector<uint8_t> pseudoRandomBytes(size_t n, uint32_t seed);
-
-} // namespace testsupport
-
-#include <filesystem>
-#include <utility>
-
-#include <gtest/gtest.h>
-
-namespace testsupport {
 
 struct RunResult {
     int status = -1;    // exit status, or -1 when the process did not exit normally

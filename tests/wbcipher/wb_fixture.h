@@ -1,8 +1,7 @@
 // Shared by the table-cipher tests: tables generated once per key and coding
-// variant (generation takes tens of milliseconds), and OpenSSL as the reference.
+// variant (generation takes tens of milliseconds).
 #pragma once
 #include <gtest/gtest.h>
-#include <openssl/evp.h>
 
 #include <array>
 #include <cstdint>
@@ -14,6 +13,7 @@
 #include "coding/cbc_codings.h"
 #include "coding/ecb_codings.h"
 #include "support/known_answers.h"
+#include "support/openssl_reference.h"
 #include "support/support.h"
 #include "wbgen/table_generator.h"
 
@@ -22,6 +22,8 @@ namespace wbfixture {
 using Block = std::array<uint8_t, 16>;
 
 using testsupport::hexText;
+using testsupport::kEcb;
+using testsupport::opensslAes;
 using vectors::kC1Key;
 using vectors::kC1Plain;
 using vectors::kC1Cipher;
@@ -39,36 +41,10 @@ inline RandomState stateFor(uint32_t seed) {
     return state;
 }
 
-// AES-128 ECB or CBC (no padding) over whole blocks through OpenSSL.
-inline std::vector<uint8_t> openssl(const EVP_CIPHER* cipher, const std::string& keyText,
-                                    const uint8_t* iv, const std::vector<uint8_t>& in, bool encrypt) {
-    const std::vector<uint8_t> key = testsupport::hexBytes(keyText);
-    std::vector<uint8_t> out(in.size() + 16);
-    EVP_CIPHER_CTX* ctx = EVP_CIPHER_CTX_new();
-    int written = 0;
-    int tail = 0;
-    EXPECT_EQ(EVP_CipherInit_ex(ctx, cipher, nullptr, key.data(), iv, encrypt ? 1 : 0), 1);
-    EVP_CIPHER_CTX_set_padding(ctx, 0);
-    EXPECT_EQ(EVP_CipherUpdate(ctx, out.data(), &written, in.data(), static_cast<int>(in.size())), 1);
-    EXPECT_EQ(EVP_CipherFinal_ex(ctx, out.data() + written, &tail), 1);
-    EVP_CIPHER_CTX_free(ctx);
-    out.resize(static_cast<size_t>(written + tail));
-    return out;
-}
-
-inline std::vector<uint8_t> opensslEcb(const std::string& keyText, const std::vector<uint8_t>& in,
-                                       bool encrypt) {
-    return openssl(EVP_aes_128_ecb(), keyText, nullptr, in, encrypt);
-}
-
-inline std::vector<uint8_t> opensslCbc(const std::string& keyText, const uint8_t iv[16],
-                                       const std::vector<uint8_t>& in, bool encrypt) {
-    return openssl(EVP_aes_128_cbc(), keyText, iv, in, encrypt);
-}
-
 // Both directions of one key, with the coding sets they were generated with.
 struct KeyTables {
     std::string keyText;
+    std::vector<uint8_t> keyBytes() const { return testsupport::hexBytes(keyText); }
     std::unique_ptr<TableStorage> tables = std::make_unique<TableStorage>();
     // ECB: enc input, enc output, dec input, dec output. CBC: the same four, then
     // the encryption and decryption data sets.

@@ -30,15 +30,6 @@ std::unique_ptr<CodingMap> assigned(const Walk& walk, uint32_t* count) {
     return map;
 }
 
-// Slot of the s-th stage in processing order.
-int stageSlot(Direction direction, int s) {
-    return direction == Direction::Encryption ? s : 9 - s;
-}
-
-int sourceColumn(Direction direction, int k, int c) {
-    return direction == Direction::Encryption ? (k + c) & 3 : (c - k) & 3;
-}
-
 std::string describe(const Walk& walk) {
     return std::string(walk.direction == Direction::Encryption ? "encryption" : "decryption") +
            (walk.inputSet ? " +in" : "") + (walk.outputSet ? " +out" : "");
@@ -106,8 +97,8 @@ TEST(AssignCodings, DecryptionNumbersFollowTheSameSequence) {
     auto enc = assigned({Direction::Encryption, true, true}, &count);
     auto dec = assigned({Direction::Decryption, true, true}, &count);
     for (int stage = 0; stage < 9; ++stage) {
-        const int es = stageSlot(Direction::Encryption, stage);
-        const int ds = stageSlot(Direction::Decryption, stage);
+        const int es = tableRoundSlot(Direction::Encryption, stage);
+        const int ds = tableRoundSlot(Direction::Decryption, stage);
         for (int k = 0; k < 4; ++k) {
             for (int c = 0; c < 4; ++c) {
                 const int ej = sourceColumn(Direction::Encryption, k, c);
@@ -154,7 +145,7 @@ TEST(AssignCodings, WiresEveryNumberFromOneProducerToOneLaterConsumer) {
 
         // Evaluation time: stage s's round tables at 4s, its XOR stage q at 4s + 1 + q.
         for (int stage = 0; stage < 9; ++stage) {
-            const int s = stageSlot(walk.direction, stage);
+            const int s = tableRoundSlot(walk.direction, stage);
             for (int j = 0; j < 4; ++j) {
                 for (int k = 0; k < 4; ++k) {
                     consume(map->round[s][j][k][0].input, 4 * stage);
@@ -193,7 +184,7 @@ TEST(AssignCodings, PlacesExternalCodingsOnlyAtTheNetworkEdges) {
         SCOPED_TRACE(describe(walk));
         uint32_t count = 0;
         auto map = assigned(walk, &count);
-        const int firstSlot = stageSlot(walk.direction, 0);
+        const int firstSlot = tableRoundSlot(walk.direction, 0);
         for (int s = 0; s < 10; ++s) {
             for (int j = 0; j < 4; ++j) {
                 for (int k = 0; k < 4; ++k) {

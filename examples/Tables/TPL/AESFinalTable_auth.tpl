@@ -6,9 +6,9 @@
  * the tables instead. Every value is an unsigned byte; the array is static so
  * that the header can be included by one translation unit without link clashes.
  */
-#ifndef TABRIX_AUTH_FINAL_ROUND_TABLE_H
-#define TABRIX_AUTH_FINAL_ROUND_TABLE_H
+#ifndef TABRIX_FINAL_ROUND_TABLE_H
+#define TABRIX_FINAL_ROUND_TABLE_H
 
 static const unsigned char #finalRoundTable#[4][4][256]#;
 
-#endif /* TABRIX_AUTH_FINAL_ROUND_TABLE_H */
+#endif /* TABRIX_FINAL_ROUND_TABLE_H */

@@ -6,9 +6,9 @@
  * the tables instead. Every value is an unsigned byte; the array is static so
  * that the header can be included by one translation unit without link clashes.
  */
-#ifndef TABRIX_AUTH_INV_FIRST_ROUND_TABLE_H
-#define TABRIX_AUTH_INV_FIRST_ROUND_TABLE_H
+#ifndef TABRIX_INV_FIRST_ROUND_TABLE_H
+#define TABRIX_INV_FIRST_ROUND_TABLE_H
 
 static const unsigned char #invFirstRoundTable#[4][4][256]#;
 
-#endif /* TABRIX_AUTH_INV_FIRST_ROUND_TABLE_H */
+#endif /* TABRIX_INV_FIRST_ROUND_TABLE_H */

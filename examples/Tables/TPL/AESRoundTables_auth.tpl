@@ -7,9 +7,9 @@
  * the tables instead. Every value is an unsigned byte; the array is static so
  * that the header can be included by one translation unit without link clashes.
  */
-#ifndef TABRIX_AUTH_ROUND_TABLES_H
-#define TABRIX_AUTH_ROUND_TABLES_H
+#ifndef TABRIX_ROUND_TABLES_H
+#define TABRIX_ROUND_TABLES_H
 
 static const unsigned char #roundTables#[10][4][4][256][4]#;
 
-#endif /* TABRIX_AUTH_ROUND_TABLES_H */
+#endif /* TABRIX_ROUND_TABLES_H */

@@ -7,9 +7,9 @@
  * the tables instead. Every value is an unsigned byte; the array is static so
  * that the header can be included by one translation unit without link clashes.
  */
-#ifndef TABRIX_AUTH_XOR_TABLES_H
-#define TABRIX_AUTH_XOR_TABLES_H
+#ifndef TABRIX_XOR_TABLES_H
+#define TABRIX_XOR_TABLES_H
 
 static const unsigned char #xorTables#[10][4][24][256]#;
 
-#endif /* TABRIX_AUTH_XOR_TABLES_H */
+#endif /* TABRIX_XOR_TABLES_H */
