@@ -3,12 +3,16 @@
 // The chaining XORs act on the bytes as they stand: with CBC-compliant codings the
 // caller codes data and IV so that they come out right.
 #include <cstddef>
+#include <cstring>
 
 #include "aesref/aes128.h"
 #include "base/status.h"
 #include "wbcipher/white_box_aes_cipher.h"
 
 namespace {
+
+// Blocks decrypted together by CBC decryption (4 KB on the stack).
+constexpr size_t kDecryptChunkBlocks = 256;
 
 void xorBlock(uint8_t* block, const uint8_t* with) {
     for (int n = 0; n < 16; ++n) {
@@ -41,10 +45,16 @@ int32_t WhiteBoxAesCipher::MARLOAES128_EncryptCBC(uint8_t* buffer, uint32_t* len
     // Kept on purpose: without tables block 0 is left XORed with iv when the
     // first block fails.
     xorBlock(buffer, iv);
+    // Serial by nature: with this class's own rounds, the unrolled single block.
+    const bool portableBlock = tables != nullptr && ownRounds();
     for (uint32_t i = 0; i < blocks; ++i) {
         uint8_t* block = buffer + 16 * static_cast<size_t>(i);
         if (i > 0) {
             xorBlock(block, block - 16);
+        }
+        if (portableBlock) {
+            cipherBlockPortable(Direction::Encryption, *tables, block, block);
+            continue;
         }
         const int32_t status = EncryptBlockInPlace(block);
         if (status != STATUS_OK) {
@@ -63,7 +73,9 @@ int32_t WhiteBoxAesCipher::MARLOAES128_DecryptCBC(uint8_t* buffer, uint32_t* len
     if (unpad != 0 && (buffer == nullptr || blocks == 0)) {
         return STATUS_BAD_LENGTH;
     }
-    if (buffer != nullptr) {
+    if (buffer != nullptr && tables != nullptr && ownRounds()) {
+        decryptChained(buffer, blocks);
+    } else if (buffer != nullptr) {
         // Backwards, so that block i - 1 still holds ciphertext when block i needs it.
         for (uint32_t i = blocks; i-- > 0;) {
             uint8_t* block = buffer + 16 * static_cast<size_t>(i);
@@ -78,4 +90,23 @@ int32_t WhiteBoxAesCipher::MARLOAES128_DecryptCBC(uint8_t* buffer, uint32_t* len
         return AES128_RemovePadding(buffer, length);
     }
     return STATUS_OK;
+}
+
+void WhiteBoxAesCipher::decryptChained(uint8_t* buffer, uint32_t blocks) {
+    // Blocks are independent before the chaining XOR: a chunk at a time on the
+    // block path into a scratch buffer, from the end, so that the ciphertext of
+    // the block before each one is still in place when it is XORed in.
+    uint8_t plain[16 * kDecryptChunkBlocks];
+    size_t end = blocks;
+    while (end > 0) {
+        const size_t start = end > kDecryptChunkBlocks ? end - kDecryptChunkBlocks : 0;
+        const size_t count = end - start;
+        uint8_t* chunk = buffer + 16 * start;
+        cipherBlocks(Direction::Decryption, path_, *tables, prepared_.get(), chunk, plain, count);
+        for (size_t n = 0; n < count; ++n) {
+            xorBlock(plain + 16 * n, start + n > 0 ? chunk + 16 * n - 16 : iv);
+        }
+        std::memcpy(chunk, plain, 16 * count);
+        end = start;
+    }
 }

@@ -9,6 +9,7 @@
 #include "wbcipher/white_box_aes_cipher.h"
 
 #include <cstring>
+#include <typeinfo>
 
 #include "aesref/aes128.h"
 #include "base/status.h"
@@ -133,6 +134,11 @@ int32_t WhiteBoxAesCipher::DecryptRoundsDirect(const uint8_t input[16], uint8_t 
 
 int32_t WhiteBoxAesCipher::SetTables(const TableStorage* storage) {
     tables = storage;
+    path_ = selectedBlockPath();
+    prepared_ = storage != nullptr ? prepareBlockTables(*storage, path_) : nullptr;
+    if (prepared_ == nullptr) {
+        path_ = BlockPath::Portable; // also when memory for the layout ran out
+    }
     return STATUS_OK;
 }
 
@@ -152,4 +158,36 @@ int32_t WhiteBoxAesCipher::EncryptBlockInPlace(uint8_t block[16]) {
 int32_t WhiteBoxAesCipher::DecryptBlockInPlace(uint8_t block[16]) {
     uint8_t result[16];
     return keepOnSuccess(DecryptBlock(block, result), result, block);
+}
+
+bool WhiteBoxAesCipher::ownRounds() const {
+    return typeid(*this) == typeid(WhiteBoxAesCipher);
+}
+
+int32_t WhiteBoxAesCipher::cipherBuffer(Direction direction, const uint8_t* input, uint8_t* output,
+                                        size_t blocks) {
+    if (tables == nullptr) {
+        return STATUS_NO_TABLES;
+    }
+    if (ownRounds()) {
+        cipherBlocks(direction, path_, *tables, prepared_.get(), input, output, blocks);
+        return STATUS_OK;
+    }
+    for (size_t n = 0; n < blocks; ++n) {
+        const int32_t status = direction == Direction::Encryption
+                                   ? EncryptBlock(input + 16 * n, output + 16 * n)
+                                   : DecryptBlock(input + 16 * n, output + 16 * n);
+        if (status != STATUS_OK) {
+            return status;
+        }
+    }
+    return STATUS_OK;
+}
+
+int32_t WhiteBoxAesCipher::EncryptBlocks(const uint8_t* input, uint8_t* output, size_t blocks) {
+    return cipherBuffer(Direction::Encryption, input, output, blocks);
+}
+
+int32_t WhiteBoxAesCipher::DecryptBlocks(const uint8_t* input, uint8_t* output, size_t blocks) {
+    return cipherBuffer(Direction::Decryption, input, output, blocks);
 }

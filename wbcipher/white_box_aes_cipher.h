@@ -2,8 +2,10 @@
 // It never sees the key; whatever external codings were merged into the tables
 // are expected on its input and produced on its output. NOT constant-time.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
+#include "wbcipher/block_paths.h"
 #include "wbgen/table_storage.h"
 
 // Kept on purpose: four virtual operations in this slot order and no virtual
@@ -26,12 +28,24 @@ public:
     [[nodiscard]] virtual int32_t DecryptRoundsDirect(const uint8_t input[16], uint8_t output[16], int32_t rounds);
 
     // Stores the pointer (may be null); the storage must outlive its use. Returns 0.
+    // Also builds, once, the layout that the selected SIMD path reads: call it
+    // again after changing the tables.
     int32_t SetTables(const TableStorage* storage);
 
     [[nodiscard]] int32_t EncryptBlock(const uint8_t input[16], uint8_t output[16]);
     [[nodiscard]] int32_t DecryptBlock(const uint8_t input[16], uint8_t output[16]);
     [[nodiscard]] int32_t EncryptBlockInPlace(uint8_t block[16]);
     [[nodiscard]] int32_t DecryptBlockInPlace(uint8_t block[16]);
+
+    // The full cipher on `blocks` independent 16-byte blocks (ECB over a buffer),
+    // from input to output: the same buffer, or two that do not overlap. Runs on
+    // the selected block path (selectedBlockPath()); the result is the same as
+    // EncryptBlock / DecryptBlock block by block. A class that overrides
+    // EncryptRounds / DecryptRounds gets exactly that loop. 0, or -1 without
+    // tables (output untouched), or the first failing block's status (the blocks
+    // before it done, the rest untouched).
+    [[nodiscard]] int32_t EncryptBlocks(const uint8_t* input, uint8_t* output, size_t blocks);
+    [[nodiscard]] int32_t DecryptBlocks(const uint8_t* input, uint8_t* output, size_t blocks);
 
     // CBC in place over whole blocks with `iv` (never changed); optional padding
     // through AES128_AddPadding (a null buffer is its size query). 0, 3 (short
@@ -48,4 +62,16 @@ private:
 
 public:
     uint8_t iv[16] = {};
+
+private:
+    // True when EncryptRounds and DecryptRounds are this class's own, so that the
+    // block paths, which compute the same, may stand in for them.
+    bool ownRounds() const;
+    int32_t cipherBuffer(Direction direction, const uint8_t* input, uint8_t* output, size_t blocks);
+    // CBC decryption of whole blocks on the block path; tables must be set.
+    void decryptChained(uint8_t* buffer, uint32_t blocks);
+
+    // Behind iv, so that the fields above keep their places.
+    BlockPath path_ = BlockPath::Portable;
+    PreparedTablesPtr prepared_;
 };

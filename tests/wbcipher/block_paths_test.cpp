@@ -1,0 +1,265 @@
+// The block paths (portable batch, unrolled single block, AVX-512 VBMI) and the
+// buffer operations built on them, held to the plain single-block evaluator on
+// random and generated tables, with and without external codings, over the
+// lengths where batches begin and end and on unaligned buffers; and to OpenSSL.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/status.h"
+#include "wb_fixture.h"
+#include "wbcipher/block_paths.h"
+#include "wbcipher/white_box_aes_cipher.h"
+
+using namespace wbfixture;
+
+namespace {
+
+const size_t kLengths[] = {0, 1, 63, 64, 65, 1000};
+
+// Every byte drawn at random, XOR-table upper bits included: no structure for a
+// fast path to lean on.
+const TableStorage& randomTables() {
+    static const std::unique_ptr<TableStorage> tables = [] {
+        auto storage = std::make_unique<TableStorage>();
+        const std::vector<uint8_t> bytes = testsupport::pseudoRandomBytes(sizeof(TableStorage), 400);
+        std::memcpy(storage.get(), bytes.data(), bytes.size());
+        return storage;
+    }();
+    return *tables;
+}
+
+struct NamedTables {
+    const char* name;
+    const TableStorage* tables;
+};
+
+std::vector<NamedTables> allTables() {
+    return {{"random", &randomTables()},
+            {"plain", plainTables(1).tables.get()},
+            {"ECB-coded", ecbCodedTables().tables.get()},
+            {"CBC-coded", cbcCodedTables().tables.get()}};
+}
+
+// The reference: the plain evaluator, block by block.
+std::vector<uint8_t> plainBlocks(const TableStorage& tables, Direction direction, const std::vector<uint8_t>& data) {
+    WhiteBoxAesCipher cipher;
+    cipher.SetTables(&tables);
+    std::vector<uint8_t> out(data.size());
+    for (size_t n = 0; n < data.size(); n += 16) {
+        const int32_t status = direction == Direction::Encryption
+                                   ? cipher.EncryptRoundsDirect(&data[n], &out[n], 10)
+                                   : cipher.DecryptRoundsDirect(&data[n], &out[n], 1);
+        EXPECT_EQ(status, STATUS_OK);
+    }
+    return out;
+}
+
+// Runs a path from an input at offset inShift to an output at offset outShift
+// of their own buffers (in place when inPlace), returns the output bytes.
+using PathRun = std::function<void(Direction, const uint8_t*, uint8_t*, size_t)>;
+
+std::vector<uint8_t> runShifted(const PathRun& run, Direction direction, const std::vector<uint8_t>& data,
+                                size_t inShift, size_t outShift, bool inPlace) {
+    std::vector<uint8_t> in(data.size() + inShift + 1, 0xA5);
+    for (size_t n = 0; n < data.size(); ++n) {
+        in[inShift + n] = data[n];
+    }
+    std::vector<uint8_t> out(data.size() + outShift + 1, 0x5A);
+    uint8_t* target = inPlace ? &in[inShift] : &out[outShift];
+    run(direction, &in[inShift], target, data.size() / 16);
+    // The bytes around the output stay as they were.
+    const std::vector<uint8_t>& holder = inPlace ? in : out;
+    const size_t shift = inPlace ? inShift : outShift;
+    EXPECT_EQ(holder.back(), inPlace ? 0xA5 : 0x5A);
+    std::vector<uint8_t> result(data.size());
+    for (size_t n = 0; n < result.size(); ++n) {
+        result[n] = holder[shift + n];
+    }
+    return result;
+}
+
+// Holds run to the plain evaluator on every table set, direction and length,
+// aligned, unaligned and in place.
+void expectSameAsPlain(const std::function<PathRun(const TableStorage&)>& makeRun) {
+    for (const NamedTables& set : allTables()) {
+        const PathRun run = makeRun(*set.tables);
+        for (Direction direction : {Direction::Encryption, Direction::Decryption}) {
+            for (size_t length : kLengths) {
+                const std::vector<uint8_t> data =
+                    testsupport::pseudoRandomBytes(16 * length, static_cast<uint32_t>(500 + length));
+                const std::vector<uint8_t> expected = plainBlocks(*set.tables, direction, data);
+                SCOPED_TRACE(std::string(set.name) + (direction == Direction::Encryption ? " enc " : " dec ") +
+                             std::to_string(length) + " blocks");
+                EXPECT_EQ(runShifted(run, direction, data, 0, 0, false), expected);
+                EXPECT_EQ(runShifted(run, direction, data, 1, 7, false), expected);
+                EXPECT_EQ(runShifted(run, direction, data, 3, 0, true), expected);
+            }
+        }
+    }
+}
+
+// Returns the same bytes as the plain evaluator, through the virtual calls.
+class ForwardingCipher : public WhiteBoxAesCipher {
+public:
+    int32_t EncryptRounds(const uint8_t input[16], uint8_t output[16], int32_t rounds) override {
+        ++calls;
+        return WhiteBoxAesCipher::EncryptRounds(input, output, rounds);
+    }
+    int32_t DecryptRounds(const uint8_t input[16], uint8_t output[16], int32_t rounds) override {
+        ++calls;
+        return WhiteBoxAesCipher::DecryptRounds(input, output, rounds);
+    }
+    int calls = 0;
+};
+
+} // namespace
+
+TEST(BlockPaths, PortableBatchMatchesThePlainEvaluator) {
+    expectSameAsPlain([](const TableStorage& tables) -> PathRun {
+        return [&tables](Direction d, const uint8_t* in, uint8_t* out, size_t blocks) {
+            cipherBlocksPortable(d, tables, in, out, blocks);
+        };
+    });
+}
+
+TEST(BlockPaths, PortableSingleBlockMatchesThePlainEvaluator) {
+    expectSameAsPlain([](const TableStorage& tables) -> PathRun {
+        return [&tables](Direction d, const uint8_t* in, uint8_t* out, size_t blocks) {
+            for (size_t n = 0; n < blocks; ++n) {
+                cipherBlockPortable(d, tables, in + 16 * n, out + 16 * n);
+            }
+        };
+    });
+}
+
+TEST(BlockPaths, Avx512VbmiMatchesThePlainEvaluator) {
+    if (!blockPathSupported(BlockPath::Avx512Vbmi)) {
+        GTEST_SKIP() << "AVX-512 VBMI path not run: this CPU lacks AVX-512 F/BW/VBMI, or the build is "
+                        "portable only";
+    }
+    expectSameAsPlain([](const TableStorage& tables) -> PathRun {
+        auto prepared = prepareBlockTables(tables, BlockPath::Avx512Vbmi);
+        EXPECT_NE(prepared, nullptr);
+        return [prepared](Direction d, const uint8_t* in, uint8_t* out, size_t blocks) {
+            cipherBlocksAvx512Vbmi(d, *prepared, in, out, blocks);
+        };
+    });
+}
+
+TEST(BlockPaths, BufferOperationsMatchThePlainEvaluator) {
+    // Through the dispatch, on whichever path this machine selects.
+    std::cout << "selected block path: " << blockPathName(selectedBlockPath()) << "\n";
+    expectSameAsPlain([](const TableStorage& tables) -> PathRun {
+        auto cipher = std::make_shared<WhiteBoxAesCipher>();
+        cipher->SetTables(&tables);
+        return [cipher](Direction d, const uint8_t* in, uint8_t* out, size_t blocks) {
+            EXPECT_EQ(d == Direction::Encryption ? cipher->EncryptBlocks(in, out, blocks)
+                                                 : cipher->DecryptBlocks(in, out, blocks),
+                      STATUS_OK);
+        };
+    });
+}
+
+TEST(BlockPaths, SelectionFollowsTheCpuAndTheEnvironment) {
+    const char* portable = std::getenv("TABRIX_PORTABLE");
+    if (portable != nullptr && std::string(portable) != "0") {
+        EXPECT_EQ(selectedBlockPath(), BlockPath::Portable);
+    } else {
+        EXPECT_EQ(selectedBlockPath(),
+                  blockPathSupported(BlockPath::Avx512Vbmi) ? BlockPath::Avx512Vbmi : BlockPath::Portable);
+    }
+    EXPECT_TRUE(blockPathSupported(BlockPath::Portable));
+    EXPECT_EQ(prepareBlockTables(randomTables(), BlockPath::Portable), nullptr);
+}
+
+TEST(BlockPaths, BufferOperationsAgreeWithOpenSsl) {
+    const std::vector<uint8_t> data = testsupport::pseudoRandomBytes(16 * 1000, 600);
+    const KeyTables& plain = plainTables(2);
+    WhiteBoxAesCipher cipher;
+    cipher.SetTables(plain.tables.get());
+    std::vector<uint8_t> out(data.size());
+    ASSERT_EQ(cipher.EncryptBlocks(data.data(), out.data(), 1000), STATUS_OK);
+    EXPECT_EQ(out, opensslAes(true, plain.keyBytes(), kEcb, data));
+    ASSERT_EQ(cipher.DecryptBlocks(data.data(), out.data(), 1000), STATUS_OK);
+    EXPECT_EQ(out, opensslAes(false, plain.keyBytes(), kEcb, data));
+
+    // Coded tables: coded in, coded out.
+    const KeyTables& coded = ecbCodedTables();
+    cipher.SetTables(coded.tables.get());
+    std::vector<uint8_t> work = data;
+    (void)encodeData(work.data(), static_cast<uint32_t>(work.size()), coded.encIn());
+    ASSERT_EQ(cipher.EncryptBlocks(work.data(), work.data(), 1000), STATUS_OK);
+    (void)decodeData(work.data(), static_cast<uint32_t>(work.size()), coded.encOut());
+    EXPECT_EQ(work, opensslAes(true, coded.keyBytes(), kEcb, data));
+    work = data;
+    (void)encodeData(work.data(), static_cast<uint32_t>(work.size()), coded.decIn());
+    ASSERT_EQ(cipher.DecryptBlocks(work.data(), work.data(), 1000), STATUS_OK);
+    (void)decodeData(work.data(), static_cast<uint32_t>(work.size()), coded.decOut());
+    EXPECT_EQ(work, opensslAes(false, coded.keyBytes(), kEcb, data));
+}
+
+TEST(BlockPaths, CbcOverTheBlockPathsMatchesBlockByBlockAndOpenSsl) {
+    // ForwardingCipher overrides the rounds, so it chains block by block through
+    // the plain evaluator: the reference for every table set and length.
+    const uint8_t iv[16] = {9, 8, 7, 6, 5, 4, 3, 2, 1, 0, 1, 2, 3, 4, 5, 6};
+    for (const NamedTables& set : allTables()) {
+        WhiteBoxAesCipher fast;
+        ForwardingCipher reference;
+        fast.SetTables(set.tables);
+        reference.SetTables(set.tables);
+        std::memcpy(fast.iv, iv, 16);
+        std::memcpy(reference.iv, iv, 16);
+        for (size_t blocks : kLengths) {
+            SCOPED_TRACE(std::string(set.name) + " " + std::to_string(blocks) + " blocks");
+            const std::vector<uint8_t> data = testsupport::pseudoRandomBytes(16 * blocks + 1, 700);
+            // Unaligned: the buffer starts one byte into the vector.
+            std::vector<uint8_t> a = data;
+            std::vector<uint8_t> b = data;
+            uint32_t length = static_cast<uint32_t>(16 * blocks);
+            uint32_t capacity = length;
+            ASSERT_EQ(fast.MARLOAES128_EncryptCBC(a.data() + 1, &length, &capacity, 0), STATUS_OK);
+            ASSERT_EQ(reference.MARLOAES128_EncryptCBC(b.data() + 1, &length, &capacity, 0), STATUS_OK);
+            EXPECT_EQ(a, b);
+            a = data;
+            b = data;
+            ASSERT_EQ(fast.MARLOAES128_DecryptCBC(a.data() + 1, &length, 0), STATUS_OK);
+            ASSERT_EQ(reference.MARLOAES128_DecryptCBC(b.data() + 1, &length, 0), STATUS_OK);
+            EXPECT_EQ(a, b);
+        }
+        EXPECT_GT(reference.calls, 0);
+    }
+
+    const KeyTables& plain = plainTables(3);
+    WhiteBoxAesCipher cipher;
+    cipher.SetTables(plain.tables.get());
+    std::memcpy(cipher.iv, iv, 16);
+    const std::vector<uint8_t> ivBytes(iv, iv + 16);
+    const std::vector<uint8_t> data = testsupport::pseudoRandomBytes(16 * 1000, 701);
+    std::vector<uint8_t> work = data;
+    uint32_t length = static_cast<uint32_t>(work.size());
+    ASSERT_EQ(cipher.MARLOAES128_DecryptCBC(work.data(), &length, 0), STATUS_OK);
+    EXPECT_EQ(work, opensslAes(false, plain.keyBytes(), ivBytes.data(), data));
+}
+
+TEST(BlockPaths, BufferOperationsWithoutTablesOrWithOverriddenRounds) {
+    const std::vector<uint8_t> data = testsupport::pseudoRandomBytes(16 * 65, 800);
+    std::vector<uint8_t> out(data.size(), 0x33);
+    WhiteBoxAesCipher empty;
+    EXPECT_EQ(empty.EncryptBlocks(data.data(), out.data(), 65), STATUS_NO_TABLES);
+    EXPECT_EQ(empty.DecryptBlocks(data.data(), out.data(), 65), STATUS_NO_TABLES);
+    EXPECT_EQ(out, std::vector<uint8_t>(data.size(), 0x33));
+
+    // An override is called once per block, and its result is what comes out.
+    ForwardingCipher forwarding;
+    forwarding.SetTables(plainTables(0).tables.get());
+    EXPECT_EQ(forwarding.EncryptBlocks(data.data(), out.data(), 65), STATUS_OK);
+    EXPECT_EQ(forwarding.calls, 65);
+    EXPECT_EQ(out, plainBlocks(*plainTables(0).tables, Direction::Encryption, data));
+}

@@ -1,0 +1,132 @@
+// The AVX-512 VBMI path: 64 independent blocks at once, one 512-bit register per
+// state byte position holding that byte of all 64 blocks (byte n of register p
+// is byte p of block n).
+//
+// A 256-entry byte table is four 64-byte registers; VPERMT2B looks up the low
+// seven index bits in the first or the second pair, and bit 7 of the index
+// chooses between the two results. Every look-up of the network, round word
+// bytes and XOR nibbles alike, is one such step over 64 blocks. Reads the
+// PreparedTables layout (byte-sliced round tables, masked XOR tables). Compiled
+// for the feature through function attributes only, so that nothing else in
+// the program is built for it; the dispatch calls it after checking the CPU.
+// NOT constant-time.
+#include <cassert>
+#include <cstring>
+
+#include "wbcipher/block_paths.h"
+
+#if TABRIX_X86_SIMD
+#include <immintrin.h>
+
+#define TABRIX_VBMI __attribute__((target("avx512f,avx512bw,avx512vbmi")))
+
+namespace {
+
+constexpr size_t kLanes = 64;
+
+// table[index] for every byte of index; table is 256 bytes, 64-byte aligned.
+TABRIX_VBMI inline __m512i lookUp(const uint8_t* table, __m512i index) {
+    const __m512i low = _mm512_permutex2var_epi8(_mm512_load_si512(table), index,
+                                                 _mm512_load_si512(table + 64));
+    const __m512i high = _mm512_permutex2var_epi8(_mm512_load_si512(table + 128), index,
+                                                  _mm512_load_si512(table + 192));
+    return _mm512_mask_blend_epi8(_mm512_movepi8_mask(index), low, high);
+}
+
+// (a AND b) OR c, bitwise: the truth table of a, b, c given as 0xF0, 0xCC, 0xAA.
+TABRIX_VBMI inline __m512i andOr(__m512i a, __m512i b, __m512i c) {
+    return _mm512_ternarylogic_epi32(a, b, c, 0xEA);
+}
+
+template <Direction D>
+TABRIX_VBMI void tableRound(const __m512i state[16], __m512i next[16], const uint8_t (&R)[4][4][4][256],
+                            const uint8_t (&X)[4][kXorTablesPerColumn][256]) {
+    const __m512i lowNibbles = _mm512_set1_epi8(0x0F);
+    const __m512i highNibbles = _mm512_set1_epi8(static_cast<char>(0xF0));
+    for (int c = 0; c < 4; ++c) {
+        const int j0 = sourceColumn(D, 0, c);
+        const int j1 = sourceColumn(D, 1, c);
+        const int j2 = sourceColumn(D, 2, c);
+        const int j3 = sourceColumn(D, 3, c);
+        for (int b = 0; b < 4; ++b) {
+            // 16-bit shifts move nibbles between neighbouring bytes; the masks
+            // keep each byte's own.
+            const __m512i y0 = lookUp(R[j0][0][b], state[4 * j0 + 0]);
+            __m512i lo = _mm512_and_si512(y0, lowNibbles);
+            __m512i hi = _mm512_and_si512(_mm512_srli_epi16(y0, 4), lowNibbles);
+            const __m512i y1 = lookUp(R[j1][1][b], state[4 * j1 + 1]);
+            lo = lookUp(X[c][6 * b + 0], andOr(_mm512_slli_epi16(y1, 4), highNibbles, lo));
+            hi = lookUp(X[c][6 * b + 1], andOr(y1, highNibbles, hi));
+            const __m512i y2 = lookUp(R[j2][2][b], state[4 * j2 + 2]);
+            lo = lookUp(X[c][6 * b + 2], andOr(_mm512_slli_epi16(y2, 4), highNibbles, lo));
+            hi = lookUp(X[c][6 * b + 3], andOr(y2, highNibbles, hi));
+            const __m512i y3 = lookUp(R[j3][3][b], state[4 * j3 + 3]);
+            lo = lookUp(X[c][6 * b + 4], andOr(_mm512_slli_epi16(y3, 4), highNibbles, lo));
+            hi = lookUp(X[c][6 * b + 5], andOr(y3, highNibbles, hi));
+            // The prepared XOR entries are below 16: hi << 4 stays in its byte.
+            next[4 * c + b] = _mm512_or_si512(_mm512_slli_epi16(hi, 4), lo);
+        }
+    }
+}
+
+template <Direction D>
+TABRIX_VBMI void lanesThroughNetwork(const PreparedDirection& tables, uint8_t (&lanes)[16][kLanes]) {
+    __m512i a[16];
+    __m512i b[16];
+    for (int p = 0; p < 16; ++p) {
+        a[p] = _mm512_load_si512(lanes[p]);
+    }
+    __m512i* state = a;
+    __m512i* next = b;
+    for (int stage = 0; stage < kTableRounds; ++stage) {
+        tableRound<D>(state, next, tables.rounds[stage], tables.xors[stage]);
+        __m512i* done = state;
+        state = next;
+        next = done;
+    }
+    for (int c = 0; c < 4; ++c) {
+        for (int i = 0; i < 4; ++i) {
+            const int j = sourceColumn(D, i, c);
+            _mm512_store_si512(lanes[4 * c + i], lookUp(tables.last[j][i], state[4 * j + i]));
+        }
+    }
+}
+
+} // namespace
+
+TABRIX_VBMI void cipherBlocksAvx512Vbmi(Direction direction, const PreparedTables& prepared,
+                                        const uint8_t* input, uint8_t* output, size_t blocks) {
+    const PreparedDirection& tables = prepared.of(direction);
+    alignas(64) uint8_t lanes[16][kLanes];
+    for (size_t start = 0; start < blocks; start += kLanes) {
+        const size_t count = blocks - start < kLanes ? blocks - start : kLanes;
+        if (count < kLanes) {
+            std::memset(lanes, 0, sizeof lanes);
+        }
+        const uint8_t* in = input + 16 * start;
+        for (size_t n = 0; n < count; ++n) {
+            for (int p = 0; p < 16; ++p) {
+                lanes[p][n] = in[16 * n + static_cast<size_t>(p)];
+            }
+        }
+        if (direction == Direction::Encryption) {
+            lanesThroughNetwork<Direction::Encryption>(tables, lanes);
+        } else {
+            lanesThroughNetwork<Direction::Decryption>(tables, lanes);
+        }
+        uint8_t* out = output + 16 * start;
+        for (size_t n = 0; n < count; ++n) {
+            for (int p = 0; p < 16; ++p) {
+                out[16 * n + static_cast<size_t>(p)] = lanes[p][n];
+            }
+        }
+    }
+}
+
+#else
+
+void cipherBlocksAvx512Vbmi(Direction, const PreparedTables&, const uint8_t*, uint8_t*, size_t) {
+    assert(false && "the AVX-512 VBMI path is not built");
+}
+
+#endif

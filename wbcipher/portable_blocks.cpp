@@ -1,0 +1,145 @@
+// The portable evaluators: the table network of the plain evaluator written out
+// with every table index but the data fixed at compile time, so that the only
+// arithmetic left per look-up is the nibble work on the data itself.
+//
+// cipherBlocksPortable goes round by round over a batch of blocks: one round's
+// tables (16 KB of round words and 24 KB of XOR tables) are then read for many
+// blocks in a row and stay in the first-level cache, where block after block
+// would walk all ten rounds' 400 KB. The state is kept in block byte order,
+// byte 4c + i holding row i of column c. NOT constant-time.
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
+#include "wbcipher/block_paths.h"
+
+namespace {
+
+// Blocks that go through one round together.
+constexpr size_t kBatchBlocks = 64;
+
+template <Direction D>
+const RoundTableSlot& roundTablesAt(const TableStorage& storage, int stage) {
+    const int slot = tableRoundSlot(D, stage);
+    return D == Direction::Encryption ? storage.enc.roundTables[slot] : storage.dec.invRoundTables[slot];
+}
+
+template <Direction D>
+const XorTableSlot& xorTablesAt(const TableStorage& storage, int stage) {
+    const int slot = tableRoundSlot(D, stage);
+    return D == Direction::Encryption ? storage.enc.xorTables[slot] : storage.dec.invXorTables[slot];
+}
+
+template <Direction D>
+const SingleTableBlock& lastTable(const TableStorage& storage) {
+    return D == Direction::Encryption ? storage.enc.finalRoundTable : storage.dec.invFirstRoundTable;
+}
+
+// Row b of output column c: the four row contributions y0..y3 summed nibble by
+// nibble through the XOR tables of stage 0, 1 and 2 (index = new nibble << 4 |
+// running nibble; only the low four bits of an entry count).
+template <Direction D, int c, int b>
+inline uint8_t outputByte(const uint8_t state[16], const RoundTableSlot& T, const XorTableSlot& X) {
+    constexpr int j0 = sourceColumn(D, 0, c);
+    constexpr int j1 = sourceColumn(D, 1, c);
+    constexpr int j2 = sourceColumn(D, 2, c);
+    constexpr int j3 = sourceColumn(D, 3, c);
+    const uint32_t y0 = T[j0][0][state[4 * j0 + 0]][b];
+    const uint32_t y1 = T[j1][1][state[4 * j1 + 1]][b];
+    const uint32_t y2 = T[j2][2][state[4 * j2 + 2]][b];
+    const uint32_t y3 = T[j3][3][state[4 * j3 + 3]][b];
+    const auto& x = X[c];
+    uint32_t lo = y0 & 0x0Fu;
+    uint32_t hi = y0 >> 4;
+    lo = x[6 * b + 0][(y1 & 0x0Fu) << 4 | lo] & 0x0Fu;
+    hi = x[6 * b + 1][(y1 & 0xF0u) | hi] & 0x0Fu;
+    lo = x[6 * b + 2][(y2 & 0x0Fu) << 4 | lo] & 0x0Fu;
+    hi = x[6 * b + 3][(y2 & 0xF0u) | hi] & 0x0Fu;
+    lo = x[6 * b + 4][(y3 & 0x0Fu) << 4 | lo] & 0x0Fu;
+    hi = x[6 * b + 5][(y3 & 0xF0u) | hi] & 0x0Fu;
+    return static_cast<uint8_t>(hi << 4 | lo);
+}
+
+template <Direction D, int... p>
+inline void tableRoundAt(const uint8_t state[16], uint8_t next[16], const RoundTableSlot& T,
+                         const XorTableSlot& X, std::integer_sequence<int, p...>) {
+    ((next[p] = outputByte<D, p / 4, p % 4>(state, T, X)), ...);
+}
+
+// One table round from state into next (distinct buffers).
+template <Direction D>
+inline void tableRound(const uint8_t state[16], uint8_t next[16], const RoundTableSlot& T,
+                       const XorTableSlot& X) {
+    tableRoundAt<D>(state, next, T, X, std::make_integer_sequence<int, 16>{});
+}
+
+template <Direction D, int... p>
+inline void lastStepAt(const uint8_t state[16], uint8_t output[16], const SingleTableBlock& F,
+                       std::integer_sequence<int, p...>) {
+    ((output[p] = F[sourceColumn(D, p % 4, p / 4)][p % 4][state[4 * sourceColumn(D, p % 4, p / 4) + p % 4]]),
+     ...);
+}
+
+// The last byte table from state into output (distinct buffers).
+template <Direction D>
+inline void lastStep(const uint8_t state[16], uint8_t output[16], const SingleTableBlock& F) {
+    lastStepAt<D>(state, output, F, std::make_integer_sequence<int, 16>{});
+}
+
+template <Direction D>
+void oneBlock(const TableStorage& storage, const uint8_t input[16], uint8_t output[16]) {
+    uint8_t a[16];
+    uint8_t b[16];
+    std::memcpy(a, input, 16);
+    uint8_t* state = a;
+    uint8_t* next = b;
+    for (int stage = 0; stage < kTableRounds; ++stage) {
+        tableRound<D>(state, next, roundTablesAt<D>(storage, stage), xorTablesAt<D>(storage, stage));
+        std::swap(state, next);
+    }
+    lastStep<D>(state, output, lastTable<D>(storage));
+}
+
+template <Direction D>
+void batchBlocks(const TableStorage& storage, const uint8_t* input, uint8_t* output, size_t blocks) {
+    uint8_t a[kBatchBlocks][16];
+    uint8_t b[kBatchBlocks][16];
+    for (size_t start = 0; start < blocks; start += kBatchBlocks) {
+        const size_t count = std::min(kBatchBlocks, blocks - start);
+        std::memcpy(a, input + 16 * start, 16 * count);
+        uint8_t(*state)[16] = a;
+        uint8_t(*next)[16] = b;
+        for (int stage = 0; stage < kTableRounds; ++stage) {
+            const RoundTableSlot& T = roundTablesAt<D>(storage, stage);
+            const XorTableSlot& X = xorTablesAt<D>(storage, stage);
+            for (size_t n = 0; n < count; ++n) {
+                tableRound<D>(state[n], next[n], T, X);
+            }
+            std::swap(state, next);
+        }
+        const SingleTableBlock& F = lastTable<D>(storage);
+        for (size_t n = 0; n < count; ++n) {
+            lastStep<D>(state[n], output + 16 * (start + n), F);
+        }
+    }
+}
+
+} // namespace
+
+void cipherBlockPortable(Direction direction, const TableStorage& storage, const uint8_t input[16],
+                         uint8_t output[16]) {
+    if (direction == Direction::Encryption) {
+        oneBlock<Direction::Encryption>(storage, input, output);
+    } else {
+        oneBlock<Direction::Decryption>(storage, input, output);
+    }
+}
+
+void cipherBlocksPortable(Direction direction, const TableStorage& storage, const uint8_t* input,
+                          uint8_t* output, size_t blocks) {
+    if (direction == Direction::Encryption) {
+        batchBlocks<Direction::Encryption>(storage, input, output, blocks);
+    } else {
+        batchBlocks<Direction::Decryption>(storage, input, output, blocks);
+    }
+}
