@@ -6,7 +6,7 @@
 // seven index bits in the first or the second pair, and bit 7 of the index
 // chooses between the two results. Every look-up of the network, round word
 // bytes and XOR nibbles alike, is one such step over 64 blocks. Reads the
-// PreparedTables layout (byte-sliced round tables, masked XOR tables). Compiled
+// PreparedTables layout (byte-sliced round tables, turned XOR tables). Compiled
 // for the feature through function attributes only, so that nothing else in
 // the program is built for it; the dispatch calls it after checking the CPU.
 // NOT constant-time.
@@ -49,22 +49,22 @@ TABRIX_VBMI void tableRound(const __m512i state[16], __m512i next[16], const uin
         const int j2 = sourceColumn(D, 2, c);
         const int j3 = sourceColumn(D, 3, c);
         for (int b = 0; b < 4; ++b) {
-            // 16-bit shifts move nibbles between neighbouring bytes; the masks
-            // keep each byte's own.
+            // Running nibbles in the high half of each byte, as the prepared XOR
+            // tables take them. 16-bit shifts move nibbles between neighbouring
+            // bytes; the masks keep each byte's own.
             const __m512i y0 = lookUp(R[j0][0][b], state[4 * j0 + 0]);
-            __m512i lo = _mm512_and_si512(y0, lowNibbles);
-            __m512i hi = _mm512_and_si512(_mm512_srli_epi16(y0, 4), lowNibbles);
+            __m512i lo = _mm512_and_si512(_mm512_slli_epi16(y0, 4), highNibbles);
+            __m512i hi = _mm512_and_si512(y0, highNibbles);
             const __m512i y1 = lookUp(R[j1][1][b], state[4 * j1 + 1]);
-            lo = lookUp(X[c][6 * b + 0], andOr(_mm512_slli_epi16(y1, 4), highNibbles, lo));
-            hi = lookUp(X[c][6 * b + 1], andOr(y1, highNibbles, hi));
+            lo = lookUp(X[c][6 * b + 0], andOr(y1, lowNibbles, lo));
+            hi = lookUp(X[c][6 * b + 1], andOr(_mm512_srli_epi16(y1, 4), lowNibbles, hi));
             const __m512i y2 = lookUp(R[j2][2][b], state[4 * j2 + 2]);
-            lo = lookUp(X[c][6 * b + 2], andOr(_mm512_slli_epi16(y2, 4), highNibbles, lo));
-            hi = lookUp(X[c][6 * b + 3], andOr(y2, highNibbles, hi));
+            lo = lookUp(X[c][6 * b + 2], andOr(y2, lowNibbles, lo));
+            hi = lookUp(X[c][6 * b + 3], andOr(_mm512_srli_epi16(y2, 4), lowNibbles, hi));
             const __m512i y3 = lookUp(R[j3][3][b], state[4 * j3 + 3]);
-            lo = lookUp(X[c][6 * b + 4], andOr(_mm512_slli_epi16(y3, 4), highNibbles, lo));
-            hi = lookUp(X[c][6 * b + 5], andOr(y3, highNibbles, hi));
-            // The prepared XOR entries are below 16: hi << 4 stays in its byte.
-            next[4 * c + b] = _mm512_or_si512(_mm512_slli_epi16(hi, 4), lo);
+            lo = lookUp(X[c][6 * b + 4], andOr(y3, lowNibbles, lo));
+            hi = lookUp(X[c][6 * b + 5], andOr(_mm512_srli_epi16(y3, 4), lowNibbles, hi));
+            next[4 * c + b] = _mm512_or_si512(hi, lo);
         }
     }
 }

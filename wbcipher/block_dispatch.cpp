@@ -28,8 +28,13 @@ void prepareDirection(const RoundTableBlock& rounds, const XorTableBlock& xors, 
         }
         for (int c = 0; c < 4; ++c) {
             for (int n = 0; n < kXorTablesPerColumn; ++n) {
-                for (int x = 0; x < 256; ++x) {
-                    prepared.xors[stage][c][n][x] = static_cast<uint8_t>(xors[slot][c][n][x] & 0x0F);
+                // Table 6b + 4 ends a low-nibble chain: its result stays in place.
+                const int shift = n % 6 == 4 ? 0 : 4;
+                for (int running = 0; running < 16; ++running) {
+                    for (int added = 0; added < 16; ++added) {
+                        const int entry = xors[slot][c][n][added << 4 | running] & 0x0F;
+                        prepared.xors[stage][c][n][running << 4 | added] = static_cast<uint8_t>(entry << shift);
+                    }
                 }
             }
         }
@@ -69,10 +74,7 @@ const char* blockPathName(BlockPath path) {
     return path == BlockPath::Avx512Vbmi ? "avx512vbmi" : "portable";
 }
 
-PreparedTablesPtr prepareBlockTables(const TableStorage& storage, BlockPath path) {
-    if (path == BlockPath::Portable) {
-        return nullptr;
-    }
+PreparedTablesPtr prepareBlockTables(const TableStorage& storage) {
     PreparedTables* prepared = new (std::nothrow) PreparedTables;
     if (prepared == nullptr) {
         return nullptr;
@@ -85,12 +87,12 @@ PreparedTablesPtr prepareBlockTables(const TableStorage& storage, BlockPath path
 }
 
 void cipherBlocks(Direction direction, BlockPath path, const TableStorage& storage,
-                  const PreparedTables* prepared, const uint8_t* input, uint8_t* output, size_t blocks) {
-    if (path == BlockPath::Avx512Vbmi && prepared != nullptr && blocks >= kSimdMinBlocks) {
-        cipherBlocksAvx512Vbmi(direction, *prepared, input, output, blocks);
+                  const PreparedTables& prepared, const uint8_t* input, uint8_t* output, size_t blocks) {
+    if (path == BlockPath::Avx512Vbmi && blocks >= kSimdMinBlocks) {
+        cipherBlocksAvx512Vbmi(direction, prepared, input, output, blocks);
     } else if (blocks == 1) {
-        cipherBlockPortable(direction, storage, input, output);
+        cipherBlockPortable(direction, storage, prepared, input, output);
     } else {
-        cipherBlocksPortable(direction, storage, input, output, blocks);
+        cipherBlocksPortable(direction, storage, prepared, input, output, blocks);
     }
 }

@@ -23,16 +23,24 @@ enum class BlockPath {
 #define TABRIX_X86_SIMD 0
 #endif
 
-// The layout that a SIMD path reads, built once from a TableStorage by
-// prepareBlockTables; the portable path reads the TableStorage as it stands.
-// Round words are split into byte tables ([j][k][b][x] instead of [j][k][x][b]),
-// so that one 256-byte table serves one output row; tables are in processing
-// order (stage 0 first) for both directions; XOR-table entries keep only their
-// low nibble, so that a result can index the next table as it stands.
+// The layout that the fast paths read beside the TableStorage, built once from
+// it by prepareBlockTables; the plain evaluator reads the TableStorage alone.
+// Tables are in processing order (stage 0 first) in both directions.
+//
+// XOR tables are turned round so that the running nibble stays in the high half
+// of a byte: entry (r << 4 | v) of prepared table n holds the low nibble of entry
+// (v << 4 | r) of XOR table n (r running, v new), shifted up by four, except for
+// the last table of a low-nibble chain (n = 6b + 4), which leaves it in place.
+// A chain step is then index = new nibble | previous result, and an output byte
+// is the OR of its two chains' last results; upper bits of the generated entries
+// are dropped here once.
+//
+// For the SIMD paths the round words are also split into byte tables ([j][k][b][x]
+// instead of [j][k][x][b]), so that one 256-byte table serves one output row.
 struct alignas(64) PreparedDirection {
-    uint8_t rounds[kTableRounds][4][4][4][256]; // [stage][column j][row k][byte b][x]
-    uint8_t xors[kTableRounds][4][kXorTablesPerColumn][256]; // [stage][column c][table n][x]
-    uint8_t last[4][4][256];                                 // [column j][row k][x]
+    uint8_t xors[kTableRounds][4][kXorTablesPerColumn][256];  // [stage][column c][table n][r << 4 | v]
+    uint8_t rounds[kTableRounds][4][4][4][256];               // [stage][column j][row k][byte b][x]
+    uint8_t last[4][4][256];                                  // [column j][row k][x]
 };
 struct PreparedTables {
     PreparedDirection enc;
@@ -54,25 +62,26 @@ BlockPath selectedBlockPath();
 // Printable name of a path ("portable", "avx512vbmi").
 const char* blockPathName(BlockPath path);
 
-// The layout path reads, built from storage; nullptr for the portable path, and
-// when memory runs out (the caller then takes the portable path). The result is
-// a copy: later changes to storage do not reach it.
-PreparedTablesPtr prepareBlockTables(const TableStorage& storage, BlockPath path);
+// The layout the fast paths read, built from storage (about 745 KB); nullptr
+// when memory runs out (the caller then stays with the plain evaluator). The
+// result is a copy: later changes to storage do not reach it.
+PreparedTablesPtr prepareBlockTables(const TableStorage& storage);
 
 // The full cipher in direction on `blocks` independent 16-byte blocks, from input
-// to output. input and output may be the same buffer; otherwise they must not
-// overlap. Neither needs any alignment. prepared must come from
-// prepareBlockTables(storage, path) for a SIMD path.
+// to output, on path. input and output may be the same buffer; otherwise they
+// must not overlap. Neither needs any alignment. prepared comes from
+// prepareBlockTables(storage); path must be supported.
 void cipherBlocks(Direction direction, BlockPath path, const TableStorage& storage,
-                  const PreparedTables* prepared, const uint8_t* input, uint8_t* output, size_t blocks);
+                  const PreparedTables& prepared, const uint8_t* input, uint8_t* output, size_t blocks);
 
 // One block on the portable path, unrolled: the serial step of CBC encryption.
 // input and output may be the same.
-void cipherBlockPortable(Direction direction, const TableStorage& storage, const uint8_t input[16],
-                         uint8_t output[16]);
+void cipherBlockPortable(Direction direction, const TableStorage& storage, const PreparedTables& prepared,
+                         const uint8_t input[16], uint8_t output[16]);
 
-// The paths themselves, for the dispatch above and for the tests.
-void cipherBlocksPortable(Direction direction, const TableStorage& storage, const uint8_t* input,
-                          uint8_t* output, size_t blocks);
+// The paths themselves, for the dispatch above and for the tests; arguments as
+// for cipherBlocks.
+void cipherBlocksPortable(Direction direction, const TableStorage& storage, const PreparedTables& prepared,
+                          const uint8_t* input, uint8_t* output, size_t blocks);
 void cipherBlocksAvx512Vbmi(Direction direction, const PreparedTables& prepared, const uint8_t* input,
                             uint8_t* output, size_t blocks);

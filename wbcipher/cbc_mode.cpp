@@ -46,14 +46,14 @@ int32_t WhiteBoxAesCipher::MARLOAES128_EncryptCBC(uint8_t* buffer, uint32_t* len
     // first block fails.
     xorBlock(buffer, iv);
     // Serial by nature: with this class's own rounds, the unrolled single block.
-    const bool portableBlock = tables != nullptr && ownRounds();
+    const bool portableBlock = fastPaths();
     for (uint32_t i = 0; i < blocks; ++i) {
         uint8_t* block = buffer + 16 * static_cast<size_t>(i);
         if (i > 0) {
             xorBlock(block, block - 16);
         }
         if (portableBlock) {
-            cipherBlockPortable(Direction::Encryption, *tables, block, block);
+            cipherBlockPortable(Direction::Encryption, *tables, *prepared_, block, block);
             continue;
         }
         const int32_t status = EncryptBlockInPlace(block);
@@ -73,7 +73,7 @@ int32_t WhiteBoxAesCipher::MARLOAES128_DecryptCBC(uint8_t* buffer, uint32_t* len
     if (unpad != 0 && (buffer == nullptr || blocks == 0)) {
         return STATUS_BAD_LENGTH;
     }
-    if (buffer != nullptr && tables != nullptr && ownRounds()) {
+    if (buffer != nullptr && fastPaths()) {
         decryptChained(buffer, blocks);
     } else if (buffer != nullptr) {
         // Backwards, so that block i - 1 still holds ciphertext when block i needs it.
@@ -102,7 +102,7 @@ void WhiteBoxAesCipher::decryptChained(uint8_t* buffer, uint32_t blocks) {
         const size_t start = end > kDecryptChunkBlocks ? end - kDecryptChunkBlocks : 0;
         const size_t count = end - start;
         uint8_t* chunk = buffer + 16 * start;
-        cipherBlocks(Direction::Decryption, path_, *tables, prepared_.get(), chunk, plain, count);
+        cipherBlocks(Direction::Decryption, path_, *tables, *prepared_, chunk, plain, count);
         for (size_t n = 0; n < count; ++n) {
             xorBlock(plain + 16 * n, start + n > 0 ? chunk + 16 * n - 16 : iv);
         }

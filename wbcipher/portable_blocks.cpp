@@ -1,6 +1,6 @@
 // The portable evaluators: the table network of the plain evaluator written out
-// with every table index but the data fixed at compile time, so that the only
-// arithmetic left per look-up is the nibble work on the data itself.
+// with every table index but the data fixed at compile time, over the prepared
+// XOR tables (block_paths.h), so that a chain step is one OR and one load.
 //
 // cipherBlocksPortable goes round by round over a batch of blocks: one round's
 // tables (16 KB of round words and 24 KB of XOR tables) are then read for many
@@ -24,22 +24,13 @@ const RoundTableSlot& roundTablesAt(const TableStorage& storage, int stage) {
     return D == Direction::Encryption ? storage.enc.roundTables[slot] : storage.dec.invRoundTables[slot];
 }
 
-template <Direction D>
-const XorTableSlot& xorTablesAt(const TableStorage& storage, int stage) {
-    const int slot = tableRoundSlot(D, stage);
-    return D == Direction::Encryption ? storage.enc.xorTables[slot] : storage.dec.invXorTables[slot];
-}
-
-template <Direction D>
-const SingleTableBlock& lastTable(const TableStorage& storage) {
-    return D == Direction::Encryption ? storage.enc.finalRoundTable : storage.dec.invFirstRoundTable;
-}
+using PreparedXors = uint8_t[4][kXorTablesPerColumn][256];
 
 // Row b of output column c: the four row contributions y0..y3 summed nibble by
-// nibble through the XOR tables of stage 0, 1 and 2 (index = new nibble << 4 |
-// running nibble; only the low four bits of an entry count).
+// nibble through the prepared XOR tables of stage 0, 1 and 2; the running
+// nibbles travel in the high half of a byte.
 template <Direction D, int c, int b>
-inline uint8_t outputByte(const uint8_t state[16], const RoundTableSlot& T, const XorTableSlot& X) {
+inline uint8_t outputByte(const uint8_t state[16], const RoundTableSlot& T, const PreparedXors& X) {
     constexpr int j0 = sourceColumn(D, 0, c);
     constexpr int j1 = sourceColumn(D, 1, c);
     constexpr int j2 = sourceColumn(D, 2, c);
@@ -49,27 +40,26 @@ inline uint8_t outputByte(const uint8_t state[16], const RoundTableSlot& T, cons
     const uint32_t y2 = T[j2][2][state[4 * j2 + 2]][b];
     const uint32_t y3 = T[j3][3][state[4 * j3 + 3]][b];
     const auto& x = X[c];
-    uint32_t lo = y0 & 0x0Fu;
-    uint32_t hi = y0 >> 4;
-    lo = x[6 * b + 0][(y1 & 0x0Fu) << 4 | lo] & 0x0Fu;
-    hi = x[6 * b + 1][(y1 & 0xF0u) | hi] & 0x0Fu;
-    lo = x[6 * b + 2][(y2 & 0x0Fu) << 4 | lo] & 0x0Fu;
-    hi = x[6 * b + 3][(y2 & 0xF0u) | hi] & 0x0Fu;
-    lo = x[6 * b + 4][(y3 & 0x0Fu) << 4 | lo] & 0x0Fu;
-    hi = x[6 * b + 5][(y3 & 0xF0u) | hi] & 0x0Fu;
-    return static_cast<uint8_t>(hi << 4 | lo);
+    uint32_t lo = (y0 << 4) & 0xF0u;
+    uint32_t hi = y0 & 0xF0u;
+    lo = x[6 * b + 0][(y1 & 0x0Fu) | lo];
+    hi = x[6 * b + 1][(y1 >> 4) | hi];
+    lo = x[6 * b + 2][(y2 & 0x0Fu) | lo];
+    hi = x[6 * b + 3][(y2 >> 4) | hi];
+    lo = x[6 * b + 4][(y3 & 0x0Fu) | lo]; // the low nibble, in place
+    hi = x[6 * b + 5][(y3 >> 4) | hi];    // the high nibble, in place
+    return static_cast<uint8_t>(hi | lo);
 }
 
 template <Direction D, int... p>
 inline void tableRoundAt(const uint8_t state[16], uint8_t next[16], const RoundTableSlot& T,
-                         const XorTableSlot& X, std::integer_sequence<int, p...>) {
+                         const PreparedXors& X, std::integer_sequence<int, p...>) {
     ((next[p] = outputByte<D, p / 4, p % 4>(state, T, X)), ...);
 }
 
 // One table round from state into next (distinct buffers).
 template <Direction D>
-inline void tableRound(const uint8_t state[16], uint8_t next[16], const RoundTableSlot& T,
-                       const XorTableSlot& X) {
+inline void tableRound(const uint8_t state[16], uint8_t next[16], const RoundTableSlot& T, const PreparedXors& X) {
     tableRoundAt<D>(state, next, T, X, std::make_integer_sequence<int, 16>{});
 }
 
@@ -87,21 +77,23 @@ inline void lastStep(const uint8_t state[16], uint8_t output[16], const SingleTa
 }
 
 template <Direction D>
-void oneBlock(const TableStorage& storage, const uint8_t input[16], uint8_t output[16]) {
+void oneBlock(const TableStorage& storage, const PreparedDirection& prepared, const uint8_t input[16],
+              uint8_t output[16]) {
     uint8_t a[16];
     uint8_t b[16];
     std::memcpy(a, input, 16);
     uint8_t* state = a;
     uint8_t* next = b;
     for (int stage = 0; stage < kTableRounds; ++stage) {
-        tableRound<D>(state, next, roundTablesAt<D>(storage, stage), xorTablesAt<D>(storage, stage));
+        tableRound<D>(state, next, roundTablesAt<D>(storage, stage), prepared.xors[stage]);
         std::swap(state, next);
     }
-    lastStep<D>(state, output, lastTable<D>(storage));
+    lastStep<D>(state, output, prepared.last);
 }
 
 template <Direction D>
-void batchBlocks(const TableStorage& storage, const uint8_t* input, uint8_t* output, size_t blocks) {
+void batchBlocks(const TableStorage& storage, const PreparedDirection& prepared, const uint8_t* input,
+                 uint8_t* output, size_t blocks) {
     uint8_t a[kBatchBlocks][16];
     uint8_t b[kBatchBlocks][16];
     for (size_t start = 0; start < blocks; start += kBatchBlocks) {
@@ -111,13 +103,13 @@ void batchBlocks(const TableStorage& storage, const uint8_t* input, uint8_t* out
         uint8_t(*next)[16] = b;
         for (int stage = 0; stage < kTableRounds; ++stage) {
             const RoundTableSlot& T = roundTablesAt<D>(storage, stage);
-            const XorTableSlot& X = xorTablesAt<D>(storage, stage);
+            const PreparedXors& X = prepared.xors[stage];
             for (size_t n = 0; n < count; ++n) {
                 tableRound<D>(state[n], next[n], T, X);
             }
             std::swap(state, next);
         }
-        const SingleTableBlock& F = lastTable<D>(storage);
+        const SingleTableBlock& F = prepared.last;
         for (size_t n = 0; n < count; ++n) {
             lastStep<D>(state[n], output + 16 * (start + n), F);
         }
@@ -126,20 +118,20 @@ void batchBlocks(const TableStorage& storage, const uint8_t* input, uint8_t* out
 
 } // namespace
 
-void cipherBlockPortable(Direction direction, const TableStorage& storage, const uint8_t input[16],
-                         uint8_t output[16]) {
+void cipherBlockPortable(Direction direction, const TableStorage& storage, const PreparedTables& prepared,
+                         const uint8_t input[16], uint8_t output[16]) {
     if (direction == Direction::Encryption) {
-        oneBlock<Direction::Encryption>(storage, input, output);
+        oneBlock<Direction::Encryption>(storage, prepared.enc, input, output);
     } else {
-        oneBlock<Direction::Decryption>(storage, input, output);
+        oneBlock<Direction::Decryption>(storage, prepared.dec, input, output);
     }
 }
 
-void cipherBlocksPortable(Direction direction, const TableStorage& storage, const uint8_t* input,
-                          uint8_t* output, size_t blocks) {
+void cipherBlocksPortable(Direction direction, const TableStorage& storage, const PreparedTables& prepared,
+                          const uint8_t* input, uint8_t* output, size_t blocks) {
     if (direction == Direction::Encryption) {
-        batchBlocks<Direction::Encryption>(storage, input, output, blocks);
+        batchBlocks<Direction::Encryption>(storage, prepared.enc, input, output, blocks);
     } else {
-        batchBlocks<Direction::Decryption>(storage, input, output, blocks);
+        batchBlocks<Direction::Decryption>(storage, prepared.dec, input, output, blocks);
     }
 }

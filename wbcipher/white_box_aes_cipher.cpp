@@ -135,10 +135,8 @@ int32_t WhiteBoxAesCipher::DecryptRoundsDirect(const uint8_t input[16], uint8_t 
 int32_t WhiteBoxAesCipher::SetTables(const TableStorage* storage) {
     tables = storage;
     path_ = selectedBlockPath();
-    prepared_ = storage != nullptr ? prepareBlockTables(*storage, path_) : nullptr;
-    if (prepared_ == nullptr) {
-        path_ = BlockPath::Portable; // also when memory for the layout ran out
-    }
+    // Without memory for the layout the plain evaluator does every block.
+    prepared_ = storage != nullptr ? prepareBlockTables(*storage) : nullptr;
     return STATUS_OK;
 }
 
@@ -160,8 +158,8 @@ int32_t WhiteBoxAesCipher::DecryptBlockInPlace(uint8_t block[16]) {
     return keepOnSuccess(DecryptBlock(block, result), result, block);
 }
 
-bool WhiteBoxAesCipher::ownRounds() const {
-    return typeid(*this) == typeid(WhiteBoxAesCipher);
+bool WhiteBoxAesCipher::fastPaths() const {
+    return prepared_ != nullptr && typeid(*this) == typeid(WhiteBoxAesCipher);
 }
 
 int32_t WhiteBoxAesCipher::cipherBuffer(Direction direction, const uint8_t* input, uint8_t* output,
@@ -169,8 +167,8 @@ int32_t WhiteBoxAesCipher::cipherBuffer(Direction direction, const uint8_t* inpu
     if (tables == nullptr) {
         return STATUS_NO_TABLES;
     }
-    if (ownRounds()) {
-        cipherBlocks(direction, path_, *tables, prepared_.get(), input, output, blocks);
+    if (fastPaths()) {
+        cipherBlocks(direction, path_, *tables, *prepared_, input, output, blocks);
         return STATUS_OK;
     }
     for (size_t n = 0; n < blocks; ++n) {

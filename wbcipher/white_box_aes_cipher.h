@@ -28,8 +28,8 @@ public:
     [[nodiscard]] virtual int32_t DecryptRoundsDirect(const uint8_t input[16], uint8_t output[16], int32_t rounds);
 
     // Stores the pointer (may be null); the storage must outlive its use. Returns 0.
-    // Also builds, once, the layout that the selected SIMD path reads: call it
-    // again after changing the tables.
+    // Also builds, once, the layout that the fast block paths read (block_paths.h):
+    // call it again after changing the tables.
     int32_t SetTables(const TableStorage* storage);
 
     [[nodiscard]] int32_t EncryptBlock(const uint8_t input[16], uint8_t output[16]);
@@ -64,9 +64,10 @@ public:
     uint8_t iv[16] = {};
 
 private:
-    // True when EncryptRounds and DecryptRounds are this class's own, so that the
-    // block paths, which compute the same, may stand in for them.
-    bool ownRounds() const;
+    // True when the fast block paths may stand in for EncryptRounds and
+    // DecryptRounds: they are this class's own (the paths compute the same), and
+    // the prepared layout exists (which implies tables).
+    bool fastPaths() const;
     int32_t cipherBuffer(Direction direction, const uint8_t* input, uint8_t* output, size_t blocks);
     // CBC decryption of whole blocks on the block path; tables must be set.
     void decryptChained(uint8_t* buffer, uint32_t blocks);
