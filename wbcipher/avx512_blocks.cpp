@@ -2,6 +2,14 @@
 // state byte position holding that byte of all 64 blocks (byte n of register p
 // is byte p of block n).
 //
+// Blocks go in and out through a transpose of bit fields: an element of the 16
+// registers is addressed by register (4 bits) and byte (6 bits). Loaded straight
+// from 64 blocks, block n byte p sits in register n >> 2 at byte (n & 3) << 4 | p;
+// four butterfly stages of VPERMT2B swap register bit k with byte bit k, which
+// brings byte p of every block into register p. Its lanes then hold the blocks in
+// a shuffled order, which the network does not mind, and the same four stages
+// take them back.
+//
 // A 256-entry byte table is four 64-byte registers; VPERMT2B looks up the low
 // seven index bits in the first or the second pair, and bit 7 of the index
 // chooses between the two results. Every look-up of the network, round word
@@ -10,6 +18,7 @@
 // for the feature through function attributes only, so that nothing else in
 // the program is built for it; the dispatch calls it after checking the CPU.
 // NOT constant-time.
+#include <array>
 #include <cassert>
 #include <cstring>
 
@@ -23,6 +32,38 @@
 namespace {
 
 constexpr size_t kLanes = 64;
+
+// VPERMT2B indexes of butterfly stage k: for the lower register of a pair
+// (elements whose byte bit k is 0 after the swap) and for the upper one. An index
+// of 64 or more picks from the second source.
+constexpr std::array<std::array<uint8_t, 64>, 8> butterflyIndexes() {
+    std::array<std::array<uint8_t, 64>, 8> indexes{};
+    for (int k = 0; k < 4; ++k) {
+        for (int i = 0; i < 64; ++i) {
+            const int fromSecond = (i >> k & 1) != 0 ? 64 : 0;
+            indexes[2 * k][i] = static_cast<uint8_t>(fromSecond + (i & ~(1 << k)));
+            indexes[2 * k + 1][i] = static_cast<uint8_t>(fromSecond + (i | 1 << k));
+        }
+    }
+    return indexes;
+}
+alignas(64) constexpr std::array<std::array<uint8_t, 64>, 8> kButterfly = butterflyIndexes();
+
+// Swaps register bit k with byte bit k for k = 0..3: its own inverse.
+TABRIX_VBMI inline void transpose(__m512i (&r)[16]) {
+    for (int k = 0; k < 4; ++k) {
+        const __m512i lower = _mm512_load_si512(kButterfly[2 * k].data());
+        const __m512i upper = _mm512_load_si512(kButterfly[2 * k + 1].data());
+        for (int a = 0; a < 16; ++a) {
+            if ((a >> k & 1) == 0) {
+                const int b = a | 1 << k;
+                const __m512i low = _mm512_permutex2var_epi8(r[a], lower, r[b]);
+                r[b] = _mm512_permutex2var_epi8(r[a], upper, r[b]);
+                r[a] = low;
+            }
+        }
+    }
+}
 
 // table[index] for every byte of index; table is 256 bytes, 64-byte aligned.
 TABRIX_VBMI inline __m512i lookUp(const uint8_t* table, __m512i index) {
@@ -70,12 +111,8 @@ TABRIX_VBMI void tableRound(const __m512i state[16], __m512i next[16], const uin
 }
 
 template <Direction D>
-TABRIX_VBMI void lanesThroughNetwork(const PreparedDirection& tables, uint8_t (&lanes)[16][kLanes]) {
-    __m512i a[16];
+TABRIX_VBMI void throughNetwork(const PreparedDirection& tables, __m512i (&a)[16]) {
     __m512i b[16];
-    for (int p = 0; p < 16; ++p) {
-        a[p] = _mm512_load_si512(lanes[p]);
-    }
     __m512i* state = a;
     __m512i* next = b;
     for (int stage = 0; stage < kTableRounds; ++stage) {
@@ -84,11 +121,31 @@ TABRIX_VBMI void lanesThroughNetwork(const PreparedDirection& tables, uint8_t (&
         state = next;
         next = done;
     }
+    // Nine rounds leave the state in b; the last step writes it back into a.
     for (int c = 0; c < 4; ++c) {
         for (int i = 0; i < 4; ++i) {
             const int j = sourceColumn(D, i, c);
-            _mm512_store_si512(lanes[4 * c + i], lookUp(tables.last[j][i], state[4 * j + i]));
+            a[4 * c + i] = lookUp(tables.last[j][i], state[4 * j + i]);
         }
+    }
+}
+
+// 64 blocks from in to out (which may be the same).
+TABRIX_VBMI void sixtyFourBlocks(Direction direction, const PreparedDirection& tables, const uint8_t* in,
+                                 uint8_t* out) {
+    __m512i r[16];
+    for (int n = 0; n < 16; ++n) {
+        r[n] = _mm512_loadu_si512(in + 64 * n);
+    }
+    transpose(r);
+    if (direction == Direction::Encryption) {
+        throughNetwork<Direction::Encryption>(tables, r);
+    } else {
+        throughNetwork<Direction::Decryption>(tables, r);
+    }
+    transpose(r);
+    for (int n = 0; n < 16; ++n) {
+        _mm512_storeu_si512(out + 64 * n, r[n]);
     }
 }
 
@@ -97,29 +154,17 @@ TABRIX_VBMI void lanesThroughNetwork(const PreparedDirection& tables, uint8_t (&
 TABRIX_VBMI void cipherBlocksAvx512Vbmi(Direction direction, const PreparedTables& prepared,
                                         const uint8_t* input, uint8_t* output, size_t blocks) {
     const PreparedDirection& tables = prepared.of(direction);
-    alignas(64) uint8_t lanes[16][kLanes];
-    for (size_t start = 0; start < blocks; start += kLanes) {
-        const size_t count = blocks - start < kLanes ? blocks - start : kLanes;
-        if (count < kLanes) {
-            std::memset(lanes, 0, sizeof lanes);
-        }
-        const uint8_t* in = input + 16 * start;
-        for (size_t n = 0; n < count; ++n) {
-            for (int p = 0; p < 16; ++p) {
-                lanes[p][n] = in[16 * n + static_cast<size_t>(p)];
-            }
-        }
-        if (direction == Direction::Encryption) {
-            lanesThroughNetwork<Direction::Encryption>(tables, lanes);
-        } else {
-            lanesThroughNetwork<Direction::Decryption>(tables, lanes);
-        }
-        uint8_t* out = output + 16 * start;
-        for (size_t n = 0; n < count; ++n) {
-            for (int p = 0; p < 16; ++p) {
-                out[16 * n + static_cast<size_t>(p)] = lanes[p][n];
-            }
-        }
+    size_t start = 0;
+    for (; blocks - start >= kLanes; start += kLanes) {
+        sixtyFourBlocks(direction, tables, input + 16 * start, output + 16 * start);
+    }
+    if (start < blocks) {
+        // The tail goes through a zero-padded batch.
+        alignas(64) uint8_t batch[16 * kLanes] = {};
+        const size_t bytes = 16 * (blocks - start);
+        std::memcpy(batch, input + 16 * start, bytes);
+        sixtyFourBlocks(direction, tables, batch, batch);
+        std::memcpy(output + 16 * start, batch, bytes);
     }
 }
 
