@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# The table cipher's block paths beside OpenSSL (bench_block_paths_bench), run
+# RUNS times in each of three set-ups, one after the other within each round so
+# that all see the same load; prints the median of every figure.
+#   simd      the paths this CPU selects; OpenSSL's table AES (AES-NI masked with
+#             OPENSSL_ia32cap=~0x200020200000000, set by the program itself)
+#   portable  TABRIX_PORTABLE=1; the same OpenSSL
+#   aesni     the paths this CPU selects; OpenSSL with AES-NI (TABRIX_BENCH_AESNI=1)
+#
+#   bench/block_paths.sh [build-dir]      (RUNS=5 by default)
+#
+# Needs a Release build with the benchmarks (build/bench/bench_block_paths_bench).
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="$(cd "${1:-$root/build}" && pwd)"
+runs="${RUNS:-5}"
+bench="$build/bench/bench_block_paths_bench"
+
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+
+for ((run = 1; run <= runs; run++)); do
+    env -u OPENSSL_ia32cap -u TABRIX_PORTABLE -u TABRIX_BENCH_AESNI "$bench" | grep '^summary' >> "$work/simd"
+    env -u OPENSSL_ia32cap -u TABRIX_BENCH_AESNI TABRIX_PORTABLE=1 "$bench" | grep '^summary' >> "$work/portable"
+    env -u OPENSSL_ia32cap -u TABRIX_PORTABLE TABRIX_BENCH_AESNI=1 "$bench" | grep '^summary' >> "$work/aesni"
+done
+
+median() { # column: median of that column per case, cases in first-seen order
+    awk -v col="$1" '{ print $2, $col }' | sort -k1,1 -k2,2g |
+        awk '{ v[$1] = v[$1] " " $2; n[$1]++ } END {
+                 for (c in v) { split(substr(v[c], 2), a, " "); m = n[c];
+                     printf "%s %s\n", c, (m % 2) ? a[(m + 1) / 2] : (a[m / 2] + a[m / 2 + 1]) / 2 } }'
+}
+
+cpu="$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')"
+echo "CPU: $cpu; $runs runs per set-up; medians"
+for setup in simd portable aesni; do
+    echo
+    echo "== $setup"
+    printf '%-28s %10s %16s %18s\n' "case/blocks" "ns/block" "x OpenSSL same" "x OpenSSL CBC-dec"
+    join <(median 3 < "$work/$setup" | sort) <(median 4 < "$work/$setup" | sort) |
+        join - <(median 5 < "$work/$setup" | sort) |
+        sort -t/ -k1,1 -k2,2n | awk '{ printf "%-28s %10.1f %16.2f %18.2f\n", $1, $2, $3, $4 }'
+done
