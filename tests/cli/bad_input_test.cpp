@@ -10,6 +10,7 @@
 #include <map>
 
 #include "cli_fixture.h"
+#include "expected_messages.h"
 
 using clitest::failFrame;
 using clitest::ToolFolder;
@@ -21,8 +22,7 @@ namespace {
 const std::string kBorder = " ----------------------------------------\n";
 
 
-const std::string kEcbErrors = "ERR: MARLOAES EBC-COMPLIANT CODING NOT GENERATED (ENCRYPT DIRECTION)\n"
-                               "ERR: MARLOAES EBC-COMPLIANT CODING NOT GENERATED (DECRYPT DIRECTION)\n";
+const std::string& kEcbErrors = clitest::kEcbErr;
 
 // Every regular file below the folder with its content.
 std::map<std::string, std::string> snapshot(const ToolFolder& folder) {
@@ -215,7 +215,7 @@ TEST(BadInput, CodingFilesOverTheFileSizeLimit) {
     };
     auto run = testsupport::runTool({"/ecbioc:t.cfg"}, folder.path(), +limit);
     EXPECT_EQ(run.status, 17);
-    EXPECT_EQ(run.output, "Reading '" + folder.absolute("t.cfg") + "' ...\nFAIL TO WRITE FILE enc.ioc \n" + kEcbErrors);
+    EXPECT_EQ(run.output, clitest::reading(folder, "t.cfg") + "FAIL TO WRITE FILE enc.ioc \n" + kEcbErrors);
     run = testsupport::runTool({"/cbcioc:t.cfg"}, folder.path(), +limit);
     EXPECT_EQ(run.status, 17);
     EXPECT_NE(run.output.find("FAIL TO WRITE FILE enc.ioc \n"), std::string::npos);

@@ -4,33 +4,17 @@
 #include <cstring>
 
 #include "cli_fixture.h"
+#include "expected_messages.h"
 #include "support/openssl_reference.h"
 #include "wbcipher/white_box_aes_cipher.h"
 
 using clitest::ToolFolder;
+using namespace clitest;
 using testsupport::readFile;
 
 namespace {
 
-const std::string kEcbOk =
-    "OK: MARLOAES ECB-COMPLIANT CODING GENERATED (ENCRYPT DIRECTION)\n"
-    "OK: MARLOAES EBC-COMPLIANT CODING GENERATED (DECRYPT DIRECTION)\n";
-const std::string kEcbErr =
-    "ERR: MARLOAES EBC-COMPLIANT CODING NOT GENERATED (ENCRYPT DIRECTION)\n"
-    "ERR: MARLOAES EBC-COMPLIANT CODING NOT GENERATED (DECRYPT DIRECTION)\n";
-const std::string kCbcEncOk = "OK: MARLOAES CBC-COMPLIANT CODING GENERATED (ENCRYPT DIRECTION)\n";
-const std::string kCbcDecOk = "OK: MARLOAES CBC-COMPLIANT CODING GENERATED (DECRYPT DIRECTION)\n";
-
-std::string cbcErr(int status, bool both = true) {
-    const std::string s = std::to_string(status);
-    return (both ? "ERR: MARLOAES CBC-COMPLIANT CODING NOT GENERATED (ENCRYPT DIRECTION) (" + s + ")\n"
-                 : std::string()) +
-           "ERR: MARLOAES CBC-COMPLIANT CODING NOT GENERATED (DECRYPT DIRECTION) (" + s + ")\n";
-}
-
-std::string reading(const ToolFolder& folder, const std::string& script) {
-    return "Reading '" + folder.absolute(script) + "' ...\n";
-}
+const std::string kEcbOk = kEcbEncOk + kEcbDecOk;
 
 uintmax_t sizeOf(const ToolFolder& folder, const std::string& name) {
     std::error_code ec;
@@ -118,61 +102,44 @@ TEST(CodingCommands, MissingKeys) {
     EXPECT_EQ(run.output, reading(folder, "t.cfg") + kEcbErr);
 }
 
-TEST(CodingCommands, FilesThatCannotBeOpened) {
-    ToolFolder folder;
-    // Encryption IOC file: ECB stops; CBC still tries the data file, but a
-    // direction that fails changes none of its files.
-    folder.writeScript("t.cfg", clitest::seeded({{"encryptIOC", "no/enc.ioc"}}));
-    auto run = folder.run({"/ecbioc:t.cfg"});
-    EXPECT_EQ(run.status, 16);
-    EXPECT_EQ(run.output, reading(folder, "t.cfg") + "FAIL TO OPEN FILE no/enc.ioc \n" + kEcbErr);
-    EXPECT_FALSE(std::filesystem::exists(folder / "dec.ioc"));
-    run = folder.run({"/cbcioc:t.cfg"});
-    EXPECT_EQ(run.status, 16);
-    EXPECT_EQ(run.output, reading(folder, "t.cfg") + "FAIL TO OPEN FILE no/enc.ioc \n" + cbcErr(16));
-    EXPECT_FALSE(std::filesystem::exists(folder / "enc.cbc"));
-    EXPECT_FALSE(std::filesystem::exists(folder / "dec.cbc"));
-
-    // Encryption data file.
-    folder.writeScript("t.cfg", clitest::seeded({{"encryptCBCIOCData", "no/enc.cbc"}}));
-    run = folder.run({"/cbcioc:t.cfg"});
-    EXPECT_EQ(run.status, 16);
-    EXPECT_EQ(run.output, reading(folder, "t.cfg") + "FAIL TO OPEN FILE no/enc.cbc \n" + cbcErr(16));
-    EXPECT_FALSE(std::filesystem::exists(folder / "enc.ioc"));
-
-    // Decryption files: the encryption direction is done and reported.
-    for (const char* key : {"decryptIOC", "decryptCBCIOCData"}) {
-        folder.writeScript("t.cfg", clitest::seeded({{key, "no/dec"}}));
-        run = folder.run({"/cbcioc:t.cfg"});
-        EXPECT_EQ(run.status, 16);
-        EXPECT_EQ(run.output,
-                  reading(folder, "t.cfg") + kCbcEncOk + "FAIL TO OPEN FILE no/dec \n" + cbcErr(16, false));
+// Files that cannot be opened or written: the messages, the status, and which
+// files the failing direction leaves (none of its own). "/cbcioc:" still tries
+// a direction's data file after its IOC file failed, so both failures show.
+TEST(CodingCommands, FilesThatCannotBeOpenedOrWritten) {
+    const std::string openEnc = "FAIL TO OPEN FILE no/enc.ioc \n";
+    const struct {
+        const char* key;
+        const char* path;
+        const char* command;
+        int status;
+        std::string output; // after the reading line
+        std::vector<const char*> absent;
+    } cases[] = {
+        {"encryptIOC", "no/enc.ioc", "/ecbioc:", 16, openEnc + kEcbErr, {"dec.ioc"}},
+        {"encryptIOC", "no/enc.ioc", "/cbcioc:", 16, openEnc + cbcErr(16), {"enc.cbc", "dec.cbc", "dec.ioc"}},
+        {"encryptCBCIOCData", "no/enc.cbc", "/cbcioc:", 16, "FAIL TO OPEN FILE no/enc.cbc \n" + cbcErr(16),
+         {"enc.ioc", "dec.ioc"}},
+        {"decryptIOC", "no/dec", "/cbcioc:", 16, kCbcEncOk + "FAIL TO OPEN FILE no/dec \n" + cbcErr(16, false),
+         {"dec.cbc"}},
+        {"decryptCBCIOCData", "no/dec", "/cbcioc:", 16,
+         kCbcEncOk + "FAIL TO OPEN FILE no/dec \n" + cbcErr(16, false), {"dec.ioc"}},
+        {"decryptIOC", "no/dec", "/ecbioc:", 16, kEcbEncOk + "FAIL TO OPEN FILE no/dec \n" + kEcbDecErr, {}},
+        {"encryptIOC", "/dev/full", "/ecbioc:", 17, "FAIL TO WRITE FILE /dev/full \n" + kEcbErr, {"dec.ioc"}},
+        {"encryptIOC", "/dev/full", "/cbcioc:", 17, "FAIL TO WRITE FILE /dev/full \n" + cbcErr(17),
+         {"enc.cbc", "dec.ioc", "dec.cbc"}},
+        {"decryptCBCIOCData", "/dev/full", "/cbcioc:", 17,
+         kCbcEncOk + "FAIL TO WRITE FILE /dev/full \n" + cbcErr(17, false), {"dec.ioc"}},
+    };
+    for (const auto& c : cases) {
+        ToolFolder folder;
+        folder.writeScript("t.cfg", clitest::seeded({{c.key, c.path}}));
+        const auto run = folder.run({std::string(c.command) + "t.cfg"});
+        EXPECT_EQ(run.status, c.status) << c.command << c.key;
+        EXPECT_EQ(run.output, reading(folder, "t.cfg") + c.output) << c.command << c.key;
+        for (const char* name : c.absent) {
+            EXPECT_FALSE(std::filesystem::exists(folder / name)) << c.command << c.key << " " << name;
+        }
     }
-    folder.writeScript("t.cfg", clitest::seeded({{"decryptIOC", "no/dec"}}));
-    run = folder.run({"/ecbioc:t.cfg"});
-    EXPECT_EQ(run.status, 16);
-    EXPECT_EQ(run.output, reading(folder, "t.cfg") +
-                              "OK: MARLOAES ECB-COMPLIANT CODING GENERATED (ENCRYPT DIRECTION)\n"
-                              "FAIL TO OPEN FILE no/dec \n"
-                              "ERR: MARLOAES EBC-COMPLIANT CODING NOT GENERATED (DECRYPT DIRECTION)\n");
-}
-
-TEST(CodingCommands, WriteErrorsAreReported) {
-    ToolFolder folder;
-    folder.writeScript("t.cfg", clitest::seeded({{"encryptIOC", "/dev/full"}}));
-    auto run = folder.run({"/ecbioc:t.cfg"});
-    EXPECT_EQ(run.status, 17);
-    EXPECT_EQ(run.output, reading(folder, "t.cfg") + "FAIL TO WRITE FILE /dev/full \n" + kEcbErr);
-
-    run = folder.run({"/cbcioc:t.cfg"});
-    EXPECT_EQ(run.status, 17);
-    EXPECT_EQ(run.output, reading(folder, "t.cfg") + "FAIL TO WRITE FILE /dev/full \n" + cbcErr(17));
-
-    folder.writeScript("t.cfg", clitest::seeded({{"decryptCBCIOCData", "/dev/full"}}));
-    run = folder.run({"/cbcioc:t.cfg"});
-    EXPECT_EQ(run.status, 17);
-    EXPECT_EQ(run.output, reading(folder, "t.cfg") + kCbcEncOk + "FAIL TO WRITE FILE /dev/full \n" +
-                              cbcErr(17, false));
 }
 
 TEST(CodingCommands, SameSecondGivesIdenticalFiles) {

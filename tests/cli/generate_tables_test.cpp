@@ -3,18 +3,17 @@
 
 
 #include "cli_fixture.h"
+#include "expected_messages.h"
 
 using clitest::kHeaders;
 using clitest::failFrame;
 using clitest::ToolFolder;
+using clitest::reading;
 using testsupport::readFile;
 using testsupport::writeFile;
 
 namespace {
 
-std::string reading(const ToolFolder& folder, const std::string& script) {
-    return "Reading '" + folder.absolute(script) + "' ...\n";
-}
 
 int exitCode(int status) { return status & 0xff; }
 

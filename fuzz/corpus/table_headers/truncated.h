@@ -1,0 +1,1 @@
+unsigned char finalRoundTable[16] = {0x1, 0x2
