@@ -17,6 +17,7 @@
 #include "tabrix_runtime.h"
 
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 #ifndef TABRIX_ROUND_TABLES_HEADER
@@ -45,8 +46,6 @@
 #include TABRIX_INV_XOR_TABLES_HEADER
 #include TABRIX_INV_FIRST_ROUND_TABLE_HEADER
 
-typedef unsigned char state_t[4][4]; /* [row][column] */
-
 /* Source column of row i for output column c: +1 shifts left (encryption),
  * +3 = -1 mod 4 shifts right (decryption). */
 #define ENCRYPT_SHIFT 1
@@ -57,88 +56,426 @@ static unsigned source_column(unsigned c, unsigned i, unsigned shift)
     return (c + i * shift) & 3u;
 }
 
-static void load_state(state_t s, const unsigned char block[16])
+/* Fast evaluation of the compiled-in tables: a layout prepared once from them,
+ * an unrolled single block, a portable batch that goes round by round over up
+ * to 64 blocks, and on x86-64 CPUs with AVX-512 VBMI a path that evaluates 64
+ * blocks at once with byte permutes. Every path gives the same bytes as the
+ * plain evaluator above; the tests hold them to it.
+ *
+ * The prepared XOR tables are turned round so that the running nibble stays in
+ * the high half of a byte: entry (r << 4 | v) of prepared table n holds the low
+ * nibble of entry (v << 4 | r) of XOR table n (r running, v new), shifted up by
+ * four, except for the last table of a low-nibble chain (n = 6b + 4), which
+ * leaves it in place. A chain step is then one OR and one load, and an output
+ * byte is the OR of its two chains' last results. For the SIMD path the round
+ * words are also split into byte tables, one 256-byte table per output row.
+ * Tables are kept in processing order (stage 0 first) for both directions. */
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__)) && !defined(TABRIX_PORTABLE_ONLY)
+#define TABRIX_X86_SIMD 1
+#include <immintrin.h>
+#define TABRIX_ALIGNED __attribute__((aligned(64)))
+#define TABRIX_VBMI __attribute__((target("avx512f,avx512bw,avx512vbmi")))
+#else
+#define TABRIX_X86_SIMD 0
+#define TABRIX_ALIGNED
+#endif
+
+#define TABLE_ROUNDS 9
+#define BATCH_BLOCKS 64
+/* Below this many blocks a SIMD batch of 64, mostly padding, costs more than
+ * the portable path. */
+#define SIMD_MIN_BLOCKS 8
+/* Blocks that CBC decryption takes through the block paths at a time (4 KB of
+ * stack). */
+#define CBC_CHUNK_BLOCKS 256
+#define ENCRYPTION 0
+#define DECRYPTION 1
+
+/* [direction][stage][output column c][table n][r << 4 | v] */
+static unsigned char prepared_xor[2][TABLE_ROUNDS][4][24][256] TABRIX_ALIGNED;
+#if TABRIX_X86_SIMD
+/* [direction][stage][column j][row k][output row b][x] */
+static unsigned char prepared_round[2][TABLE_ROUNDS][4][4][4][256] TABRIX_ALIGNED;
+/* [direction][column j][row k][x]: the last tables, aligned for the loads. */
+static unsigned char prepared_last[2][4][4][256] TABRIX_ALIGNED;
+static unsigned char butterfly[8][64] TABRIX_ALIGNED;
+#endif
+static int use_vbmi;
+
+/* The prepared tables as the evaluators read them (C does not convert a pointer
+ * to an array into a pointer to a const array by itself). */
+static const unsigned char (*xor_prepared(int direction, unsigned stage))[24][256]
 {
-    unsigned i, c;
-    for (c = 0; c < 4; ++c)
-        for (i = 0; i < 4; ++i)
-            s[i][c] = block[4 * c + i];
+    return (const unsigned char (*)[24][256])prepared_xor[direction][stage];
 }
 
-static void store_state(unsigned char block[16], state_t s)
+static const unsigned char (*round_tables(int direction, unsigned stage))[4][256][4]
 {
-    unsigned i, c;
-    for (c = 0; c < 4; ++c)
-        for (i = 0; i < 4; ++i)
-            block[4 * c + i] = s[i][c];
+    return direction == ENCRYPTION ? roundTables[stage] : invRoundTables[TABLE_ROUNDS - stage];
 }
 
-/* One table round. round_table is [column j][row i][256][4], xor_table is
- * [column c][24][256]. Only the low four bits of an XOR-table entry count. */
-static void table_round(state_t s, const unsigned char round_table[4][4][256][4],
-                        const unsigned char xor_table[4][24][256], unsigned shift)
+static const unsigned char (*xor_tables(int direction, unsigned stage))[24][256]
 {
-    const unsigned char *t[4][4]; /* [row][output column] -> 4 contribution bytes */
-    unsigned i, c, b, u;
+    return direction == ENCRYPTION ? xorTables[stage] : invXorTables[TABLE_ROUNDS - stage];
+}
 
-    for (i = 0; i < 4; ++i) {
-        for (c = 0; c < 4; ++c) {
-            unsigned j = source_column(c, i, shift);
-            t[i][c] = round_table[j][i][s[i][j]];
-        }
-    }
-    for (c = 0; c < 4; ++c) {
-        for (b = 0; b < 4; ++b) {
-            unsigned lo = t[0][c][b] & 0x0Fu;
-            unsigned hi = (unsigned)t[0][c][b] >> 4;
-            for (u = 0; u < 3; ++u) {
-                unsigned y = t[u + 1][c][b];
-                lo = xor_table[c][6 * b + 2 * u][((y & 0x0Fu) << 4) | lo] & 0x0Fu;
-                hi = xor_table[c][6 * b + 2 * u + 1][(y & 0xF0u) | hi] & 0x0Fu;
+static int vbmi_wanted(void)
+{
+#if TABRIX_X86_SIMD
+    const char *portable = getenv("TABRIX_PORTABLE");
+    if (portable != NULL && strcmp(portable, "0") != 0)
+        return 0;
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+           __builtin_cpu_supports("avx512vbmi");
+#else
+    return 0;
+#endif
+}
+
+static void build_prepared(void)
+{
+    int d;
+    unsigned stage, c, n, r, v;
+
+    for (d = 0; d < 2; ++d) {
+        for (stage = 0; stage < TABLE_ROUNDS; ++stage) {
+            const unsigned char (*x)[24][256] = xor_tables(d, stage);
+            for (c = 0; c < 4; ++c) {
+                for (n = 0; n < 24; ++n) {
+                    const unsigned shift = n % 6 == 4 ? 0 : 4;
+                    for (r = 0; r < 16; ++r)
+                        for (v = 0; v < 16; ++v)
+                            prepared_xor[d][stage][c][n][r << 4 | v] =
+                                (unsigned char)((x[c][n][v << 4 | r] & 0x0Fu) << shift);
+                }
             }
-            s[b][c] = (unsigned char)((hi << 4) | lo);
         }
     }
+#if TABRIX_X86_SIMD
+    for (d = 0; d < 2; ++d) {
+        for (stage = 0; stage < TABLE_ROUNDS; ++stage) {
+            const unsigned char (*t)[4][256][4] = round_tables(d, stage);
+            unsigned j, k, b, x;
+            for (j = 0; j < 4; ++j)
+                for (k = 0; k < 4; ++k)
+                    for (x = 0; x < 256; ++x)
+                        for (b = 0; b < 4; ++b)
+                            prepared_round[d][stage][j][k][b][x] = t[j][k][x][b];
+        }
+    }
+    memcpy(prepared_last[ENCRYPTION], finalRoundTable, sizeof prepared_last[ENCRYPTION]);
+    memcpy(prepared_last[DECRYPTION], invFirstRoundTable, sizeof prepared_last[DECRYPTION]);
+    /* VPERMT2B indexes of butterfly stage k, for the lower and the upper register
+     * of a pair; 64 and above pick from the second source. */
+    for (n = 0; n < 4; ++n) {
+        for (r = 0; r < 64; ++r) {
+            const unsigned second = (r >> n & 1u) != 0 ? 64u : 0u;
+            butterfly[2 * n][r] = (unsigned char)(second + (r & ~(1u << n)));
+            butterfly[2 * n + 1][r] = (unsigned char)(second + (r | 1u << n));
+        }
+    }
+#endif
+    use_vbmi = vbmi_wanted();
 }
 
-/* The last step: one byte table per state position, [column j][row i][256]. */
-static void last_step(state_t s, const unsigned char table[4][4][256], unsigned shift)
-{
-    state_t copy;
-    unsigned i, c;
+#if defined(__GNUC__) || defined(__clang__)
+static int prepared_state; /* 0 not built, 1 being built, 2 ready */
 
-    memcpy(copy, s, sizeof copy);
+void tabrix_prepare(void)
+{
+    int expected = 0;
+    if (__atomic_load_n(&prepared_state, __ATOMIC_ACQUIRE) == 2)
+        return;
+    if (__atomic_compare_exchange_n(&prepared_state, &expected, 1, 0, __ATOMIC_ACQ_REL, __ATOMIC_ACQUIRE)) {
+        build_prepared();
+        __atomic_store_n(&prepared_state, 2, __ATOMIC_RELEASE);
+        return;
+    }
+    while (__atomic_load_n(&prepared_state, __ATOMIC_ACQUIRE) != 2) {
+    }
+}
+#else
+static int prepared_ready;
+
+void tabrix_prepare(void)
+{
+    if (!prepared_ready) {
+        build_prepared();
+        prepared_ready = 1;
+    }
+}
+#endif
+
+/* Row b of output column c of a table round, with shift sh (1 encryption, 3
+ * decryption) giving the source column of row k: (c + k * sh) mod 4. s is the
+ * state in block byte order (byte 4c + i = row i of column c), t the next one. */
+#define SRC(sh, c, k) (((c) + (k) * (sh)) & 3)
+#define OUTPUT_BYTE(sh, c, b)                                                      \
+    do {                                                                           \
+        const unsigned y0 = T[SRC(sh, c, 0)][0][s[4 * SRC(sh, c, 0) + 0]][b];      \
+        const unsigned y1 = T[SRC(sh, c, 1)][1][s[4 * SRC(sh, c, 1) + 1]][b];      \
+        const unsigned y2 = T[SRC(sh, c, 2)][2][s[4 * SRC(sh, c, 2) + 2]][b];      \
+        const unsigned y3 = T[SRC(sh, c, 3)][3][s[4 * SRC(sh, c, 3) + 3]][b];      \
+        unsigned lo = (y0 << 4) & 0xF0u, hi = y0 & 0xF0u;                          \
+        lo = X[c][6 * (b) + 0][(y1 & 0x0Fu) | lo];                                 \
+        hi = X[c][6 * (b) + 1][(y1 >> 4) | hi];                                    \
+        lo = X[c][6 * (b) + 2][(y2 & 0x0Fu) | lo];                                 \
+        hi = X[c][6 * (b) + 3][(y2 >> 4) | hi];                                    \
+        lo = X[c][6 * (b) + 4][(y3 & 0x0Fu) | lo];                                 \
+        hi = X[c][6 * (b) + 5][(y3 >> 4) | hi];                                    \
+        t[4 * (c) + (b)] = (unsigned char)(hi | lo);                               \
+    } while (0)
+#define OUTPUT_COLUMN(sh, c)                                                       \
+    do {                                                                           \
+        OUTPUT_BYTE(sh, c, 0);                                                     \
+        OUTPUT_BYTE(sh, c, 1);                                                     \
+        OUTPUT_BYTE(sh, c, 2);                                                     \
+        OUTPUT_BYTE(sh, c, 3);                                                     \
+    } while (0)
+
+static void fast_round_encrypt(const unsigned char *s, unsigned char *t, const unsigned char T[4][4][256][4],
+                               const unsigned char X[4][24][256])
+{
+    OUTPUT_COLUMN(ENCRYPT_SHIFT, 0);
+    OUTPUT_COLUMN(ENCRYPT_SHIFT, 1);
+    OUTPUT_COLUMN(ENCRYPT_SHIFT, 2);
+    OUTPUT_COLUMN(ENCRYPT_SHIFT, 3);
+}
+
+static void fast_round_decrypt(const unsigned char *s, unsigned char *t, const unsigned char T[4][4][256][4],
+                               const unsigned char X[4][24][256])
+{
+    OUTPUT_COLUMN(DECRYPT_SHIFT, 0);
+    OUTPUT_COLUMN(DECRYPT_SHIFT, 1);
+    OUTPUT_COLUMN(DECRYPT_SHIFT, 2);
+    OUTPUT_COLUMN(DECRYPT_SHIFT, 3);
+}
+
+static void fast_round(int direction, unsigned stage, const unsigned char *s, unsigned char *t)
+{
+    if (direction == ENCRYPTION)
+        fast_round_encrypt(s, t, round_tables(ENCRYPTION, stage), xor_prepared(ENCRYPTION, stage));
+    else
+        fast_round_decrypt(s, t, round_tables(DECRYPTION, stage), xor_prepared(DECRYPTION, stage));
+}
+
+/* The last byte table from s into out (distinct buffers), block byte order. */
+static void fast_last(int direction, const unsigned char *s, unsigned char *out)
+{
+    const unsigned char (*f)[4][256] = direction == ENCRYPTION ? finalRoundTable : invFirstRoundTable;
+    const unsigned shift = direction == ENCRYPTION ? ENCRYPT_SHIFT : DECRYPT_SHIFT;
+    unsigned c, i;
     for (c = 0; c < 4; ++c) {
         for (i = 0; i < 4; ++i) {
-            unsigned j = source_column(c, i, shift);
-            s[i][c] = table[j][i][copy[i][j]];
+            const unsigned j = source_column(c, i, shift);
+            out[4 * c + i] = f[j][i][s[4 * j + i]];
         }
     }
+}
+
+static void fast_block(int direction, const unsigned char in[16], unsigned char out[16])
+{
+    unsigned char a[16], b[16];
+    unsigned char *s = a, *t = b, *done;
+    unsigned stage;
+
+    memcpy(a, in, 16);
+    for (stage = 0; stage < TABLE_ROUNDS; ++stage) {
+        fast_round(direction, stage, s, t);
+        done = s;
+        s = t;
+        t = done;
+    }
+    fast_last(direction, s, out);
+}
+
+static void portable_blocks(int direction, const unsigned char *in, unsigned char *out, size_t blocks)
+{
+    unsigned char a[BATCH_BLOCKS][16], b[BATCH_BLOCKS][16];
+    size_t start, count, n;
+    unsigned stage;
+
+    for (start = 0; start < blocks; start += count) {
+        unsigned char (*s)[16] = a, (*t)[16] = b, (*done)[16];
+        count = blocks - start < BATCH_BLOCKS ? blocks - start : BATCH_BLOCKS;
+        memcpy(a, in + 16 * start, 16 * count);
+        /* Round by round over the batch: one round's tables stay in the cache. */
+        for (stage = 0; stage < TABLE_ROUNDS; ++stage) {
+            for (n = 0; n < count; ++n)
+                fast_round(direction, stage, s[n], t[n]);
+            done = s;
+            s = t;
+            t = done;
+        }
+        for (n = 0; n < count; ++n)
+            fast_last(direction, s[n], out + 16 * (start + n));
+    }
+}
+
+#if TABRIX_X86_SIMD
+/* 64 blocks at once: one 512-bit register per state byte position, holding that
+ * byte of every block. A 256-entry table is four registers; VPERMT2B looks up the
+ * low seven index bits in two of them, bit 7 chooses between the two results.
+ * Blocks come in and go out through four butterfly stages of VPERMT2B that swap
+ * register bit k with byte bit k (k = 0..3); the lanes then hold the blocks in a
+ * shuffled order that the network does not mind and the same stages undo. */
+
+TABRIX_VBMI static __m512i look_up(const unsigned char *table, __m512i index)
+{
+    const __m512i low = _mm512_permutex2var_epi8(_mm512_load_si512((const void *)table), index,
+                                                 _mm512_load_si512((const void *)(table + 64)));
+    const __m512i high = _mm512_permutex2var_epi8(_mm512_load_si512((const void *)(table + 128)), index,
+                                                  _mm512_load_si512((const void *)(table + 192)));
+    return _mm512_mask_blend_epi8(_mm512_movepi8_mask(index), low, high);
+}
+
+TABRIX_VBMI static void transpose(__m512i r[16])
+{
+    unsigned k, a;
+    for (k = 0; k < 4; ++k) {
+        const __m512i lower = _mm512_load_si512((const void *)butterfly[2 * k]);
+        const __m512i upper = _mm512_load_si512((const void *)butterfly[2 * k + 1]);
+        for (a = 0; a < 16; ++a) {
+            if ((a >> k & 1u) == 0) {
+                const unsigned b = a | 1u << k;
+                const __m512i low = _mm512_permutex2var_epi8(r[a], lower, r[b]);
+                r[b] = _mm512_permutex2var_epi8(r[a], upper, r[b]);
+                r[a] = low;
+            }
+        }
+    }
+}
+
+/* (a AND b) OR c, bitwise: the truth table of a, b, c given as 0xF0, 0xCC, 0xAA. */
+#define AND_OR(a, b, c) _mm512_ternarylogic_epi32((a), (b), (c), 0xEA)
+
+TABRIX_VBMI static void vbmi_round(const __m512i *s, __m512i *t, const unsigned char round[4][4][4][256],
+                                   const unsigned char x[4][24][256], unsigned shift)
+{
+    const __m512i low_nibbles = _mm512_set1_epi8(0x0F);
+    const __m512i high_nibbles = _mm512_set1_epi8((char)0xF0);
+    unsigned c, b;
+    for (c = 0; c < 4; ++c) {
+        const unsigned j0 = source_column(c, 0, shift), j1 = source_column(c, 1, shift);
+        const unsigned j2 = source_column(c, 2, shift), j3 = source_column(c, 3, shift);
+        for (b = 0; b < 4; ++b) {
+            /* 16-bit shifts move nibbles between neighbouring bytes; the masks
+             * keep each byte's own. */
+            const __m512i y0 = look_up(round[j0][0][b], s[4 * j0 + 0]);
+            const __m512i y1 = look_up(round[j1][1][b], s[4 * j1 + 1]);
+            const __m512i y2 = look_up(round[j2][2][b], s[4 * j2 + 2]);
+            const __m512i y3 = look_up(round[j3][3][b], s[4 * j3 + 3]);
+            __m512i lo = _mm512_and_si512(_mm512_slli_epi16(y0, 4), high_nibbles);
+            __m512i hi = _mm512_and_si512(y0, high_nibbles);
+            lo = look_up(x[c][6 * b + 0], AND_OR(y1, low_nibbles, lo));
+            hi = look_up(x[c][6 * b + 1], AND_OR(_mm512_srli_epi16(y1, 4), low_nibbles, hi));
+            lo = look_up(x[c][6 * b + 2], AND_OR(y2, low_nibbles, lo));
+            hi = look_up(x[c][6 * b + 3], AND_OR(_mm512_srli_epi16(y2, 4), low_nibbles, hi));
+            lo = look_up(x[c][6 * b + 4], AND_OR(y3, low_nibbles, lo));
+            hi = look_up(x[c][6 * b + 5], AND_OR(_mm512_srli_epi16(y3, 4), low_nibbles, hi));
+            t[4 * c + b] = _mm512_or_si512(hi, lo);
+        }
+    }
+}
+
+/* 64 blocks from in to out (which may be the same). */
+TABRIX_VBMI static void vbmi_64(int direction, const unsigned char *in, unsigned char *out)
+{
+    const unsigned shift = direction == ENCRYPTION ? ENCRYPT_SHIFT : DECRYPT_SHIFT;
+    __m512i a[16], b[16];
+    __m512i *s = a, *t = b, *done;
+    unsigned n, stage, c, i;
+
+    for (n = 0; n < 16; ++n)
+        a[n] = _mm512_loadu_si512((const void *)(in + 64 * n));
+    transpose(a);
+    for (stage = 0; stage < TABLE_ROUNDS; ++stage) {
+        vbmi_round(s, t, (const unsigned char (*)[4][4][256])prepared_round[direction][stage],
+                   xor_prepared(direction, stage), shift);
+        done = s;
+        s = t;
+        t = done;
+    }
+    /* Nine rounds leave the state in b; the last step writes it back into a. */
+    for (c = 0; c < 4; ++c) {
+        for (i = 0; i < 4; ++i) {
+            const unsigned j = source_column(c, i, shift);
+            a[4 * c + i] = look_up(prepared_last[direction][j][i], s[4 * j + i]);
+        }
+    }
+    transpose(a);
+    for (n = 0; n < 16; ++n)
+        _mm512_storeu_si512((void *)(out + 64 * n), a[n]);
+}
+
+TABRIX_VBMI static void vbmi_blocks(int direction, const unsigned char *in, unsigned char *out, size_t blocks)
+{
+    size_t start = 0;
+    for (; blocks - start >= BATCH_BLOCKS; start += BATCH_BLOCKS)
+        vbmi_64(direction, in + 16 * start, out + 16 * start);
+    if (start < blocks) {
+        /* The tail goes through a zero-padded batch. */
+        unsigned char batch[16 * BATCH_BLOCKS];
+        const size_t bytes = 16 * (blocks - start);
+        memset(batch, 0, sizeof batch);
+        memcpy(batch, in + 16 * start, bytes);
+        vbmi_64(direction, batch, batch);
+        memcpy(out + 16 * start, batch, bytes);
+    }
+}
+#endif
+
+/* The one dispatch: independent blocks from in to out (the same buffer, or two
+ * that do not overlap). */
+static void cipher_blocks(int direction, const unsigned char *in, unsigned char *out, size_t blocks)
+{
+    tabrix_prepare();
+#if TABRIX_X86_SIMD
+    if (use_vbmi && blocks >= SIMD_MIN_BLOCKS) {
+        vbmi_blocks(direction, in, out, blocks);
+        return;
+    }
+#endif
+    if (blocks == 1)
+        fast_block(direction, in, out);
+    else
+        portable_blocks(direction, in, out, blocks);
 }
 
 void tabrix_encrypt_block(const unsigned char in[16], unsigned char out[16])
 {
-    state_t s;
-    unsigned r;
-
-    load_state(s, in);
-    for (r = 0; r < 9; ++r)
-        table_round(s, roundTables[r], xorTables[r], ENCRYPT_SHIFT);
-    last_step(s, finalRoundTable, ENCRYPT_SHIFT);
-    store_state(out, s);
+    tabrix_prepare();
+    fast_block(ENCRYPTION, in, out);
 }
 
 void tabrix_decrypt_block(const unsigned char in[16], unsigned char out[16])
 {
-    state_t s;
-    unsigned r;
+    tabrix_prepare();
+    fast_block(DECRYPTION, in, out);
+}
 
-    load_state(s, in);
-    /* Rounds 10 down to 2 of the inverse cipher live at indexes 9 down to 1. */
-    for (r = 9; r >= 1; --r)
-        table_round(s, invRoundTables[r], invXorTables[r], DECRYPT_SHIFT);
-    last_step(s, invFirstRoundTable, DECRYPT_SHIFT);
-    store_state(out, s);
+int tabrix_encrypt_ecb(const unsigned char *in, unsigned char *out, size_t length)
+{
+    if (length % TABRIX_BLOCK_SIZE != 0)
+        return TABRIX_ERR_LENGTH;
+    cipher_blocks(ENCRYPTION, in, out, length / TABRIX_BLOCK_SIZE);
+    return TABRIX_OK;
+}
+
+int tabrix_decrypt_ecb(const unsigned char *in, unsigned char *out, size_t length)
+{
+    if (length % TABRIX_BLOCK_SIZE != 0)
+        return TABRIX_ERR_LENGTH;
+    cipher_blocks(DECRYPTION, in, out, length / TABRIX_BLOCK_SIZE);
+    return TABRIX_OK;
+}
+
+const char *tabrix_block_path(void)
+{
+    tabrix_prepare();
+    return use_vbmi ? "avx512vbmi" : "portable";
 }
 
 static void xor_block(unsigned char *block, const unsigned char *with)
@@ -146,6 +483,18 @@ static void xor_block(unsigned char *block, const unsigned char *with)
     unsigned n;
     for (n = 0; n < TABRIX_BLOCK_SIZE; ++n)
         block[n] = (unsigned char)(block[n] ^ with[n]);
+}
+
+/* In words: byte by byte, each read-modify-write would wait on the wide stores
+ * that the SIMD path has just made to the same bytes. */
+static void xor_words(unsigned char *block, const unsigned char *with)
+{
+    unsigned long long a[2], b[2];
+    memcpy(a, block, sizeof a);
+    memcpy(b, with, sizeof b);
+    a[0] ^= b[0];
+    a[1] ^= b[1];
+    memcpy(block, a, sizeof a);
 }
 
 int tabrix_encrypt_cbc(unsigned char *buffer, size_t length, const unsigned char iv[16])
@@ -164,15 +513,22 @@ int tabrix_encrypt_cbc(unsigned char *buffer, size_t length, const unsigned char
 
 int tabrix_decrypt_cbc(unsigned char *buffer, size_t length, const unsigned char iv[16])
 {
-    size_t offset;
+    /* The blocks are independent before the chaining XOR: a chunk at a time
+     * through the block paths into scratch, from the end, so that the
+     * ciphertext before each block is still in place when it is XORed in. */
+    unsigned char plain[CBC_CHUNK_BLOCKS * TABRIX_BLOCK_SIZE];
+    size_t end, start, n;
 
     if (length % TABRIX_BLOCK_SIZE != 0)
         return TABRIX_ERR_LENGTH;
-    /* Backwards, so that the previous block still holds ciphertext. */
-    for (offset = length; offset > 0; offset -= TABRIX_BLOCK_SIZE) {
-        unsigned char *block = buffer + offset - TABRIX_BLOCK_SIZE;
-        tabrix_decrypt_block(block, block);
-        xor_block(block, offset == TABRIX_BLOCK_SIZE ? iv : block - TABRIX_BLOCK_SIZE);
+    for (end = length / TABRIX_BLOCK_SIZE; end > 0; end = start) {
+        unsigned char *chunk;
+        start = end > CBC_CHUNK_BLOCKS ? end - CBC_CHUNK_BLOCKS : 0;
+        chunk = buffer + TABRIX_BLOCK_SIZE * start;
+        cipher_blocks(DECRYPTION, chunk, plain, end - start);
+        for (n = 0; n < end - start; ++n)
+            xor_words(plain + TABRIX_BLOCK_SIZE * n, start + n > 0 ? chunk + TABRIX_BLOCK_SIZE * n - TABRIX_BLOCK_SIZE : iv);
+        memcpy(chunk, plain, TABRIX_BLOCK_SIZE * (end - start));
     }
     return TABRIX_OK;
 }

@@ -61,6 +61,20 @@ typedef struct {
     unsigned char records[16][512];
 } tabrix_coding_set;
 
+/* Builds, once, the layout that the evaluators read beside the compiled-in
+ * tables (about 740 KB of static memory: the XOR tables turned round, and on
+ * x86-64 the round tables split into byte tables for AVX-512), and picks the
+ * block path for this CPU: AVX-512 VBMI where the CPU has it, else portable C.
+ * The environment variable TABRIX_PORTABLE set to anything but "0" when it runs,
+ * or compiling with -DTABRIX_PORTABLE_ONLY, keeps the portable path. Every
+ * function below calls it when it has not run yet; with GCC or Clang that first
+ * call is safe from several threads at once, with other compilers call it once
+ * before starting threads. */
+void tabrix_prepare(void);
+
+/* The block path in use: "avx512vbmi" or "portable". */
+const char *tabrix_block_path(void);
+
 /* Full AES-128 encryption of one block with the encryption tables. in and out
  * may be the same buffer. */
 void tabrix_encrypt_block(const unsigned char in[16], unsigned char out[16]);
@@ -69,12 +83,21 @@ void tabrix_encrypt_block(const unsigned char in[16], unsigned char out[16]);
  * may be the same buffer. */
 void tabrix_decrypt_block(const unsigned char in[16], unsigned char out[16]);
 
+/* ECB over a buffer: the full cipher on length / 16 independent blocks, from in
+ * to out (the same buffer, or two that do not overlap; any alignment). Blocks
+ * are evaluated many at a time (64 at once on the AVX-512 path), with the same
+ * result as the block functions block by block. TABRIX_ERR_LENGTH, with nothing
+ * written, unless length is a multiple of 16; length 0 does nothing. */
+int tabrix_encrypt_ecb(const unsigned char *in, unsigned char *out, size_t length);
+int tabrix_decrypt_ecb(const unsigned char *in, unsigned char *out, size_t length);
+
 /* CBC encryption of length bytes in place, without padding, with the IV iv
  * (not changed). TABRIX_ERR_LENGTH, with nothing touched, unless length is a
  * multiple of 16; length 0 does nothing. */
 int tabrix_encrypt_cbc(unsigned char *buffer, size_t length, const unsigned char iv[16]);
 
-/* CBC decryption of length bytes in place, without padding removal; as above. */
+/* CBC decryption of length bytes in place, without padding removal; as above.
+ * Its blocks go through the batched paths of tabrix_decrypt_ecb. */
 int tabrix_decrypt_cbc(unsigned char *buffer, size_t length, const unsigned char iv[16]);
 
 /* Reads an IOC file: 8192 bytes into input, then 8192 bytes into output.

@@ -11,6 +11,12 @@
  *   ICE <ioc> <data> <iv> <hex>      CBC encryption of plain data and IV, coded
  *                                    as the runtime header describes -> <status> <hex>
  *   ICD <ioc> <data> <iv> <hex>      the same for CBC decryption
+ *   XE <in> <out> <hex>              tabrix_encrypt_ecb with the input at byte
+ *                                    offset <in> of one buffer and the output at
+ *                                    offset <out> of another, or in place at
+ *                                    <in> when <out> is "="  -> <status> <hex>
+ *   XD <in> <out> <hex>              the same with tabrix_decrypt_ecb
+ *   P                                the block path in use  -> its name
  *
  * A coding file that fails to load prints its status alone. <hex> may be "-"
  * for no data.
@@ -21,9 +27,11 @@
 #include <stdlib.h>
 #include <string.h>
 
-#define MAX_DATA 4096
+#define MAX_DATA 16384
+#define MAX_OFFSET 64
 
 static unsigned char data[MAX_DATA];
+static unsigned char shifted_in[MAX_DATA + MAX_OFFSET], shifted_out[MAX_DATA + MAX_OFFSET];
 static tabrix_coding_set input_set, output_set, data_set;
 
 static int hex_value(char c)
@@ -59,6 +67,16 @@ static size_t parse_hex(const char *text, unsigned char *out, size_t capacity)
         text += 2;
     }
     return n;
+}
+
+static size_t parse_offset(const char *text)
+{
+    const long value = text != NULL ? strtol(text, NULL, 10) : -1;
+    if (value < 0 || value >= MAX_OFFSET) {
+        fprintf(stderr, "driver: bad offset\n");
+        exit(2);
+    }
+    return (size_t)value;
 }
 
 static void parse_iv(const char *text, unsigned char iv[16])
@@ -152,6 +170,20 @@ static void run(char *line)
             tabrix_decode_data(data, length, &data_set);
         }
         print_status_and_data(status, length);
+    } else if (strcmp(command, "XE") == 0 || strcmp(command, "XD") == 0) {
+        const size_t in = parse_offset(strtok(NULL, " \r\n"));
+        const char *out_text = strtok(NULL, " \r\n");
+        const int in_place = out_text != NULL && strcmp(out_text, "=") == 0;
+        const size_t out = in_place ? in : parse_offset(out_text);
+        unsigned char *target = in_place ? shifted_in + in : shifted_out + out;
+        length = parse_hex(strtok(NULL, " \r\n"), data, MAX_DATA);
+        memcpy(shifted_in + in, data, length);
+        status = command[1] == 'E' ? tabrix_encrypt_ecb(shifted_in + in, target, length)
+                                   : tabrix_decrypt_ecb(shifted_in + in, target, length);
+        memcpy(data, target, length);
+        print_status_and_data(status, length);
+    } else if (strcmp(command, "P") == 0) {
+        printf("%s\n", tabrix_block_path());
     } else {
         fprintf(stderr, "driver: unknown command %s\n", command);
         exit(2);

@@ -1,0 +1,319 @@
+// The C runtime's block paths (unrolled single block, portable batch, AVX-512
+// VBMI) against the tool's plain single-block evaluator on the same tables:
+// random tables and generated ones, with and without external codings, ECB over
+// 0, 1, 63, 64, 65 and 1,000 blocks on unaligned and in-place buffers, single
+// blocks, and CBC; generated tables also against OpenSSL. The runtime is built
+// at -O2 around headers written here from each TableStorage, and run once on
+// the path this CPU selects and once with TABRIX_PORTABLE=1.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include "coding/cbc_codings.h"
+#include "coding/codings.h"
+#include "coding/ecb_codings.h"
+#include "support/openssl_reference.h"
+#include "support/support.h"
+#include "wbcipher/white_box_aes_cipher.h"
+#include "wbgen/table_generator.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<uint8_t>;
+using testsupport::hexBytes;
+using testsupport::hexText;
+using testsupport::readFile;
+using testsupport::writeFile;
+
+const size_t kLengths[] = {0, 1, 63, 64, 65, 1000};
+constexpr const char* kKey = "000102030405060708090a0b0c0d0e0f";
+
+std::string hex(const Bytes& bytes) { return bytes.empty() ? "-" : hexText(bytes.data(), bytes.size()); }
+
+std::string quoted(const fs::path& path) {
+    std::string text(1, '\'');
+    text += path.string();
+    text += '\'';
+    return text;
+}
+
+// C text of a byte array with its dimensions, braces at every level.
+void writeArray(std::ostream& out, const uint8_t*& bytes, const std::vector<size_t>& dims, size_t level) {
+    out << '{';
+    for (size_t n = 0; n < dims[level]; ++n) {
+        if (n > 0) out << ',';
+        if (level + 1 == dims.size()) {
+            out << static_cast<unsigned>(*bytes++);
+        } else {
+            writeArray(out, bytes, dims, level + 1);
+        }
+    }
+    out << '}';
+}
+
+void writeHeader(const fs::path& path, const char* name, const void* table, const std::vector<size_t>& dims) {
+    std::ostringstream out;
+    out << "static const unsigned char " << name;
+    for (size_t d : dims) out << '[' << d << ']';
+    out << " = ";
+    const auto* bytes = static_cast<const uint8_t*>(table);
+    writeArray(out, bytes, dims, 0);
+    out << ";\n";
+    writeFile(path, out.str());
+}
+
+// The runtime compiled around one TableStorage, in a temporary folder.
+class CompiledRuntime {
+public:
+    CompiledRuntime() {
+        std::string pattern = (fs::temp_directory_path() / "tabrix_paths_XXXXXX").string();
+        if (mkdtemp(pattern.data()) != nullptr) dir_ = pattern;
+    }
+    ~CompiledRuntime() {
+        std::error_code ignored;
+        if (!dir_.empty()) fs::remove_all(dir_, ignored);
+    }
+    CompiledRuntime(const CompiledRuntime&) = delete;
+    CompiledRuntime& operator=(const CompiledRuntime&) = delete;
+
+    void build(const TableStorage& tables, const std::string& extraFlags = "") {
+        ASSERT_FALSE(dir_.empty()) << "no temporary folder";
+        writeHeader(dir_ / "round_tables.h", "roundTables", tables.enc.roundTables, {10, 4, 4, 256, 4});
+        writeHeader(dir_ / "xor_tables.h", "xorTables", tables.enc.xorTables, {10, 4, 24, 256});
+        writeHeader(dir_ / "final_round_table.h", "finalRoundTable", tables.enc.finalRoundTable, {4, 4, 256});
+        writeHeader(dir_ / "inv_round_tables.h", "invRoundTables", tables.dec.invRoundTables, {10, 4, 4, 256, 4});
+        writeHeader(dir_ / "inv_xor_tables.h", "invXorTables", tables.dec.invXorTables, {10, 4, 24, 256});
+        writeHeader(dir_ / "inv_first_round_table.h", "invFirstRoundTable", tables.dec.invFirstRoundTable,
+                    {4, 4, 256});
+        const fs::path runtime = fs::path(TABRIX_SOURCE_DIR) / "runtime";
+        const fs::path driver = fs::path(TABRIX_SOURCE_DIR) / "tests" / "runtime" / "runtime_driver.c";
+        const std::string compile = quoted(TABRIX_C_COMPILER) + " -std=c99 -O2 " + extraFlags +
+                                    " -Wall -Wextra -Wpedantic -Wconversion -Wshadow -Werror -I " + quoted(dir_) +
+                                    " -I " + quoted(runtime) + " " + quoted(runtime / "tabrix_runtime.c") + " " +
+                                    quoted(driver) + " -o " + quoted(dir_ / "driver") + " > " +
+                                    quoted(dir_ / "compile.log") + " 2>&1";
+        ASSERT_EQ(std::system(compile.c_str()), 0) << readFile(dir_ / "compile.log");
+    }
+
+    // The driver's result lines, with TABRIX_PORTABLE=1 when portable.
+    std::vector<std::string> run(const std::vector<std::string>& commands, bool portable) const {
+        std::string input;
+        for (const auto& command : commands) input += command + "\n";
+        writeFile(dir_ / "commands.txt", input);
+        const std::string call = std::string(portable ? "TABRIX_PORTABLE=1 " : "env -u TABRIX_PORTABLE ") +
+                                 quoted(dir_ / "driver") + " < " + quoted(dir_ / "commands.txt") + " > " +
+                                 quoted(dir_ / "results.txt");
+        EXPECT_EQ(std::system(call.c_str()), 0);
+        std::vector<std::string> lines;
+        std::istringstream results(readFile(dir_ / "results.txt"));
+        for (std::string line; std::getline(results, line);) lines.push_back(line);
+        EXPECT_EQ(lines.size(), commands.size());
+        lines.resize(commands.size());
+        return lines;
+    }
+
+private:
+    fs::path dir_;
+};
+
+// The tool's plain evaluator, block by block: the reference.
+Bytes plainBlocks(const TableStorage& tables, bool encrypt, const Bytes& data) {
+    WhiteBoxAesCipher cipher;
+    cipher.SetTables(&tables);
+    Bytes out(data.size());
+    for (size_t n = 0; n < data.size(); n += 16) {
+        const int32_t status = encrypt ? cipher.EncryptRoundsDirect(&data[n], &out[n], 10)
+                                       : cipher.DecryptRoundsDirect(&data[n], &out[n], 1);
+        EXPECT_EQ(status, 0);
+    }
+    return out;
+}
+
+// CBC from the plain evaluator's blocks.
+Bytes plainCbc(const TableStorage& tables, bool encrypt, const Bytes& iv, const Bytes& data) {
+    Bytes out = data;
+    Bytes chain = iv;
+    for (size_t n = 0; n < data.size(); n += 16) {
+        Bytes block(data.begin() + static_cast<std::ptrdiff_t>(n), data.begin() + static_cast<std::ptrdiff_t>(n + 16));
+        if (encrypt) {
+            for (size_t i = 0; i < 16; ++i) block[i] = static_cast<uint8_t>(block[i] ^ chain[i]);
+            chain = plainBlocks(tables, true, block);
+            std::copy(chain.begin(), chain.end(), out.begin() + static_cast<std::ptrdiff_t>(n));
+        } else {
+            Bytes plain = plainBlocks(tables, false, block);
+            for (size_t i = 0; i < 16; ++i) plain[i] = static_cast<uint8_t>(plain[i] ^ chain[i]);
+            chain = block;
+            std::copy(plain.begin(), plain.end(), out.begin() + static_cast<std::ptrdiff_t>(n));
+        }
+    }
+    return out;
+}
+
+// Every path operation of the driver on tables, on the path chosen by
+// portable, against the plain evaluator.
+void expectRuntimeMatchesPlain(const CompiledRuntime& runtime, const TableStorage& tables, const char* name,
+                               bool portable, const std::string& expectedPath) {
+    SCOPED_TRACE(name);
+    std::vector<std::string> commands = {"P"};
+    std::vector<std::string> expected = {expectedPath};
+    const char* layouts[] = {"0 0", "1 7", "3 ="};
+    for (bool encrypt : {true, false}) {
+        for (size_t blocks : kLengths) {
+            const Bytes data = testsupport::pseudoRandomBytes(16 * blocks, static_cast<uint32_t>(900 + blocks));
+            const std::string want = "0 " + hex(plainBlocks(tables, encrypt, data));
+            for (const char* layout : layouts) {
+                commands.push_back(std::string(encrypt ? "XE " : "XD ") + layout + " " + hex(data));
+                expected.push_back(want);
+            }
+            // Single blocks, one call each.
+            commands.push_back(std::string(encrypt ? "E " : "D ") + hex(data));
+            expected.push_back(hex(plainBlocks(tables, encrypt, data)));
+            const Bytes iv = testsupport::pseudoRandomBytes(16, 77);
+            commands.push_back(std::string(encrypt ? "CE " : "CD ") + hex(iv) + " " + hex(data));
+            expected.push_back("0 " + hex(plainCbc(tables, encrypt, iv, data)));
+        }
+    }
+    // Not whole blocks: refused, the buffer untouched.
+    commands.push_back("XE 0 = " + hex(Bytes(17, 1)));
+    expected.push_back("11 " + hex(Bytes(17, 1)));
+    const std::vector<std::string> results = runtime.run(commands, portable);
+    for (size_t n = 0; n < commands.size(); ++n) {
+        ASSERT_EQ(results[n], expected[n]) << commands[n].substr(0, 40);
+    }
+}
+
+struct NamedTables {
+    const char* name;
+    std::unique_ptr<TableStorage> tables;
+    std::unique_ptr<CompiledRuntime> runtime; // built on first use
+};
+
+RandomState stateFor(uint32_t seed) {
+    RandomState state{};
+    const Bytes bytes = testsupport::pseudoRandomBytes(16, seed);
+    std::copy(bytes.begin(), bytes.end(), state.begin());
+    return state;
+}
+
+// Random bytes, then generated tables plain, with ECB and with CBC codings.
+std::vector<NamedTables>& allTables() {
+    static std::vector<NamedTables> sets = [] {
+        std::vector<NamedTables> made;
+        auto random = std::make_unique<TableStorage>();
+        const Bytes bytes = testsupport::pseudoRandomBytes(sizeof(TableStorage), 31);
+        std::memcpy(random.get(), bytes.data(), bytes.size());
+        made.push_back({"random", std::move(random), nullptr});
+        const char* names[] = {"plain", "ECB-coded", "CBC-coded"};
+        for (int kind = 0; kind < 3; ++kind) {
+            std::ostringstream report;
+            TableGenerator generator(stateFor(static_cast<uint32_t>(40 + kind)), report);
+            auto codings = std::make_unique<std::array<CodingSet, 6>>();
+            auto& s = *codings;
+            if (kind == 1) {
+                (void)makeEcbCodings(generator.random(), s[0], s[1]);
+                (void)makeEcbCodings(generator.random(), s[2], s[3]);
+            } else if (kind == 2) {
+                EXPECT_EQ(makeCbcCodings(generator.random(), s[0], s[1], s[4]), 0);
+                EXPECT_EQ(makeCbcCodings(generator.random(), s[5], s[3], s[2]), 0);
+            }
+            auto tables = std::make_unique<TableStorage>();
+            const bool coded = kind != 0;
+            EXPECT_EQ(generator.generateEncryptionTables(kKey, *tables, coded ? &s[0] : nullptr,
+                                                         coded ? &s[1] : nullptr), 0);
+            EXPECT_EQ(generator.generateDecryptionTables(kKey, *tables, coded ? &s[2] : nullptr,
+                                                         coded ? &s[3] : nullptr), 0);
+            made.push_back({names[kind], std::move(tables), nullptr});
+        }
+        return made;
+    }();
+    return sets;
+}
+
+// The runtime compiled around set's tables, once per test program.
+const CompiledRuntime* runtimeFor(NamedTables& set) {
+    if (!set.runtime) {
+        auto runtime = std::make_unique<CompiledRuntime>();
+        runtime->build(*set.tables);
+        if (::testing::Test::HasFatalFailure()) return nullptr;
+        set.runtime = std::move(runtime);
+    }
+    return set.runtime.get();
+}
+
+} // namespace
+
+TEST(RuntimePaths, PortablePathMatchesThePlainEvaluator) {
+    for (NamedTables& set : allTables()) {
+        const CompiledRuntime* runtime = runtimeFor(set);
+        ASSERT_NE(runtime, nullptr);
+        expectRuntimeMatchesPlain(*runtime, *set.tables, set.name, true, "portable");
+    }
+}
+
+TEST(RuntimePaths, SelectedPathMatchesThePlainEvaluator) {
+    // What the runtime selects on this CPU: AVX-512 VBMI where it has it.
+    const CompiledRuntime* probe = runtimeFor(allTables()[0]);
+    ASSERT_NE(probe, nullptr);
+    const std::string path = probe->run({"P"}, false)[0];
+    if (path != "avx512vbmi") {
+        GTEST_SKIP() << "runtime AVX-512 VBMI path not run: the runtime selected '" << path
+                     << "' (this CPU lacks AVX-512 F/BW/VBMI)";
+    }
+    for (NamedTables& set : allTables()) {
+        const CompiledRuntime* runtime = runtimeFor(set);
+        ASSERT_NE(runtime, nullptr);
+        expectRuntimeMatchesPlain(*runtime, *set.tables, set.name, false, "avx512vbmi");
+    }
+}
+
+TEST(RuntimePaths, PortableOnlyBuildNeverTakesSimd) {
+    CompiledRuntime runtime;
+    ASSERT_NO_FATAL_FAILURE(runtime.build(*allTables()[1].tables, "-DTABRIX_PORTABLE_ONLY"));
+    const Bytes data = testsupport::pseudoRandomBytes(16 * 100, 5);
+    const std::vector<std::string> results = runtime.run({"P", "XE 0 0 " + hex(data)}, false);
+    EXPECT_EQ(results[0], "portable");
+    EXPECT_EQ(results[1], "0 " + hex(testsupport::opensslAes(true, hexBytes(kKey), testsupport::kEcb, data)));
+}
+
+TEST(RuntimePaths, BufferFunctionsAgreeWithOpenSsl) {
+    // Generated tables with ECB codings: coded in, coded out, through the
+    // selected path on 1,000 blocks.
+    std::ostringstream report;
+    TableGenerator generator(stateFor(60), report);
+    auto sets = std::make_unique<std::array<CodingSet, 4>>();
+    auto& s = *sets;
+    (void)makeEcbCodings(generator.random(), s[0], s[1]);
+    (void)makeEcbCodings(generator.random(), s[2], s[3]);
+    auto tables = std::make_unique<TableStorage>();
+    ASSERT_EQ(generator.generateEncryptionTables(kKey, *tables, &s[0], &s[1]), 0);
+    ASSERT_EQ(generator.generateDecryptionTables(kKey, *tables, &s[2], &s[3]), 0);
+    CompiledRuntime runtime;
+    ASSERT_NO_FATAL_FAILURE(runtime.build(*tables));
+
+    const Bytes data = testsupport::pseudoRandomBytes(16 * 1000, 61);
+    Bytes encIn = data;
+    (void)encodeData(encIn.data(), static_cast<uint32_t>(encIn.size()), s[0]);
+    Bytes decIn = data;
+    (void)encodeData(decIn.data(), static_cast<uint32_t>(decIn.size()), s[2]);
+    for (bool portable : {false, true}) {
+        const std::vector<std::string> results = runtime.run({"XE 5 9 " + hex(encIn), "XD 2 = " + hex(decIn)},
+                                                             portable);
+        ASSERT_EQ(results[0].substr(0, 2), "0 ");
+        ASSERT_EQ(results[1].substr(0, 2), "0 ");
+        Bytes encrypted = hexBytes(results[0].substr(2));
+        Bytes decrypted = hexBytes(results[1].substr(2));
+        (void)decodeData(encrypted.data(), static_cast<uint32_t>(encrypted.size()), s[1]);
+        (void)decodeData(decrypted.data(), static_cast<uint32_t>(decrypted.size()), s[3]);
+        EXPECT_EQ(encrypted, testsupport::opensslAes(true, hexBytes(kKey), testsupport::kEcb, data));
+        EXPECT_EQ(decrypted, testsupport::opensslAes(false, hexBytes(kKey), testsupport::kEcb, data));
+    }
+}
