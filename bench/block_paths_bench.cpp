@@ -21,7 +21,6 @@
 // cases name their path and are not affected).
 #include <benchmark/benchmark.h>
 #include <openssl/evp.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -29,37 +28,22 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "tabrix_runtime.h"
 #include "wbcipher/block_paths.h"
 #include "wbcipher/white_box_aes_cipher.h"
-#include "wbgen/table_generator.h"
+#include "table_cipher_setup.h"
 
 namespace {
 
-const char* const kOpenSslMask = "~0x200020200000000";
-const char* const kKeyText = "2b7e151628aed2a6abf7158809cf4f3c";
-const uint8_t kKey[16] = {0x2b, 0x7e, 0x15, 0x16, 0x28, 0xae, 0xd2, 0xa6,
-                          0xab, 0xf7, 0x15, 0x88, 0x09, 0xcf, 0x4f, 0x3c};
 const uint8_t kIv[16] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
 
 using Clock = std::chrono::steady_clock;
 
-const TableStorage& tables() {
-    static const std::unique_ptr<TableStorage> storage = [] {
-        auto generated = std::make_unique<TableStorage>();
-        std::ostringstream report;
-        TableGenerator generator(RandomState{3, 1, 4, 1, 5, 9, 2, 6, 5, 3, 5, 8, 9, 7, 9, 3}, report);
-        // A well-formed key: generation cannot fail.
-        (void)generator.generateEncryptionTables(kKeyText, *generated, nullptr, nullptr);
-        (void)generator.generateDecryptionTables(kKeyText, *generated, nullptr, nullptr);
-        return generated;
-    }();
-    return *storage;
-}
+using benchsetup::kKey;
+using benchsetup::tables;
 
 WhiteBoxAesCipher& cipher() {
     static WhiteBoxAesCipher* const object = [] {
@@ -271,14 +255,7 @@ private:
 } // namespace
 
 int main(int argc, char** argv) {
-    if (std::getenv("OPENSSL_ia32cap") == nullptr && std::getenv("TABRIX_BENCH_AESNI") == nullptr) {
-        setenv("OPENSSL_ia32cap", kOpenSslMask, 1);
-        execv("/proc/self/exe", argv);
-        // Could not re-execute: go on with OpenSSL's default code (reported below).
-        unsetenv("OPENSSL_ia32cap");
-    }
-    const char* mask = std::getenv("OPENSSL_ia32cap");
-    benchmark::AddCustomContext("OPENSSL_ia32cap", mask != nullptr ? mask : "(unset: AES-NI if present)");
+    benchsetup::holdOpenSslToTables(argv);
     benchmark::AddCustomContext("table cipher block path", blockPathName(selectedBlockPath()));
     benchmark::AddCustomContext("runtime block path", tabrix_block_path());
     benchmark::Initialize(&argc, argv);

@@ -20,6 +20,7 @@
 #include "coding/cbc_codings.h"
 #include "coding/codings.h"
 #include "coding/ecb_codings.h"
+#include "driver_run.h"
 #include "support/openssl_reference.h"
 #include "support/support.h"
 #include "wbcipher/white_box_aes_cipher.h"
@@ -39,12 +40,7 @@ constexpr const char* kKey = "000102030405060708090a0b0c0d0e0f";
 
 std::string hex(const Bytes& bytes) { return bytes.empty() ? "-" : hexText(bytes.data(), bytes.size()); }
 
-std::string quoted(const fs::path& path) {
-    std::string text(1, '\'');
-    text += path.string();
-    text += '\'';
-    return text;
-}
+using runtimedriver::quoted;
 
 // C text of a byte array with its dimensions, braces at every level.
 void writeArray(std::ostream& out, const uint8_t*& bytes, const std::vector<size_t>& dims, size_t level) {
@@ -106,19 +102,7 @@ public:
 
     // The driver's result lines, with TABRIX_PORTABLE=1 when portable.
     std::vector<std::string> run(const std::vector<std::string>& commands, bool portable) const {
-        std::string input;
-        for (const auto& command : commands) input += command + "\n";
-        writeFile(dir_ / "commands.txt", input);
-        const std::string call = std::string(portable ? "TABRIX_PORTABLE=1 " : "env -u TABRIX_PORTABLE ") +
-                                 quoted(dir_ / "driver") + " < " + quoted(dir_ / "commands.txt") + " > " +
-                                 quoted(dir_ / "results.txt");
-        EXPECT_EQ(std::system(call.c_str()), 0);
-        std::vector<std::string> lines;
-        std::istringstream results(readFile(dir_ / "results.txt"));
-        for (std::string line; std::getline(results, line);) lines.push_back(line);
-        EXPECT_EQ(lines.size(), commands.size());
-        lines.resize(commands.size());
-        return lines;
+        return runtimedriver::run(dir_, commands, portable ? "TABRIX_PORTABLE=1 " : "env -u TABRIX_PORTABLE ");
     }
 
 private:

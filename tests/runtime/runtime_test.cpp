@@ -18,6 +18,7 @@
 
 #include <unistd.h>
 
+#include "driver_run.h"
 #include "support/openssl_reference.h"
 #include "support/support.h"
 
@@ -235,18 +236,7 @@ public:
 
     // Feeds the commands to the driver, one per line; returns its result lines.
     std::vector<std::string> run(const std::vector<std::string>& commands) const {
-        std::string input;
-        for (const auto& command : commands) input += command + "\n";
-        writeFile(dir_ / "commands.txt", input);
-        const std::string call = quoted(dir_ / "driver") + " < " + quoted(dir_ / "commands.txt") +
-                                 " > " + quoted(dir_ / "results.txt");
-        EXPECT_EQ(std::system(call.c_str()), 0);
-        std::vector<std::string> lines;
-        std::istringstream results(readFile(dir_ / "results.txt"));
-        for (std::string line; std::getline(results, line);) lines.push_back(line);
-        EXPECT_EQ(lines.size(), commands.size());
-        lines.resize(commands.size());
-        return lines;
+        return runtimedriver::run(dir_, commands);
     }
 
 private:

@@ -1,0 +1,50 @@
+// Shared by the table-cipher benchmarks: one table set generated for the
+// SP 800-38A key, and OpenSSL held to its portable table-based AES.
+#pragma once
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <sstream>
+
+#include "wbgen/table_generator.h"
+
+namespace benchsetup {
+
+inline const char* const kKeyText = "2b7e151628aed2a6abf7158809cf4f3c";
+inline constexpr uint8_t kKey[16] = {0x2b, 0x7e, 0x15, 0x16, 0x28, 0xae, 0xd2, 0xa6,
+                                     0xab, 0xf7, 0x15, 0x88, 0x09, 0xcf, 0x4f, 0x3c};
+
+// Both directions for kKeyText, without external codings, from a fixed seed.
+inline const TableStorage& tables() {
+    static const std::unique_ptr<TableStorage> storage = [] {
+        auto generated = std::make_unique<TableStorage>();
+        std::ostringstream report;
+        TableGenerator generator(RandomState{3, 1, 4, 1, 5, 9, 2, 6, 5, 3, 5, 8, 9, 7, 9, 3}, report);
+        // A well-formed key: generation cannot fail.
+        (void)generator.generateEncryptionTables(kKeyText, *generated, nullptr, nullptr);
+        (void)generator.generateDecryptionTables(kKeyText, *generated, nullptr, nullptr);
+        return generated;
+    }();
+    return *storage;
+}
+
+// Call first in main. libcrypto reads OPENSSL_ia32cap when it is loaded, before
+// main, so the program re-executes itself with "~0x200020200000000" (AES-NI,
+// SSSE3 and AVX masked: OpenSSL's table-based AES). An OPENSSL_ia32cap already
+// in the environment is kept; TABRIX_BENCH_AESNI=1 keeps OpenSSL's default
+// (AES-NI) code. The mask in effect goes into the benchmark context.
+inline void holdOpenSslToTables(char** argv) {
+    if (std::getenv("OPENSSL_ia32cap") == nullptr && std::getenv("TABRIX_BENCH_AESNI") == nullptr) {
+        setenv("OPENSSL_ia32cap", "~0x200020200000000", 1);
+        execv("/proc/self/exe", argv);
+        // Could not re-execute: go on with OpenSSL's default code (reported below).
+        unsetenv("OPENSSL_ia32cap");
+    }
+    const char* mask = std::getenv("OPENSSL_ia32cap");
+    benchmark::AddCustomContext("OPENSSL_ia32cap", mask != nullptr ? mask : "(unset: AES-NI if present)");
+}
+
+} // namespace benchsetup
