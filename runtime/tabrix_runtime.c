@@ -123,7 +123,9 @@ static const unsigned char (*xor_tables(int direction, unsigned stage))[24][256]
 static int vbmi_wanted(void)
 {
 #if TABRIX_X86_SIMD
-    const char *portable = getenv("TABRIX_PORTABLE");
+    /* Split so that a renamed copy of this runtime (every "tabrix_" and
+     * "TABRIX_" given another prefix) still reads the one documented name. */
+    const char *portable = getenv("TABRIX" "_PORTABLE");
     if (portable != NULL && strcmp(portable, "0") != 0)
         return 0;
     __builtin_cpu_init();
@@ -153,7 +155,12 @@ static void build_prepared(void)
             }
         }
     }
+    use_vbmi = vbmi_wanted();
 #if TABRIX_X86_SIMD
+    /* Only a CPU that runs the SIMD path touches its tables (untouched static
+     * memory costs no pages). */
+    if (!use_vbmi)
+        return;
     for (d = 0; d < 2; ++d) {
         for (stage = 0; stage < TABLE_ROUNDS; ++stage) {
             const unsigned char (*t)[4][256][4] = round_tables(d, stage);
@@ -177,7 +184,6 @@ static void build_prepared(void)
         }
     }
 #endif
-    use_vbmi = vbmi_wanted();
 }
 
 #if defined(__GNUC__) || defined(__clang__)

@@ -62,9 +62,10 @@ typedef struct {
 } tabrix_coding_set;
 
 /* Builds, once, the layout that the evaluators read beside the compiled-in
- * tables (about 740 KB of static memory: the XOR tables turned round, and on
- * x86-64 the round tables split into byte tables for AVX-512), and picks the
- * block path for this CPU: AVX-512 VBMI where the CPU has it, else portable C.
+ * tables, and picks the block path for this CPU: AVX-512 VBMI where the CPU has
+ * it, else portable C. The layout lives in static memory: 440 KB of XOR tables
+ * turned round, and on a CPU that takes the AVX-512 path 300 KB more of round
+ * tables split into byte tables.
  * The environment variable TABRIX_PORTABLE set to anything but "0" when it runs,
  * or compiling with -DTABRIX_PORTABLE_ONLY, keeps the portable path. Every
  * function below calls it when it has not run yet; with GCC or Clang that first
