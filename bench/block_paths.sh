@@ -6,23 +6,34 @@
 #             OPENSSL_ia32cap=~0x200020200000000, set by the program itself)
 #   portable  TABRIX_PORTABLE=1; the same OpenSSL
 #   aesni     the paths this CPU selects; OpenSSL with AES-NI (TABRIX_BENCH_AESNI=1)
+#   portable-aesni  TABRIX_PORTABLE=1 and OpenSSL with AES-NI
 #
-#   bench/block_paths.sh [build-dir]      (RUNS=5 by default)
+#   bench/block_paths.sh [build-dir]      (RUNS=5 by default; SETUPS="simd portable
+#                                          aesni portable-aesni" by default)
 #
 # Needs a Release build with the benchmarks (build/bench/bench_block_paths_bench).
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="$(cd "${1:-$root/build}" && pwd)"
 runs="${RUNS:-5}"
+setups="${SETUPS:-simd portable aesni portable-aesni}"
 bench="$build/bench/bench_block_paths_bench"
 
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 
 for ((run = 1; run <= runs; run++)); do
-    env -u OPENSSL_ia32cap -u TABRIX_PORTABLE -u TABRIX_BENCH_AESNI "$bench" | grep '^summary' >> "$work/simd"
-    env -u OPENSSL_ia32cap -u TABRIX_BENCH_AESNI TABRIX_PORTABLE=1 "$bench" | grep '^summary' >> "$work/portable"
-    env -u OPENSSL_ia32cap -u TABRIX_PORTABLE TABRIX_BENCH_AESNI=1 "$bench" | grep '^summary' >> "$work/aesni"
+    for setup in $setups; do
+        case "$setup" in
+        simd) settings=() ;;
+        portable) settings=(TABRIX_PORTABLE=1) ;;
+        aesni) settings=(TABRIX_BENCH_AESNI=1) ;;
+        portable-aesni) settings=(TABRIX_PORTABLE=1 TABRIX_BENCH_AESNI=1) ;;
+        *) echo "block_paths.sh: unknown set-up $setup" >&2; exit 2 ;;
+        esac
+        env -u OPENSSL_ia32cap -u TABRIX_PORTABLE -u TABRIX_BENCH_AESNI "${settings[@]}" "$bench" 2>/dev/null |
+            grep '^summary' >> "$work/$setup"
+    done
 done
 
 median() { # column: median of that column per case, cases in first-seen order
@@ -34,7 +45,7 @@ median() { # column: median of that column per case, cases in first-seen order
 
 cpu="$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')"
 echo "CPU: $cpu; $runs runs per set-up; medians"
-for setup in simd portable aesni; do
+for setup in $setups; do
     echo
     echo "== $setup"
     printf '%-28s %10s %16s %18s\n' "case/blocks" "ns/block" "x OpenSSL same" "x OpenSSL CBC-dec"
