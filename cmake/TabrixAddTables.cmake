@@ -27,8 +27,6 @@
 # build time with mode 0600). The target also carries them as the properties
 # TABRIX_IOC_ENCRYPT and so on.
 
-set(_tabrix_add_tables_dir "${CMAKE_CURRENT_LIST_DIR}")
-
 function(tabrix_add_tables name)
   cmake_parse_arguments(PARSE_ARGV 1 arg "" "KEY_FILE;CODINGS;FORMAT" "")
   if(arg_UNPARSED_ARGUMENTS)
@@ -46,6 +44,8 @@ function(tabrix_add_tables name)
   if(NOT arg_CODINGS MATCHES "^(NONE|ECB|CBC)$")
     message(FATAL_ERROR "tabrix_add_tables(${name}): CODINGS must be NONE, ECB or CBC")
   endif()
+  # The build step lies beside this file, wherever the function is called from.
+  set(generate_script "${CMAKE_CURRENT_FUNCTION_LIST_DIR}/tabrix_generate.cmake")
   get_property(runtime_dir GLOBAL PROPERTY TABRIX_RUNTIME_DIR)
   get_property(template_dir GLOBAL PROPERTY TABRIX_TEMPLATE_DIR)
   if(arg_FORMAT)
@@ -91,8 +91,8 @@ function(tabrix_add_tables name)
     COMMAND "${CMAKE_COMMAND}" "-DNAME=${name}" "-DKEY_FILE=${key_file}"
             "-DCODINGS=${arg_CODINGS}" "-DTOOL=$<TARGET_FILE:tabrix::tabrix>"
             "-DTEMPLATE_DIR=${template_dir}" "-DRUNTIME_DIR=${runtime_dir}" "-DOUT=${out}"
-            -P "${_tabrix_add_tables_dir}/tabrix_generate.cmake"
-    DEPENDS "${key_file}" ${tool_dependency} "${_tabrix_add_tables_dir}/tabrix_generate.cmake"
+            -P "${generate_script}"
+    DEPENDS "${key_file}" ${tool_dependency} "${generate_script}"
             "${runtime_dir}/tabrix_runtime.c" "${runtime_dir}/tabrix_runtime.h" ${template_paths}
     COMMENT "Generating white-box tables ${name} (codings ${arg_CODINGS})"
     VERBATIM)
