@@ -218,8 +218,11 @@ int tabrix_load_cbc_codings(const char *ioc_path, const char *data_path, tabrix_
     return tabrix_load_coding_set(data_path, &codings->data);
 }
 
-int tabrix_encrypt_cbc_coded(unsigned char *buffer, size_t length, const unsigned char iv[16],
-                             const tabrix_cbc_codings *codings)
+/* Coded CBC: the IV coded with iv_set, the data with in_set, chaining through
+ * the tables, the result decoded with out_set. */
+static int cbc_coded(unsigned char *buffer, size_t length, const unsigned char iv[16],
+                     const tabrix_coding_set *iv_set, const tabrix_coding_set *in_set,
+                     const tabrix_coding_set *out_set, int decrypt)
 {
     unsigned char coded_iv[TABRIX_BLOCK_SIZE];
     int status;
@@ -227,27 +230,24 @@ int tabrix_encrypt_cbc_coded(unsigned char *buffer, size_t length, const unsigne
     if (length % TABRIX_BLOCK_SIZE != 0)
         return TABRIX_ERR_LENGTH;
     memcpy(coded_iv, iv, sizeof coded_iv);
-    tabrix_encode_data(coded_iv, sizeof coded_iv, &codings->output);
-    tabrix_encode_data(buffer, length, &codings->data);
-    status = tabrix_encrypt_cbc(buffer, length, coded_iv);
-    tabrix_decode_data(buffer, length, &codings->output);
+    tabrix_encode_data(coded_iv, sizeof coded_iv, iv_set);
+    tabrix_encode_data(buffer, length, in_set);
+    status = decrypt ? tabrix_decrypt_cbc(buffer, length, coded_iv)
+                     : tabrix_encrypt_cbc(buffer, length, coded_iv);
+    tabrix_decode_data(buffer, length, out_set);
     return status;
+}
+
+int tabrix_encrypt_cbc_coded(unsigned char *buffer, size_t length, const unsigned char iv[16],
+                             const tabrix_cbc_codings *codings)
+{
+    return cbc_coded(buffer, length, iv, &codings->output, &codings->data, &codings->output, 0);
 }
 
 int tabrix_decrypt_cbc_coded(unsigned char *buffer, size_t length, const unsigned char iv[16],
                              const tabrix_cbc_codings *codings)
 {
-    unsigned char coded_iv[TABRIX_BLOCK_SIZE];
-    int status;
-
-    if (length % TABRIX_BLOCK_SIZE != 0)
-        return TABRIX_ERR_LENGTH;
-    memcpy(coded_iv, iv, sizeof coded_iv);
-    tabrix_encode_data(coded_iv, sizeof coded_iv, &codings->input);
-    tabrix_encode_data(buffer, length, &codings->input);
-    status = tabrix_decrypt_cbc(buffer, length, coded_iv);
-    tabrix_decode_data(buffer, length, &codings->data);
-    return status;
+    return cbc_coded(buffer, length, iv, &codings->input, &codings->input, &codings->data, 1);
 }
 
 size_t tabrix_padded_length(size_t length)

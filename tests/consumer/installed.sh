@@ -23,7 +23,8 @@ grep -q "^Usage: " "$work/usage.txt" || fail "no usage text"
 make_keys
 cmake -S "$source_dir/tests/consumer/app" -B "$work/app" -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_PREFIX_PATH="$work/prefix" -DAPP_KEY_FILE="$work/keys/app.key" \
-    -DPLAIN_KEY_FILE="$work/keys/plain.key" > "$work/configure.log" 2>&1 ||
+    -DPLAIN_KEY_FILE="$work/keys/plain.key" \
+    -DTEMPLATE_FOLDER="$source_dir/examples/Tables/TPL" > "$work/configure.log" 2>&1 ||
     { cat "$work/configure.log"; fail "configure"; }
 cmake --build "$work/app" -j2 -v > "$work/build.log" 2>&1 || { cat "$work/build.log"; fail "build"; }
 "$work/app/consumer" "$work/keys/app.key" "$work/keys/plain.key" || fail "the consumer's checks"

@@ -18,6 +18,7 @@ fi
 make_keys
 cmake -S "$source_dir/tests/consumer/parent" -B "$work/parent" -DTABRIX_SOURCE="$source_dir" \
     -DAPP_KEY_FILE="$work/keys/app.key" -DPLAIN_KEY_FILE="$work/keys/plain.key" \
+    -DTEMPLATE_FOLDER="$source_dir/examples/Tables/TPL" \
     > "$work/configure.log" 2>&1 || { cat "$work/configure.log"; fail "configure"; }
 cmake --build "$work/parent" -j2 -v > "$work/build.log" 2>&1 || { tail -50 "$work/build.log"; fail "build"; }
 [ -d "$work/parent/tabrix" ] || fail "the parent's own folder tabrix is gone"

@@ -19,6 +19,7 @@
 
 #include <unistd.h>
 
+#include "support/known_answers.h"
 #include "support/openssl_reference.h"
 #include "support/support.h"
 
@@ -28,19 +29,15 @@ namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
 
 // Distinct keys per direction, so that a swapped key cannot pass.
-constexpr const char* kEncryptKey = "2b7e151628aed2a6abf7158809cf4f3c";  // SP 800-38A
+constexpr const char* kEncryptKey = vectors::kCbcKey;  // SP 800-38A
 constexpr const char* kDecryptKey = "7c2e91a04f3b58d6e10a9c47b3f28d15";
 
 constexpr size_t kRandomBlocks = 300;
 
-// SP 800-38A F.5.1 and F.5.2 (CTR-AES128), under kEncryptKey.
-constexpr const char* kCtrCounter = "f0f1f2f3f4f5f6f7f8f9fafbfcfdfeff";
-constexpr const char* kCtrPlaintext =
-    "6bc1bee22e409f96e93d7e117393172aae2d8a571e03ac9c9eb76fac45af8e51"
-    "30c81c46a35ce411e5fbc1191a0a52eff69f2445df4f9b17ad2b417be66c3710";
-constexpr const char* kCtrCiphertext =
-    "874d6191b620e3261bef6864990db6ce9806f66b7970fdff8617187bb9fffdff"
-    "5ae4df3edbd5d35e5b4f09020db03eab1e031dda2fbe03d1792170a0f3009cee";
+// SP 800-38A F.5 (CTR-AES128) under its key, which is kEncryptKey.
+using vectors::kCtrCounter;
+constexpr const char* kCtrPlaintext = vectors::kCtrPlain;
+constexpr const char* kCtrCiphertext = vectors::kCtrCipher;
 
 // A coding set as it lies in a coding file: record k at 512*k, forward table
 // then inverse table.
