@@ -15,8 +15,13 @@ CommandSet toolCommands() {
     return CommandSet{generateTables, generateEcbCodings, generateCbcCodings, runSelfTest};
 }
 
+// The build passes the project's version (CMake's project(VERSION)).
+#ifndef TABRIX_VERSION
+#error "TABRIX_VERSION must be defined by the build"
+#endif
+
 void printUsage(std::ostream& out) {
-    out << "MARLO AES Generator " << "1.1" << ", tabrix edition by the tabrix team\n\n"
+    out << "MARLO AES Generator " << TABRIX_VERSION << ", tabrix edition by the tabrix team\n\n"
         << "Usage: Tabrix.exe [params in any order]\n"
         << "Params: /g:[CONFIG_SCRIPT_FILE_PATH] ... Generate and save MARLO AES tables.\n"
         << "           Paths are obtained from CONFIG_SCRIPT_FILE_PATH file.\n"
@@ -46,6 +51,16 @@ bool hasPrefix(const char* argument, const char* prefix) {
 int32_t runArgument(const char* argument, const CommandSet& commands, std::ostream& out,
                     bool& recognised) {
     recognised = true;
+    // The conventional flags match whole arguments; none of them starts like a command.
+    if (std::strcmp(argument, "--help") == 0 || std::strcmp(argument, "-h") == 0) {
+        printUsage(out);
+        return 0;
+    }
+    if (std::strcmp(argument, "--version") == 0) {
+        out << "tabrix " << TABRIX_VERSION << "\n";
+        out.flush();
+        return 0;
+    }
     if (hasPrefix(argument, "/g:")) return commands.generateTables(argument + 3, out);
     if (hasPrefix(argument, "/ecbioc:")) return commands.generateEcbCodings(argument + 8, out);
     if (hasPrefix(argument, "/cbcioc:")) return commands.generateCbcCodings(argument + 8, out);

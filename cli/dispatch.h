@@ -19,7 +19,9 @@ CommandSet toolCommands();
 void printUsage(std::ostream& out);
 
 // Runs argv[1..argc-1] in order through commands; prints the usage text when there
-// are no arguments or the last one was not recognised. Returns the status of the
+// are no arguments or the last one was not recognised. "--help" and "-h" print the
+// usage text, "--version" prints "tabrix <version>"; both succeed and take their
+// turn in the order like any command. Returns the status of the
 // last command that failed, or 0 when every command succeeded (or none ran). A
 // command that runs out of memory prints "ERR: OUT OF MEMORY" and fails with 34.
 int32_t dispatchCommands(int argc, const char* const* argv, const CommandSet& commands,

@@ -86,9 +86,9 @@ static unsigned source_column(unsigned c, unsigned i, unsigned shift)
 /* Below this many blocks a SIMD batch of 64, mostly padding, costs more than
  * the portable path. */
 #define SIMD_MIN_BLOCKS 8
-/* Blocks that CBC decryption takes through the block paths at a time (4 KB of
- * stack). */
-#define CBC_CHUNK_BLOCKS 256
+/* Blocks that CBC decryption and counter mode take through the block paths at
+ * a time (4 KB of stack). */
+#define CHUNK_BLOCKS 256
 #define ENCRYPTION 0
 #define DECRYPTION 1
 
@@ -522,14 +522,14 @@ int tabrix_decrypt_cbc(unsigned char *buffer, size_t length, const unsigned char
     /* The blocks are independent before the chaining XOR: a chunk at a time
      * through the block paths into scratch, from the end, so that the
      * ciphertext before each block is still in place when it is XORed in. */
-    unsigned char plain[CBC_CHUNK_BLOCKS * TABRIX_BLOCK_SIZE];
+    unsigned char plain[CHUNK_BLOCKS * TABRIX_BLOCK_SIZE];
     size_t end, start, n;
 
     if (length % TABRIX_BLOCK_SIZE != 0)
         return TABRIX_ERR_LENGTH;
     for (end = length / TABRIX_BLOCK_SIZE; end > 0; end = start) {
         unsigned char *chunk;
-        start = end > CBC_CHUNK_BLOCKS ? end - CBC_CHUNK_BLOCKS : 0;
+        start = end > CHUNK_BLOCKS ? end - CHUNK_BLOCKS : 0;
         chunk = buffer + TABRIX_BLOCK_SIZE * start;
         cipher_blocks(DECRYPTION, chunk, plain, end - start);
         for (n = 0; n < end - start; ++n)
@@ -570,6 +570,136 @@ int tabrix_load_coding_set(const char *path, tabrix_coding_set *data)
     tabrix_coding_set *sets[1];
     sets[0] = data;
     return read_sets(path, sets, 1);
+}
+
+int tabrix_load_cbc_codings(const char *ioc_path, const char *data_path, tabrix_cbc_codings *codings)
+{
+    int status = tabrix_load_ioc_file(ioc_path, &codings->input, &codings->output);
+    if (status != TABRIX_OK)
+        return status;
+    return tabrix_load_coding_set(data_path, &codings->data);
+}
+
+/* Coded CBC: the IV coded with iv_set, the data with in_set, chaining through
+ * the tables, the result decoded with out_set. */
+static int cbc_coded(unsigned char *buffer, size_t length, const unsigned char iv[16],
+                     const tabrix_coding_set *iv_set, const tabrix_coding_set *in_set,
+                     const tabrix_coding_set *out_set, int decrypt)
+{
+    unsigned char coded_iv[TABRIX_BLOCK_SIZE];
+    int status;
+
+    if (length % TABRIX_BLOCK_SIZE != 0)
+        return TABRIX_ERR_LENGTH;
+    memcpy(coded_iv, iv, sizeof coded_iv);
+    tabrix_encode_data(coded_iv, sizeof coded_iv, iv_set);
+    tabrix_encode_data(buffer, length, in_set);
+    status = decrypt ? tabrix_decrypt_cbc(buffer, length, coded_iv)
+                     : tabrix_encrypt_cbc(buffer, length, coded_iv);
+    tabrix_decode_data(buffer, length, out_set);
+    return status;
+}
+
+int tabrix_encrypt_cbc_coded(unsigned char *buffer, size_t length, const unsigned char iv[16],
+                             const tabrix_cbc_codings *codings)
+{
+    return cbc_coded(buffer, length, iv, &codings->output, &codings->data, &codings->output, 0);
+}
+
+int tabrix_decrypt_cbc_coded(unsigned char *buffer, size_t length, const unsigned char iv[16],
+                             const tabrix_cbc_codings *codings)
+{
+    return cbc_coded(buffer, length, iv, &codings->input, &codings->input, &codings->data, 1);
+}
+
+size_t tabrix_padded_length(size_t length)
+{
+    return length + (TABRIX_BLOCK_SIZE - length % TABRIX_BLOCK_SIZE);
+}
+
+int tabrix_pad(unsigned char *buffer, size_t length, size_t capacity, size_t *padded_length)
+{
+    size_t pad = TABRIX_BLOCK_SIZE - length % TABRIX_BLOCK_SIZE;
+
+    /* Checked without forming length + pad, which could wrap. */
+    if (capacity < length || capacity - length < pad)
+        return TABRIX_ERR_BUFFER_TOO_SMALL;
+    memset(buffer + length, (int)pad, pad);
+    *padded_length = length + pad;
+    return TABRIX_OK;
+}
+
+int tabrix_unpad(const unsigned char *buffer, size_t length, size_t *unpadded_length)
+{
+    unsigned pad, n, bad = 0;
+
+    if (length % TABRIX_BLOCK_SIZE != 0)
+        return TABRIX_ERR_LENGTH;
+    if (length == 0)
+        return TABRIX_ERR_PADDING;
+    pad = buffer[length - 1];
+    if (pad == 0 || pad > TABRIX_BLOCK_SIZE)
+        return TABRIX_ERR_PADDING;
+    /* Every padding byte is looked at, whichever differs. */
+    for (n = 1; n <= pad; ++n)
+        bad |= (unsigned)(buffer[length - n] ^ pad);
+    if (bad != 0)
+        return TABRIX_ERR_PADDING;
+    *unpadded_length = length - pad;
+    return TABRIX_OK;
+}
+
+static void next_counter(unsigned char counter[16])
+{
+    unsigned n = TABRIX_BLOCK_SIZE;
+    while (n > 0) {
+        --n;
+        counter[n] = (unsigned char)(counter[n] + 1u);
+        if (counter[n] != 0)
+            break;
+    }
+}
+
+static void ctr(unsigned char *buffer, size_t length, const unsigned char counter[16],
+                const tabrix_coding_set *input, const tabrix_coding_set *output)
+{
+    /* The counter blocks are independent: the key stream is made a chunk at a
+     * time through the block paths. Coding a run of blocks codes each block
+     * alike, since a byte's record depends only on its place in its block. */
+    unsigned char block[TABRIX_BLOCK_SIZE], stream[CHUNK_BLOCKS * TABRIX_BLOCK_SIZE];
+    size_t offset, n, blocks, bytes;
+
+    memcpy(block, counter, sizeof block);
+    for (offset = 0; offset < length; offset += bytes) {
+        blocks = (length - offset + TABRIX_BLOCK_SIZE - 1) / TABRIX_BLOCK_SIZE;
+        if (blocks > CHUNK_BLOCKS)
+            blocks = CHUNK_BLOCKS;
+        for (n = 0; n < blocks; ++n) {
+            memcpy(stream + TABRIX_BLOCK_SIZE * n, block, TABRIX_BLOCK_SIZE);
+            next_counter(block);
+        }
+        bytes = TABRIX_BLOCK_SIZE * blocks;
+        if (input != NULL)
+            tabrix_encode_data(stream, bytes, input);
+        cipher_blocks(ENCRYPTION, stream, stream, blocks);
+        if (output != NULL)
+            tabrix_decode_data(stream, bytes, output);
+        if (bytes > length - offset)
+            bytes = length - offset;
+        for (n = 0; n < bytes; ++n)
+            buffer[offset + n] = (unsigned char)(buffer[offset + n] ^ stream[n]);
+    }
+}
+
+void tabrix_crypt_ctr(unsigned char *buffer, size_t length, const unsigned char counter[16])
+{
+    ctr(buffer, length, counter, NULL, NULL);
+}
+
+void tabrix_crypt_ctr_coded(unsigned char *buffer, size_t length, const unsigned char counter[16],
+                            const tabrix_coding_set *input, const tabrix_coding_set *output)
+{
+    ctr(buffer, length, counter, input, output);
 }
 
 static const unsigned char *record_for(const tabrix_coding_set *set, size_t i)

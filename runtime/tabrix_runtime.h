@@ -9,6 +9,11 @@
  * The block and CBC functions evaluate the tables exactly as the generator's
  * own table cipher does; they never see the key.
  *
+ * Every public name starts with "tabrix_" (macros with "TABRIX_"). The CMake
+ * function tabrix_add_tables writes a copy of this runtime with another prefix,
+ * so that several table sets can live in one program: with prefix "appkeys" the
+ * names are appkeys_encrypt_block, appkeys_coding_set, APPKEYS_OK and so on.
+ *
  * External codings are the caller's business. Tables generated with an IOC
  * file (useEncryptIOC / useDecryptIOC = 1) expect their input coded with the
  * file's input set and deliver their output coded with its output set:
@@ -32,8 +37,13 @@
  *   decryption: encode the ciphertext and the IV with the input set, run
  *     tabrix_decrypt_cbc, decode the result with the data set to get the
  *     plaintext.
- * Independent ECB codings (from "/ecbioc:") do not survive the chaining XOR;
- * use them for single blocks only.
+ * tabrix_encrypt_cbc_coded and tabrix_decrypt_cbc_coded do these three steps
+ * per direction in one call. Independent ECB codings (from "/ecbioc:") do not
+ * survive the chaining XOR; use them for single blocks or counter mode only.
+ *
+ * Counter mode (tabrix_crypt_ctr) uses the encryption tables alone, for both
+ * directions; tabrix_crypt_ctr_coded codes each counter block with the input
+ * set and decodes the key stream with the output set of the tables' IOC file.
  *
  * Not constant-time: every look-up is indexed by (coded) data.
  */
@@ -48,6 +58,8 @@ extern "C" {
 
 /* Status codes, the same numbers as the generator uses for the same causes. */
 #define TABRIX_OK 0
+#define TABRIX_ERR_BUFFER_TOO_SMALL 3 /* no room for the padding */
+#define TABRIX_ERR_PADDING 10    /* the PKCS#7 padding at the end is malformed */
 #define TABRIX_ERR_LENGTH 11     /* buffer length is not a multiple of 16 */
 #define TABRIX_ERR_OPEN 16       /* a coding file cannot be opened */
 #define TABRIX_ERR_SHORT_READ 31 /* a coding file is shorter than expected */
@@ -108,6 +120,64 @@ int tabrix_load_ioc_file(const char *path, tabrix_coding_set *input, tabrix_codi
 
 /* Reads a CBC data file (8192 bytes) into data. Statuses as above. */
 int tabrix_load_coding_set(const char *path, tabrix_coding_set *data);
+
+/* The three coding sets of one direction of CBC-compliant codings: the IOC
+ * file's input and output sets and the CBC data file's set. */
+typedef struct {
+    tabrix_coding_set input;
+    tabrix_coding_set output;
+    tabrix_coding_set data;
+} tabrix_cbc_codings;
+
+/* Reads one direction's IOC file and CBC data file into codings. Statuses as
+ * above (the IOC file's first). */
+int tabrix_load_cbc_codings(const char *ioc_path, const char *data_path, tabrix_cbc_codings *codings);
+
+/* CBC encryption in place of plain data with a plain IV, on encryption tables
+ * generated with CBC-compliant codings: codes the data with the data set and
+ * the IV with the output set, chains, and decodes the result with the output
+ * set, giving the plain ciphertext. TABRIX_ERR_LENGTH, with nothing touched,
+ * unless length is a multiple of 16. */
+int tabrix_encrypt_cbc_coded(unsigned char *buffer, size_t length, const unsigned char iv[16],
+                             const tabrix_cbc_codings *codings);
+
+/* CBC decryption in place of plain ciphertext with a plain IV, on decryption
+ * tables generated with CBC-compliant codings: codes the ciphertext and the IV
+ * with the input set, chains, and decodes the result with the data set, giving
+ * the plaintext. Statuses as above. */
+int tabrix_decrypt_cbc_coded(unsigned char *buffer, size_t length, const unsigned char iv[16],
+                             const tabrix_cbc_codings *codings);
+
+/* The length of length bytes after PKCS#7 padding: the next multiple of 16
+ * above length (a whole block of padding when length is a multiple of 16). */
+size_t tabrix_padded_length(size_t length);
+
+/* Appends PKCS#7 padding to the length bytes in buffer, which has room for
+ * capacity bytes, and stores the padded length in padded_length.
+ * TABRIX_ERR_BUFFER_TOO_SMALL, with nothing touched, when capacity is below
+ * tabrix_padded_length(length). */
+int tabrix_pad(unsigned char *buffer, size_t length, size_t capacity, size_t *padded_length);
+
+/* Checks the PKCS#7 padding at the end of length bytes and stores the length
+ * without it in unpadded_length. TABRIX_ERR_LENGTH unless length is a multiple
+ * of 16; TABRIX_ERR_PADDING when length is 0, the last byte is not 1..16 or the
+ * padding bytes differ from it. The buffer is never changed. */
+int tabrix_unpad(const unsigned char *buffer, size_t length, size_t *unpadded_length);
+
+/* Counter mode in place over length bytes (any length): byte n is XORed with
+ * byte n mod 16 of the encryption of counter block n div 16, where block 0 is
+ * counter and each next block adds 1 to the previous one as a 128-bit
+ * big-endian number (wrapping). The same call encrypts and decrypts; counter
+ * is not changed. Needs encryption tables without external codings. The key
+ * stream is made many blocks at a time, as by tabrix_encrypt_ecb. */
+void tabrix_crypt_ctr(unsigned char *buffer, size_t length, const unsigned char counter[16]);
+
+/* Counter mode as above on encryption tables generated with external codings:
+ * every counter block is coded with input before the tables and the key stream
+ * decoded with output after them (the sets of the tables' IOC file, ECB or
+ * CBC). */
+void tabrix_crypt_ctr_coded(unsigned char *buffer, size_t length, const unsigned char counter[16],
+                            const tabrix_coding_set *input, const tabrix_coding_set *output);
 
 /* Replaces byte i of data by the forward table of record
  * 4*(i mod 4) + (i div 4) mod 4 of set. */

@@ -148,3 +148,32 @@ TEST(Dispatch, LastFailureWinsAndFailuresDoNotStopLaterCommands) {
         EXPECT_EQ(calls.size(), c.args.size() - (std::string(c.args.back()) == "/junk" ? 1u : 0u));
     }
 }
+
+TEST(Dispatch, HelpAndVersionFlags) {
+    const std::string version = std::string("tabrix ") + TABRIX_VERSION + "\n";
+    EXPECT_EQ(version, "tabrix 1.1\n");
+    struct Case {
+        std::vector<const char*> args;
+        int32_t status;
+        std::string output;
+        std::vector<std::string> calls;
+    };
+    const Case cases[] = {
+        {{"--help"}, 0, kUsage, {}},
+        {{"-h"}, 0, kUsage, {}},
+        {{"--version"}, 0, version, {}},
+        // They take their turn in order and do not hide a failure before them.
+        {{"/g:a=30", "--version"}, 30, "<g>" + version, {"g[a=30]"}},
+        {{"--help", "/g:b"}, 0, std::string(kUsage) + "<g>", {"g[b]"}},
+        // Whole arguments only: anything longer is an unrecognised argument.
+        {{"--helpme"}, 0, "ERROR: Unrecognized command: '--helpme' ignored\n\n" + usage(), {}},
+        {{"-H"}, 0, "ERROR: Unrecognized command: '-H' ignored\n\n" + usage(), {}},
+        {{"--version=2"}, 0, "ERROR: Unrecognized command: '--version=2' ignored\n\n" + usage(), {}},
+    };
+    for (const Case& c : cases) {
+        const Dispatched run = dispatch(c.args);
+        EXPECT_EQ(run.status, c.status) << c.args.front();
+        EXPECT_EQ(run.output, c.output) << c.args.front();
+        EXPECT_EQ(calls, c.calls) << c.args.front();
+    }
+}

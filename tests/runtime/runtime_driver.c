@@ -8,15 +8,19 @@
  *   IE <ioc> <hex>                   encode with the IOC input set, encrypt,
  *                                    decode with the output set     -> <status> <hex>
  *   ID <ioc> <hex>                   the same with decryption
- *   ICE <ioc> <data> <iv> <hex>      CBC encryption of plain data and IV, coded
- *                                    as the runtime header describes -> <status> <hex>
+ *   ICE <ioc> <data> <iv> <hex>      coded CBC encryption of plain data and IV in
+ *                                    one call                       -> <status> <hex>
  *   ICD <ioc> <data> <iv> <hex>      the same for CBC decryption
+ *   P <capacity> <hex>               PKCS#7 padding   -> <status> <hex> (as padded)
+ *   U <hex>                          padding check    -> <status> <hex> (without it)
+ *   CTR <counter> <hex>              counter mode                   -> <hex>
+ *   ICTR <ioc> <counter> <hex>       counter mode through the IOC file's sets -> <hex>
  *   XE <in> <out> <hex>              tabrix_encrypt_ecb with the input at byte
  *                                    offset <in> of one buffer and the output at
  *                                    offset <out> of another, or in place at
  *                                    <in> when <out> is "="  -> <status> <hex>
  *   XD <in> <out> <hex>              the same with tabrix_decrypt_ecb
- *   P                                the block path in use  -> its name
+ *   PATH                             the block path in use  -> its name
  *
  * A coding file that fails to load prints its status alone. <hex> may be "-"
  * for no data.
@@ -32,7 +36,8 @@
 
 static unsigned char data[MAX_DATA];
 static unsigned char shifted_in[MAX_DATA + MAX_OFFSET], shifted_out[MAX_DATA + MAX_OFFSET];
-static tabrix_coding_set input_set, output_set, data_set;
+static tabrix_coding_set input_set, output_set;
+static tabrix_cbc_codings cbc_codings;
 
 static int hex_value(char c)
 {
@@ -147,29 +152,45 @@ static void run(char *line)
         print_status_and_data(status, length);
     } else if (strcmp(command, "ICE") == 0 || strcmp(command, "ICD") == 0) {
         int encrypt = command[2] == 'E';
-        status = tabrix_load_ioc_file(strtok(NULL, " \r\n"), &input_set, &output_set);
-        if (status == TABRIX_OK)
-            status = tabrix_load_coding_set(strtok(NULL, " \r\n"), &data_set);
-        else
-            strtok(NULL, " \r\n");
+        const char *ioc = strtok(NULL, " \r\n");
+        status = tabrix_load_cbc_codings(ioc, strtok(NULL, " \r\n"), &cbc_codings);
         parse_iv(strtok(NULL, " \r\n"), iv);
         length = parse_hex(strtok(NULL, " \r\n"), data, MAX_DATA);
         if (status != TABRIX_OK) {
             printf("%d\n", status);
             return;
         }
-        if (encrypt) {
-            tabrix_encode_data(data, length, &data_set);
-            tabrix_encode_data(iv, 16, &output_set);
-            status = tabrix_encrypt_cbc(data, length, iv);
-            tabrix_decode_data(data, length, &output_set);
-        } else {
-            tabrix_encode_data(data, length, &input_set);
-            tabrix_encode_data(iv, 16, &input_set);
-            status = tabrix_decrypt_cbc(data, length, iv);
-            tabrix_decode_data(data, length, &data_set);
-        }
+        status = encrypt ? tabrix_encrypt_cbc_coded(data, length, iv, &cbc_codings)
+                         : tabrix_decrypt_cbc_coded(data, length, iv, &cbc_codings);
         print_status_and_data(status, length);
+    } else if (strcmp(command, "P") == 0) {
+        size_t capacity = (size_t)strtoul(strtok(NULL, " \r\n"), NULL, 10);
+        size_t padded = 0;
+        length = parse_hex(strtok(NULL, " \r\n"), data, MAX_DATA - 16);
+        status = tabrix_pad(data, length, capacity, &padded);
+        print_status_and_data(status, status == TABRIX_OK ? padded : length);
+    } else if (strcmp(command, "U") == 0) {
+        size_t unpadded = 0;
+        length = parse_hex(strtok(NULL, " \r\n"), data, MAX_DATA);
+        status = tabrix_unpad(data, length, &unpadded);
+        print_status_and_data(status, status == TABRIX_OK ? unpadded : length);
+    } else if (strcmp(command, "CTR") == 0) {
+        parse_iv(strtok(NULL, " \r\n"), iv);
+        length = parse_hex(strtok(NULL, " \r\n"), data, MAX_DATA);
+        tabrix_crypt_ctr(data, length, iv);
+        print_hex(data, length);
+        printf("\n");
+    } else if (strcmp(command, "ICTR") == 0) {
+        status = tabrix_load_ioc_file(strtok(NULL, " \r\n"), &input_set, &output_set);
+        parse_iv(strtok(NULL, " \r\n"), iv);
+        length = parse_hex(strtok(NULL, " \r\n"), data, MAX_DATA);
+        if (status != TABRIX_OK) {
+            printf("%d\n", status);
+            return;
+        }
+        tabrix_crypt_ctr_coded(data, length, iv, &input_set, &output_set);
+        print_hex(data, length);
+        printf("\n");
     } else if (strcmp(command, "XE") == 0 || strcmp(command, "XD") == 0) {
         const size_t in = parse_offset(strtok(NULL, " \r\n"));
         const char *out_text = strtok(NULL, " \r\n");
@@ -182,7 +203,7 @@ static void run(char *line)
                                    : tabrix_decrypt_ecb(shifted_in + in, target, length);
         memcpy(data, target, length);
         print_status_and_data(status, length);
-    } else if (strcmp(command, "P") == 0) {
+    } else if (strcmp(command, "PATH") == 0) {
         printf("%s\n", tabrix_block_path());
     } else {
         fprintf(stderr, "driver: unknown command %s\n", command);

@@ -3,7 +3,8 @@
 // (with tests/runtime/runtime_driver.c), and the compiled tables must agree with
 // OpenSSL's AES-128 on random blocks and CBC buffers, plain and with external
 // codings. The test codes data with the coding sets itself, and separately
-// checks the runtime's own coding-file helpers.
+// checks the runtime's own coding-file helpers, one-call coded CBC, PKCS#7
+// padding and counter mode.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -19,6 +20,7 @@
 #include <unistd.h>
 
 #include "driver_run.h"
+#include "support/known_answers.h"
 #include "support/openssl_reference.h"
 #include "support/support.h"
 
@@ -28,10 +30,15 @@ namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
 
 // Distinct keys per direction, so that a swapped key cannot pass.
-constexpr const char* kEncryptKey = "2b7e151628aed2a6abf7158809cf4f3c";  // SP 800-38A
+constexpr const char* kEncryptKey = vectors::kCbcKey;  // SP 800-38A
 constexpr const char* kDecryptKey = "7c2e91a04f3b58d6e10a9c47b3f28d15";
 
 constexpr size_t kRandomBlocks = 300;
+
+// SP 800-38A F.5 (CTR-AES128) under its key, which is kEncryptKey.
+using vectors::kCtrCounter;
+constexpr const char* kCtrPlaintext = vectors::kCtrPlain;
+constexpr const char* kCtrCiphertext = vectors::kCtrCipher;
 
 // A coding set as it lies in a coding file: record k at 512*k, forward table
 // then inverse table.
@@ -327,6 +334,10 @@ TEST(RuntimeTest, EcbCodedTablesAgreeWithOpenSslAfterDecoding) {
     commands.push_back("ID " + iocDe + " " + hex(buffer));
     commands.push_back("IE " + (runtime.dir() / "missing.dat").string() + " " + hex(buffer));
     commands.push_back("IE " + (runtime.dir() / "short.dat").string() + " " + hex(buffer));
+    // Counter mode through the coding sets gives the plain tables' answer.
+    commands.push_back("ICTR " + iocEn + " " + kCtrCounter + " " + kCtrPlaintext);
+    commands.push_back("ICTR " + (runtime.dir() / "short.dat").string() + " " + kCtrCounter + " " +
+                       kCtrPlaintext);
     const auto results = runtime.run(commands);
 
     size_t line = 0;
@@ -344,6 +355,8 @@ TEST(RuntimeTest, EcbCodedTablesAgreeWithOpenSslAfterDecoding) {
     EXPECT_EQ(results[line++], "0 " + hex(ecb(true, kEncryptKey, buffer)));
     EXPECT_EQ(results[line++], "0 " + hex(ecb(false, kDecryptKey, buffer)));
     EXPECT_EQ(results[line++], "16");
+    EXPECT_EQ(results[line++], "31");
+    EXPECT_EQ(results[line++], kCtrCiphertext);
     EXPECT_EQ(results[line++], "31");
 }
 
@@ -379,6 +392,10 @@ TEST(RuntimeTest, CbcCodedTablesAgreeWithOpenSslAfterDecoding) {
     commands.push_back("ICE " + dir + "/ioc_en.dat " + dir + "/data_en.dat " + hex(iv0) + " " + hex(data0));
     commands.push_back("ICD " + dir + "/ioc_de.dat " + dir + "/data_de.dat " + hex(iv0) + " " + hex(data0));
     commands.push_back("ICE " + dir + "/ioc_en.dat " + dir + "/missing.dat " + hex(iv0) + " " + hex(data0));
+    commands.push_back("ICD " + dir + "/missing.dat " + dir + "/data_de.dat " + hex(iv0) + " " + hex(data0));
+    commands.push_back("ICE " + dir + "/ioc_en.dat " + dir + "/data_en.dat " + hex(iv0) + " " +
+                       hex(slice(data0, 0, 17)));
+    commands.push_back("ICD " + dir + "/ioc_de.dat " + dir + "/data_de.dat " + hex(iv0) + " -");
     const auto results = runtime.run(commands);
 
     size_t line = 0;
@@ -395,6 +412,91 @@ TEST(RuntimeTest, CbcCodedTablesAgreeWithOpenSslAfterDecoding) {
     EXPECT_EQ(results[line++], "0 " + hex(cbc(true, kEncryptKey, iv0, data0)));
     EXPECT_EQ(results[line++], "0 " + hex(cbc(false, kDecryptKey, iv0, data0)));
     EXPECT_EQ(results[line++], "16");
+    EXPECT_EQ(results[line++], "16");
+    EXPECT_EQ(results[line++], "11 " + hex(slice(data0, 0, 17)));  // refused untouched
+    EXPECT_EQ(results[line++], "0 -");
+}
+
+TEST(RuntimeTest, Pkcs7PaddingKnownAnswersAndBadPads) {
+    GeneratedRuntime runtime;
+    ASSERT_NO_FATAL_FAILURE(runtime.build());
+    const std::string block15 = "000102030405060708090a0b0c0d0e";
+    const std::string block16 = block15 + "0f";
+    const std::string fullPad = "10101010101010101010101010101010";
+    struct Case {
+        std::string command;
+        std::string result;
+    };
+    const Case cases[] = {
+        // Padding: 1..16 bytes of the pad length, a whole block after a whole block.
+        {"P 16 -", "0 " + fullPad},
+        {"P 16 " + block15, "0 " + block15 + "01"},
+        {"P 32 " + block16, "0 " + block16 + fullPad},
+        {"P 16 0a0b", "0 0a0b0e0e0e0e0e0e0e0e0e0e0e0e0e0e"},
+        // No room: refused, nothing written.
+        {"P 15 -", "3 -"},
+        {"P 31 " + block16, "3 " + block16},
+        {"P 3 " + block16, "3 " + block16},
+        // Unpadding the answers above.
+        {"U " + fullPad, "0 -"},
+        {"U " + block15 + "01", "0 " + block15},
+        {"U " + block16 + fullPad, "0 " + block16},
+        {"U 0a0b0e0e0e0e0e0e0e0e0e0e0e0e0e0e", "0 0a0b"},
+        // Bad pads: zero, above 16, one differing byte at either end of the pad,
+        // no data; lengths that are not whole blocks.
+        {"U " + block15 + "00", "10 " + block15 + "00"},
+        {"U " + block15 + "11", "10 " + block15 + "11"},
+        {"U 0a0b0e0e0e0e0e0e0e0e0e0e0e0e0e0f", "10 0a0b0e0e0e0e0e0e0e0e0e0e0e0e0e0f"},
+        {"U 0a0b0d0e0e0e0e0e0e0e0e0e0e0e0e0e", "10 0a0b0d0e0e0e0e0e0e0e0e0e0e0e0e0e"},
+        {"U 0a0b0e0e0e0e0e0e0e0e0e0e0e0e0e", "11 0a0b0e0e0e0e0e0e0e0e0e0e0e0e0e"},
+        {"U " + block16 + "01", "11 " + block16 + "01"},
+        {"U -", "10 -"},
+    };
+    std::vector<std::string> commands;
+    for (const Case& c : cases) commands.push_back(c.command);
+    const auto results = runtime.run(commands);
+    for (size_t n = 0; n < std::size(cases); ++n) EXPECT_EQ(results[n], cases[n].result) << cases[n].command;
+}
+
+TEST(RuntimeTest, CounterModeKnownAnswersAndCounterCarry) {
+    GeneratedRuntime runtime;
+    ASSERT_NO_FATAL_FAILURE(runtime.build());
+    // The key stream of counter block c, from the reference cipher.
+    const auto stream = [](Bytes counter, size_t blocks) {
+        Bytes out;
+        for (size_t n = 0; n < blocks; ++n) {
+            const Bytes block = ecb(true, kEncryptKey, counter);
+            out.insert(out.end(), block.begin(), block.end());
+            for (size_t i = 16; i-- > 0;) {
+                if (++counter[i] != 0) break;
+            }
+        }
+        return out;
+    };
+    const Bytes data = randomBytes(64, 31);
+    const auto xored = [&](const Bytes& keyStream, size_t length) {
+        Bytes out = slice(data, 0, length);
+        for (size_t n = 0; n < length; ++n) out[n] = static_cast<uint8_t>(out[n] ^ keyStream[n]);
+        return hex(out);
+    };
+    // The carry runs through all 16 bytes and wraps; partial last blocks.
+    const std::string wrap = "ffffffffffffffffffffffffffffffff";
+    const std::string carry = "00000000000000feffffffffffffffff";
+    std::vector<std::string> commands = {
+        "CTR " + std::string(kCtrCounter) + " " + kCtrPlaintext,
+        "CTR " + std::string(kCtrCounter) + " " + kCtrCiphertext,
+        "CTR " + wrap + " " + hex(slice(data, 0, 37)),
+        "CTR " + carry + " " + hex(slice(data, 0, 64)),
+        "CTR " + carry + " " + hex(slice(data, 0, 1)),
+        "CTR " + carry + " -",
+    };
+    const auto results = runtime.run(commands);
+    EXPECT_EQ(results[0], kCtrCiphertext);
+    EXPECT_EQ(results[1], kCtrPlaintext);
+    EXPECT_EQ(results[2], xored(stream(testsupport::hexBytes(wrap), 3), 37));
+    EXPECT_EQ(results[3], xored(stream(testsupport::hexBytes(carry), 4), 64));
+    EXPECT_EQ(results[4], xored(stream(testsupport::hexBytes(carry), 1), 1));
+    EXPECT_EQ(results[5], "-");
 }
 
 }  // namespace

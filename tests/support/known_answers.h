@@ -19,4 +19,12 @@ constexpr const char* kCbcCipher =
     "7649abac8119b246cee98e9b12e9197d5086cb9b507219ee95db113a917678b2"
     "73bed6b8e3c1743b7116e69e222295163ff1caa1681fac09120eca307586e1a7";
 
+// NIST SP 800-38A F.5.1 (CTR-AES128.Encrypt) and F.5.2 (CTR-AES128.Decrypt), key
+// kCbcKey: initial counter block, four plaintext and ciphertext blocks.
+constexpr const char* kCtrCounter = "f0f1f2f3f4f5f6f7f8f9fafbfcfdfeff";
+constexpr const char* kCtrPlain = kCbcPlain;
+constexpr const char* kCtrCipher =
+    "874d6191b620e3261bef6864990db6ce9806f66b7970fdff8617187bb9fffdff"
+    "5ae4df3edbd5d35e5b4f09020db03eab1e031dda2fbe03d1792170a0f3009cee";
+
 } // namespace vectors

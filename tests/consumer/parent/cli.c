@@ -1,0 +1,7 @@
+#include <stdio.h>
+
+int main(void)
+{
+    puts("parent cli");
+    return 0;
+}
