@@ -1,8 +1,8 @@
 // The table cipher's block paths, in the tool (Block_*, Ecb*, Cbc*) and in the C
 // runtime compiled at -O2 as applications get it (Runtime_*), in ns per block
 // beside OpenSSL's AES-128 doing the same job on the same buffer, timed in the
-// same iterations: single blocks, ECB, CBC encryption and CBC decryption, on 1,
-// 4, 64 and 4,096 blocks.
+// same iterations: single blocks, ECB, CBC encryption, CBC decryption and (in
+// the runtime) counter mode, on 1, 4, 64 and 4,096 blocks.
 //
 //   build/bench/bench_block_paths_bench [--benchmark_repetitions=5]
 //
@@ -60,14 +60,15 @@ const PreparedTables& prepared() {
 }
 
 // The jobs that OpenSSL does beside the table cipher.
-enum class Job { BlockEncrypt, EcbEncrypt, EcbDecrypt, CbcEncrypt, CbcDecrypt };
+enum class Job { BlockEncrypt, EcbEncrypt, EcbDecrypt, CbcEncrypt, CbcDecrypt, Ctr };
 
 struct OpenSsl {
     explicit OpenSsl(Job job) : job_(job), ctx_(EVP_CIPHER_CTX_new()) {
         const bool cbc = job == Job::CbcEncrypt || job == Job::CbcDecrypt;
+        const bool chained = cbc || job == Job::Ctr;
         const int encrypt = job == Job::EcbDecrypt || job == Job::CbcDecrypt ? 0 : 1;
-        EVP_CipherInit_ex(ctx_, cbc ? EVP_aes_128_cbc() : EVP_aes_128_ecb(), nullptr, kKey, cbc ? kIv : nullptr,
-                          encrypt);
+        const EVP_CIPHER* mode = job == Job::Ctr ? EVP_aes_128_ctr() : cbc ? EVP_aes_128_cbc() : EVP_aes_128_ecb();
+        EVP_CipherInit_ex(ctx_, mode, nullptr, kKey, chained ? kIv : nullptr, encrypt);
         EVP_CIPHER_CTX_set_padding(ctx_, 0);
     }
     ~OpenSsl() { EVP_CIPHER_CTX_free(ctx_); }
@@ -82,8 +83,8 @@ struct OpenSsl {
             }
             return;
         }
-        if (job_ == Job::CbcEncrypt || job_ == Job::CbcDecrypt) {
-            EVP_CipherInit_ex(ctx_, nullptr, nullptr, nullptr, kIv, -1); // the IV again
+        if (job_ == Job::CbcEncrypt || job_ == Job::CbcDecrypt || job_ == Job::Ctr) {
+            EVP_CipherInit_ex(ctx_, nullptr, nullptr, nullptr, kIv, -1); // the IV or counter again
         }
         EVP_CipherUpdate(ctx_, out, &written, in, static_cast<int>(16 * blocks));
     }
@@ -199,6 +200,11 @@ void BM_Runtime_CbcDecrypt(benchmark::State& state) {
             [](uint8_t* buffer, size_t blocks) { (void)tabrix_decrypt_cbc(buffer, 16 * blocks, kIv); });
 }
 
+void BM_Runtime_Ctr(benchmark::State& state) {
+    compare(state, Job::Ctr,
+            [](uint8_t* buffer, size_t blocks) { tabrix_crypt_ctr(buffer, 16 * blocks, kIv); });
+}
+
 void sizes(benchmark::internal::Benchmark* b) {
     b->Arg(1)->Arg(4)->Arg(64)->Arg(4096)->UseManualTime()->MinTime(0.05);
 }
@@ -216,6 +222,7 @@ BENCHMARK(BM_Runtime_EcbEncrypt)->Apply(sizes);
 BENCHMARK(BM_Runtime_EcbDecrypt)->Apply(sizes);
 BENCHMARK(BM_Runtime_CbcEncrypt)->Apply(sizes);
 BENCHMARK(BM_Runtime_CbcDecrypt)->Apply(sizes);
+BENCHMARK(BM_Runtime_Ctr)->Apply(sizes);
 
 // Console output as usual; keeps each case's median (or only) counters for the
 // summary.
