@@ -93,7 +93,9 @@ int32_t report(std::ostream& out, const char* name, const DirectionAudit& audit,
         << (audit.partitionRecovered ? hexText(audit.partitionKey.data(), 16) : "not recovered") << "\n";
     out << "  structural attack on the inner rounds: ";
     if (audit.structuralRounds.empty()) {
-        out << "not recovered\n";
+        out << "not recovered";
+        if (!audit.structuralFailure.empty()) out << " (" << audit.structuralFailure << ")";
+        out << "\n";
     } else {
         out << hexText(audit.structuralKey.data(), 16) << " (round keys";
         for (int r : audit.structuralRounds) out << " " << r;

@@ -136,3 +136,26 @@ TEST(AuditHonesty, TruncatedOrMalformedHeadersAreParseErrors) {
 }
 
 } // namespace
+
+// Mixed tables: the six classic headers of a mixed set are no classic network.
+// The structural shortcut must fail and say so, and no key may be printed.
+TEST(AuditHonesty, MixedTablesGiveNoKeyAndSayWhy) {
+    for (const char* coding : {"", "/ecbioc:", "/cbcioc:"}) {
+        SCOPED_TRACE(*coding == '\0' ? "no codings" : coding);
+        const TableRun run(randomKey(21), randomKey(22), coding, kSeed, {}, true);
+        ASSERT_TRUE(run.ok()) << run.output();
+        const audittest::AuditRun result = audit({run.script()});
+        EXPECT_EQ(result.status, AUDIT_NOT_RECOVERED) << result.output;
+        EXPECT_FALSE(printsRecoveredKey(result.output)) << result.output;
+        for (const char* direction : {"encryption", "decryption"}) {
+            const std::string block = result.output.substr(result.output.find(std::string(direction) + " key:"));
+            EXPECT_EQ(block.find(std::string(direction) + " key: NOT RECOVERED (no attack found a key)\n"), 0u)
+                << result.output;
+            EXPECT_NE(block.find("  partition attack on the first round: not recovered\n"), std::string::npos);
+            EXPECT_NE(block.find("  structural attack on the inner rounds: not recovered (block-diagonal "
+                                 "shortcut failed: "),
+                      std::string::npos)
+                << result.output;
+        }
+    }
+}
