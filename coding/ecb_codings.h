@@ -11,7 +11,7 @@ constexpr uint32_t kIocFileSize = 16384;
 
 // Fills records 0..15 with makeByteCoding. Returns the last non-zero status, else 0.
 int32_t makeCodingSet(RandomSource& random, CodingSet& set);
-// makeCodingSet on the input set, then (only if that gave 0) on the output set.
+// makeCodingSet on the input set, then on the output set. Returns 0.
 int32_t makeEcbCodings(RandomSource& random, CodingSet& inputSet, CodingSet& outputSet);
 
 // Reads 8,192 bytes into each set in turn. STATUS_OPEN_FAILED when the file cannot be opened, STATUS_SHORT_READ

@@ -25,5 +25,5 @@ cd "$examples_dir"
 mkdir -p out
 "$tool" /g:example.cfg
 echo
-"${CC:-cc}" -std=c99 -O2 -Wall -Wextra -I out runtime/*.c -o out/demo
+"${CC:-cc}" -std=c99 -O2 -Wall -Wextra -I out -I ../runtime ../runtime/tabrix_runtime.c demo.c -o out/demo
 ./out/demo

@@ -1,4 +1,4 @@
-/* Test driver for the C99 table runtime in examples/runtime: reads one command
+/* Test driver for the C99 table runtime in runtime/: reads one command
  * per line on standard input and prints one result line per command.
  *
  *   E <hex>                          ECB encryption of whole blocks -> <hex>

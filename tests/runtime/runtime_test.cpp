@@ -1,5 +1,5 @@
 // End to end: the real tool generates headers from the shipped templates, the
-// system C compiler builds the C99 runtime of examples/runtime around them
+// system C compiler builds the C99 runtime of runtime/ around them
 // (with tests/runtime/runtime_driver.c), and the compiled tables must agree with
 // OpenSSL's AES-128 on random blocks and CBC buffers, plain and with external
 // codings. The test codes data with the coding sets itself, and separately
@@ -222,7 +222,7 @@ public:
             ASSERT_TRUE(fs::exists(dir_ / (std::string(file) + ".h"))) << key;
         }
 
-        const fs::path runtime = fs::path(TABRIX_SOURCE_DIR) / "examples" / "runtime";
+        const fs::path runtime = fs::path(TABRIX_SOURCE_DIR) / "runtime";
         const fs::path driver = fs::path(TABRIX_SOURCE_DIR) / "tests" / "runtime" / "runtime_driver.c";
         const std::string compile =
             quoted(TABRIX_C_COMPILER) +
