@@ -45,6 +45,31 @@
 #include TABRIX_INV_XOR_TABLES_HEADER
 #include TABRIX_INV_FIRST_ROUND_TABLE_HEADER
 
+/* The mixed format: chosen by TABRIX_MIXED, or found by its first header. */
+#ifndef TABRIX_MIX_TABLES_HEADER
+#define TABRIX_MIX_TABLES_HEADER "mix_tables.h"
+#endif
+#if !defined(TABRIX_MIXED) && defined(__has_include)
+#if __has_include(TABRIX_MIX_TABLES_HEADER)
+#define TABRIX_MIXED 1
+#endif
+#endif
+#ifdef TABRIX_MIXED
+#ifndef TABRIX_MIX_XOR_TABLES_HEADER
+#define TABRIX_MIX_XOR_TABLES_HEADER "mix_xor_tables.h"
+#endif
+#ifndef TABRIX_INV_MIX_TABLES_HEADER
+#define TABRIX_INV_MIX_TABLES_HEADER "inv_mix_tables.h"
+#endif
+#ifndef TABRIX_INV_MIX_XOR_TABLES_HEADER
+#define TABRIX_INV_MIX_XOR_TABLES_HEADER "inv_mix_xor_tables.h"
+#endif
+#include TABRIX_MIX_TABLES_HEADER
+#include TABRIX_MIX_XOR_TABLES_HEADER
+#include TABRIX_INV_MIX_TABLES_HEADER
+#include TABRIX_INV_MIX_XOR_TABLES_HEADER
+#endif
+
 typedef unsigned char state_t[4][4]; /* [row][column] */
 
 /* Source column of row i for output column c: +1 shifts left (encryption),
@@ -73,20 +98,12 @@ static void store_state(unsigned char block[16], state_t s)
             block[4 * c + i] = s[i][c];
 }
 
-/* One table round. round_table is [column j][row i][256][4], xor_table is
- * [column c][24][256]. Only the low four bits of an XOR-table entry count. */
-static void table_round(state_t s, const unsigned char round_table[4][4][256][4],
-                        const unsigned char xor_table[4][24][256], unsigned shift)
+/* Sums the four contributions t[0..3][c] to every output byte (b, c) through
+ * xor_table, [column c][24][256]. Only the low four bits of an entry count. */
+static void xor_sum(state_t s, const unsigned char *t[4][4], const unsigned char xor_table[4][24][256])
 {
-    const unsigned char *t[4][4]; /* [row][output column] -> 4 contribution bytes */
-    unsigned i, c, b, u;
+    unsigned c, b, u;
 
-    for (i = 0; i < 4; ++i) {
-        for (c = 0; c < 4; ++c) {
-            unsigned j = source_column(c, i, shift);
-            t[i][c] = round_table[j][i][s[i][j]];
-        }
-    }
     for (c = 0; c < 4; ++c) {
         for (b = 0; b < 4; ++b) {
             unsigned lo = t[0][c][b] & 0x0Fu;
@@ -100,6 +117,42 @@ static void table_round(state_t s, const unsigned char round_table[4][4][256][4]
         }
     }
 }
+
+/* One table round. round_table is [column j][row i][256][4], xor_table is
+ * [column c][24][256]. */
+static void table_round(state_t s, const unsigned char round_table[4][4][256][4],
+                        const unsigned char xor_table[4][24][256], unsigned shift)
+{
+    const unsigned char *t[4][4]; /* [row][output column] -> 4 contribution bytes */
+    unsigned i, c;
+
+    for (i = 0; i < 4; ++i) {
+        for (c = 0; c < 4; ++c) {
+            unsigned j = source_column(c, i, shift);
+            t[i][c] = round_table[j][i][s[i][j]];
+        }
+    }
+    xor_sum(s, t, xor_table);
+}
+
+#ifdef TABRIX_MIXED
+/* The mixed format's second half of a table round: mix table (c, b), [column
+ * c][row b][256][4], takes byte (b, c) and feeds column c again. */
+static void mix_round(state_t s, const unsigned char mix_table[4][4][256][4],
+                      const unsigned char mix_xor_table[4][24][256])
+{
+    const unsigned char *t[4][4];
+    unsigned b, c;
+
+    for (b = 0; b < 4; ++b)
+        for (c = 0; c < 4; ++c)
+            t[b][c] = mix_table[c][b][s[b][c]];
+    xor_sum(s, t, mix_xor_table);
+}
+#define MIX_ROUND(s, mix, mix_xor, r) mix_round(s, mix[r], mix_xor[r])
+#else
+#define MIX_ROUND(s, mix, mix_xor, r) ((void)0)
+#endif
 
 /* The last step: one byte table per state position, [column j][row i][256]. */
 static void last_step(state_t s, const unsigned char table[4][4][256], unsigned shift)
@@ -122,8 +175,10 @@ void tabrix_encrypt_block(const unsigned char in[16], unsigned char out[16])
     unsigned r;
 
     load_state(s, in);
-    for (r = 0; r < 9; ++r)
+    for (r = 0; r < 9; ++r) {
         table_round(s, roundTables[r], xorTables[r], ENCRYPT_SHIFT);
+        MIX_ROUND(s, mixTables, mixXorTables, r);
+    }
     last_step(s, finalRoundTable, ENCRYPT_SHIFT);
     store_state(out, s);
 }
@@ -135,8 +190,10 @@ void tabrix_decrypt_block(const unsigned char in[16], unsigned char out[16])
 
     load_state(s, in);
     /* Rounds 10 down to 2 of the inverse cipher live at indexes 9 down to 1. */
-    for (r = 9; r >= 1; --r)
+    for (r = 9; r >= 1; --r) {
         table_round(s, invRoundTables[r], invXorTables[r], DECRYPT_SHIFT);
+        MIX_ROUND(s, invMixTables, invMixXorTables, r);
+    }
     last_step(s, invFirstRoundTable, DECRYPT_SHIFT);
     store_state(out, s);
 }
