@@ -41,7 +41,7 @@ for case in none ecb cbc; do
     flag=1; command="/${case}ioc:audit.cfg"
     if [ "$case" = none ]; then flag=0; command=""; fi
     : > gen.txt; : > enc.txt; : > dec.txt; : > whole.txt
-    recovered=0
+    recovered=0; shortcut=0
     for _ in $(seq "${SETS:-1}"); do
         encrypt_key=$(key); decrypt_key=$(key)
         sed -e "s|^encryptKey = .*|encryptKey = $encrypt_key|" -e "s|^decryptKey = .*|decryptKey = $decrypt_key|" \
@@ -67,12 +67,13 @@ for case in none ecb cbc; do
                 fi
             fi
             echo $(( $(now_us) - start )) | awk '{printf "%.1f\n", $1 / 1000}' >> whole.txt
+            shortcut=$((shortcut + $(grep -c 'block-diagonal shortcut failed' report.txt || true)))
             awk '/^encryption key/ {d="enc"} /^decryption key/ {d="dec"} /^  time: / {print $2 >> (d ".txt")}' report.txt
         done
     done
     generate=$(median < gen.txt); enc=$(median < enc.txt); dec=$(median < dec.txt); whole=$(median < whole.txt)
-    awk -v c="$case" -v g="$generate" -v e="$enc" -v d="$dec" -v w="$whole" -v ok="$recovered" -v n="$(wc -l < whole.txt)" 'BEGIN {
-        printf "%-5s recovered %d/%d | /g: %6.1f ms | attack: encryption %5.1f ms (%.3f of /g:), decryption %5.1f ms (%.3f of /g:) | audit run %6.1f ms (%.2f of /g:)\n",
-            c, ok, n, g, e, e / g, d, d / g, w, w / g
+    awk -v c="$case" -v g="$generate" -v e="$enc" -v d="$dec" -v w="$whole" -v ok="$recovered" -v n="$(wc -l < whole.txt)" -v s="$shortcut" 'BEGIN {
+        printf "%-5s recovered %d/%d | /g: %6.1f ms | attack: encryption %5.1f ms (%.3f of /g:), decryption %5.1f ms (%.3f of /g:) | audit run %6.1f ms (%.2f of /g:) | shortcut failed in %d/%d directions\n",
+            c, ok, n, g, e, e / g, d, d / g, w, w / g, s, 2 * n
     }'
 done

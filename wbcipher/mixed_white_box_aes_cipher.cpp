@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "base/status.h"
+#include "wbcipher/column_sums.h"
 
 namespace {
 
@@ -19,25 +20,6 @@ uint32_t loadWord(const uint8_t bytes[4]) {
     uint32_t word = 0;
     for (int b = 3; b >= 0; --b) word = word << 8 | bytes[b];
     return word;
-}
-
-// t[q][c]: the word that row q contributes to output column c. Each output byte
-// (b, c) is the XOR of byte b of t[0..3][c], summed by X.
-void sumColumns(State& s, const uint32_t (&t)[4][4], const XorTableSlot& X) {
-    for (int c = 0; c < 4; ++c) {
-        for (int b = 0; b < 4; ++b) {
-            const int shift = 8 * b;
-            const uint32_t y0 = (t[0][c] >> shift) & 0xFF;
-            uint32_t lo = y0 & 0x0F;
-            uint32_t hi = y0 >> 4;
-            for (int q = 0; q < 3; ++q) {
-                const uint32_t y = (t[q + 1][c] >> shift) & 0xFF;
-                lo = X[c][6 * b + 2 * q][(y & 0x0F) << 4 | lo] & 0x0Fu;
-                hi = X[c][6 * b + 2 * q + 1][(y & 0xF0) | hi] & 0x0Fu;
-            }
-            s[b][c] = static_cast<uint8_t>(hi << 4 | lo);
-        }
-    }
 }
 
 void mixedRound(State& s, const RoundTableSlot& T, const XorTableSlot& X, const RoundTableSlot& M,

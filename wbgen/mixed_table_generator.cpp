@@ -164,16 +164,16 @@ void fillRoundTables(const NetworkPlan& plan, const MixedCodingMap& map, const S
     makeColumnProducts(plan.mixRow0, product);
     for (int stage = 0; stage < kTableRounds; ++stage) {
         const int s = tableRoundSlot(plan.direction, stage);
-        for (int k = 0; k < 4; ++k) {
-            for (int c = 0; c < 4; ++c) {
+        for (int c = 0; c < 4; ++c) {
+            uint32_t mix[4][256];
+            wordMatrixTables(mixing.wordMixing[stage][c], mix);
+            for (int k = 0; k < 4; ++k) {
                 const int j = sourceColumn(plan.direction, k, c);
                 const TableKeys keys = roundTableKeys(plan.direction, K, s, j, k);
                 uint8_t in[256];
                 uint8_t unmix[256];
                 makeDecodeTable(map.classic.round[s][j][k][0].input, coding.forwards, coding.inputSet, in);
                 byteMatrixTable(mixing.byteUnmixing[stage][4 * k + j], unmix);
-                uint32_t mix[4][256];
-                wordMatrixTables(mixing.wordMixing[stage][c], mix);
                 uint8_t out[4][256];
                 for (int b = 0; b < 4; ++b) {
                     makeEncodeTable(map.classic.round[s][j][k][b].output, coding.inverses, nullptr, out[b]);
