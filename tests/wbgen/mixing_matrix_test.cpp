@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
+#include <sstream>
 
 #include "support/mixed_tables.h"
 #include "support/support.h"
@@ -82,4 +84,16 @@ TEST(MixingMatrix, SingularMatricesAreRejected) {
         drawInvertibleMatrix(random, m, inverse);
         EXPECT_TRUE((inverts<WordMatrix, uint32_t>(m, inverse, 32))) << seed;
     }
+}
+
+TEST(MixingMatrix, MalformedKeyDrawsNothingAndWritesNothing) {
+    auto storage = std::make_unique<MixedTableStorage>();
+    storage->enc.mixTables[0][0][0][0][0] = 0x5A;
+    RandomSource random(fixedState(3));
+    const RandomState before = random.state();
+    std::ostringstream report;
+    EXPECT_EQ(generateMixedEncryptionTables(random, "not a key", *storage, nullptr, nullptr, report), -2);
+    EXPECT_EQ(generateMixedDecryptionTables(random, "0011", *storage, nullptr, nullptr, report), -2);
+    EXPECT_EQ(random.state(), before);
+    EXPECT_EQ(storage->enc.mixTables[0][0][0][0][0], 0x5A);
 }
