@@ -1,0 +1,31 @@
+// The first step of the BGE attack (Billet, Gilbert and Ech-Chatbi, "Cryptanalysis
+// of a White Box AES Implementation", SAC 2004) on tables with mixing bijections:
+// recovering the non-linear part of every byte encoding between two rounds.
+//
+// An encoded AES round column maps four encoded input bytes x_i = P_i(s_i) to
+// four encoded output bytes y_j = Q_j(u_j), u = MixColumns(SubBytes(s ^ k)),
+// with unknown byte bijections P_i and Q_j (in the mixed format: nibble codings
+// after the 8x8 mixing). With x_2, x_3 fixed, every y_j(., x_1) is
+// Q_j(c * S(P_0^-1(.) ^ k_0) ^ beta(x_1)), so the maps
+// y_j(., x_1) o y_j(., x_1')^-1 = Q_j o (xor beta) o Q_j^-1 form a group
+// isomorphic to GF(2)^8 that acts regularly on the 256 byte values; naming each
+// value by the coordinates of the group element that reaches it gives a decoder
+// D_j with D_j o Q_j affine.
+//
+// Not done here (and not in tabrix-audit yet): the affine parts and the round
+// keys, the attack's later steps.
+#pragma once
+#include <array>
+#include <cstdint>
+#include <functional>
+
+// One column of an encoded round: four encoded input bytes to four encoded output
+// bytes, as an attacker evaluates it by composing the tables.
+using ColumnRound = std::function<void(const uint8_t in[4], uint8_t out[4])>;
+
+using ByteTable = std::array<uint8_t, 256>;
+
+// For every output byte j, fills decoders[j] such that decoders[j] o Q_j is
+// affine over GF(2)^8. False, decoders unspecified, when the column is not of the
+// form above (a y_j(., x_1) that is no bijection, or maps that form no such group).
+bool recoverNonlinearParts(const ColumnRound& round, std::array<ByteTable, 4>& decoders);
