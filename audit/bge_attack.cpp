@@ -4,6 +4,9 @@
 
 #include <memory>
 
+#include "aesref/aes_tables.h"
+#include "audit/aes_network.h"
+
 namespace {
 
 // y[x1][x0] = output byte j for input (x0, x1, 0, 0), for all four j.
@@ -76,4 +79,156 @@ bool recoverNonlinearParts(const ColumnRound& round, std::array<ByteTable, 4>& d
         if (!decoderOf((*grid)[j], decoders[j])) return false;
     }
     return true;
+}
+
+namespace {
+
+// An 8x8 matrix over GF(2) by columns: column i is the image of bit i.
+struct Linear {
+    std::array<uint8_t, 8> column{};
+    uint8_t apply(uint8_t v) const {
+        uint8_t y = 0;
+        for (int i = 0; i < 8; ++i) {
+            if ((v >> i) & 1) y = static_cast<uint8_t>(y ^ column[static_cast<size_t>(i)]);
+        }
+        return y;
+    }
+};
+
+Linear compose(const Linear& a, const Linear& b) { // a o b
+    Linear c;
+    for (size_t i = 0; i < 8; ++i) c.column[i] = a.apply(b.column[i]);
+    return c;
+}
+
+Linear multiplication(uint8_t gamma) {
+    Linear m;
+    for (size_t i = 0; i < 8; ++i) m.column[i] = gfMultiply(gamma, static_cast<uint8_t>(1u << i));
+    return m;
+}
+
+bool invert(const Linear& a, Linear& inverse) {
+    // The 256-entry table of a, inverted, read back at the unit vectors.
+    std::array<int, 256> preimage{};
+    preimage.fill(-1);
+    for (unsigned v = 0; v < 256; ++v) {
+        const uint8_t y = a.apply(static_cast<uint8_t>(v));
+        if (preimage[y] >= 0) return false;
+        preimage[y] = static_cast<int>(v);
+    }
+    for (size_t i = 0; i < 8; ++i) inverse.column[i] = static_cast<uint8_t>(preimage[1u << i]);
+    return true;
+}
+
+// The linear part of an affine byte map given as a table.
+Linear linearPart(const ByteTable& affine) {
+    Linear l;
+    for (size_t i = 0; i < 8; ++i) l.column[i] = static_cast<uint8_t>(affine[1u << i] ^ affine[0]);
+    return l;
+}
+
+// A nonzero X with X o M(gamma) = N o X (unique up to X o M(delta) when gamma
+// generates GF(2^8)), by Gaussian elimination over the 64 entries of X.
+bool solveConjugation(const Linear& n, uint8_t gamma, Linear& x) {
+    const Linear m = multiplication(gamma);
+    // Unknown X[r][c] (bit r of column c) is variable 8c + r.
+    std::array<uint64_t, 64> rows{};
+    size_t count = 0;
+    for (int r = 0; r < 8; ++r) {
+        for (int c = 0; c < 8; ++c) {
+            uint64_t row = 0;
+            // (X M)[r][c] = sum_l X[r][l] M[l][c]
+            for (int l = 0; l < 8; ++l) {
+                if ((m.column[static_cast<size_t>(c)] >> l) & 1) row ^= uint64_t{1} << (8 * l + r);
+            }
+            // (N X)[r][c] = sum_l N[r][l] X[l][c]
+            for (int l = 0; l < 8; ++l) {
+                if ((n.column[static_cast<size_t>(l)] >> r) & 1) row ^= uint64_t{1} << (8 * c + l);
+            }
+            rows[count++] = row;
+        }
+    }
+    // Reduced row echelon form; a free variable set to 1 gives a solution.
+    std::array<int, 64> pivotRow{};
+    pivotRow.fill(-1);
+    size_t rank = 0;
+    for (int v = 0; v < 64 && rank < count; ++v) {
+        size_t at = rank;
+        while (at < count && ((rows[at] >> v) & 1) == 0) ++at;
+        if (at == count) continue;
+        std::swap(rows[at], rows[rank]);
+        for (size_t i = 0; i < count; ++i) {
+            if (i != rank && ((rows[i] >> v) & 1)) rows[i] ^= rows[rank];
+        }
+        pivotRow[v] = static_cast<int>(rank++);
+    }
+    for (int free = 0; free < 64; ++free) {
+        if (pivotRow[free] >= 0) continue;
+        uint64_t solution = uint64_t{1} << free;
+        for (int v = 0; v < 64; ++v) {
+            if (pivotRow[v] >= 0 && ((rows[static_cast<size_t>(pivotRow[v])] >> free) & 1)) {
+                solution |= uint64_t{1} << v;
+            }
+        }
+        for (size_t c = 0; c < 8; ++c) x.column[c] = static_cast<uint8_t>(solution >> (8 * c));
+        Linear unused;
+        if (invert(x, unused)) return true;
+    }
+    return false;
+}
+
+// True when gamma lies in no proper subfield of GF(2^8) (gamma^16 != gamma).
+bool generatesField(uint8_t gamma) {
+    uint8_t power = gamma;
+    for (int i = 0; i < 4; ++i) power = gfMultiply(power, power);
+    return power != gamma;
+}
+
+} // namespace
+
+bool recoverLinearParts(const ColumnRound& round, Direction direction, std::array<ByteTable, 4>& decoders) {
+    if (!recoverNonlinearParts(round, decoders)) return false;
+    // relation[b'][q]: decoded byte b' as an affine map of decoded byte 0, while
+    // input byte q varies (the other inputs fixed at 0).
+    std::array<std::array<Linear, 4>, 4> relation{};
+    for (int q = 0; q < 4; ++q) {
+        std::array<ByteTable, 4> byInput{};
+        for (unsigned x = 0; x < 256; ++x) {
+            uint8_t in[4] = {0, 0, 0, 0};
+            in[q] = static_cast<uint8_t>(x);
+            uint8_t out[4];
+            round(in, out);
+            for (size_t b = 1; b < 4; ++b) byInput[b][decoders[0][out[0]]] = decoders[b][out[b]];
+        }
+        for (size_t b = 1; b < 4; ++b) relation[b][static_cast<size_t>(q)] = linearPart(byInput[b]);
+    }
+    // relation[b][q] = A_b M(rho_bq) A_0^-1, rho_bq = mix(b, q) / mix(0, q).
+    auto rho = [&](int b, int q) { return gfMultiply(mixCoefficient(direction, b, q), gfInverse(mixCoefficient(direction, 0, q))); };
+    // A_1 from two inputs q, q' whose ratio generates the field.
+    for (int q = 0; q < 4; ++q) {
+        for (int r = 0; r < 4; ++r) {
+            const uint8_t gamma = gfMultiply(rho(1, q), gfInverse(rho(1, r)));
+            if (q == r || !generatesField(gamma)) continue;
+            Linear inverseR;
+            if (!invert(relation[1][static_cast<size_t>(r)], inverseR)) return false;
+            const Linear n = compose(relation[1][static_cast<size_t>(q)], inverseR);
+            std::array<Linear, 4> a{};
+            if (!solveConjugation(n, gamma, a[1])) return false;
+            // A_0 = relation[1][q]^-1 A_1 M(rho_1q); A_b = relation[b][q] A_0 M(rho_bq)^-1.
+            Linear inverseQ;
+            if (!invert(relation[1][static_cast<size_t>(q)], inverseQ)) return false;
+            a[0] = compose(inverseQ, compose(a[1], multiplication(rho(1, q))));
+            for (int b = 2; b < 4; ++b) {
+                a[static_cast<size_t>(b)] = compose(relation[static_cast<size_t>(b)][static_cast<size_t>(q)],
+                                                    compose(a[0], multiplication(gfInverse(rho(b, q)))));
+            }
+            for (size_t b = 0; b < 4; ++b) {
+                Linear inverse;
+                if (!invert(a[b], inverse)) return false;
+                for (unsigned y = 0; y < 256; ++y) decoders[b][y] = inverse.apply(decoders[b][y]);
+            }
+            return true;
+        }
+    }
+    return false;
 }

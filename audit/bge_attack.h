@@ -12,12 +12,17 @@
 // value by the coordinates of the group element that reaches it gives a decoder
 // D_j with D_j o Q_j affine.
 //
-// Not done here (and not in tabrix-audit yet): the affine parts and the round
-// keys, the attack's later steps.
+// Step 2 removes the linear parts of those affine maps up to one field
+// multiplication per column, from the known MixColumns coefficients.
+//
+// Not done here (and not in tabrix-audit yet): the round keys, the attack's
+// last step.
 #pragma once
 #include <array>
 #include <cstdint>
 #include <functional>
+
+#include "audit/table_headers.h"
 
 // One column of an encoded round: four encoded input bytes to four encoded output
 // bytes, as an attacker evaluates it by composing the tables.
@@ -29,3 +34,10 @@ using ByteTable = std::array<uint8_t, 256>;
 // affine over GF(2)^8. False, decoders unspecified, when the column is not of the
 // form above (a y_j(., x_1) that is no bijection, or maps that form no such group).
 bool recoverNonlinearParts(const ColumnRound& round, std::array<ByteTable, 4>& decoders);
+
+// Step 2: decoders[j] from step 1 are refined so that decoders[j] o Q_j is
+// z -> delta * z ^ e_j (multiplication in GF(2^8)) with one unknown delta != 0
+// for the whole column and unknown constants e_j. mix(b, q) is the column's
+// matrix: MixColumns for an encryption round, InvMixColumns for decryption.
+// False when no consistent linear parts exist.
+bool recoverLinearParts(const ColumnRound& round, Direction direction, std::array<ByteTable, 4>& decoders);

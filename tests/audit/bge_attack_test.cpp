@@ -6,6 +6,7 @@
 #include <random>
 
 #include "aesref/aes_tables.h"
+#include "audit/aes_network.h"
 #include "audit/bge_attack.h"
 #include "audit/table_headers.h"
 #include "audit_fixture.h"
@@ -42,6 +43,34 @@ bool isAffine(const ByteTable& a) {
     return true;
 }
 
+// After step 2, as input byte q varies, corrected output byte b moves by
+// rho = mix(b, q) / mix(0, q) times what byte 0 moves: one field multiplication
+// per column is all that is left of the linear parts.
+::testing::AssertionResult linearPartsRemoved(const ColumnRound& round, Direction direction,
+                                              const std::array<ByteTable, 4>& decoders) {
+    for (int q = 0; q < 4; ++q) {
+        uint8_t base[4] = {9, 8, 7, 6};
+        uint8_t out0[4];
+        round(base, out0);
+        for (unsigned x = 0; x < 256; ++x) {
+            uint8_t in[4] = {9, 8, 7, 6};
+            in[q] = static_cast<uint8_t>(x);
+            uint8_t out[4];
+            round(in, out);
+            const uint8_t d0 = static_cast<uint8_t>(decoders[0][out[0]] ^ decoders[0][out0[0]]);
+            for (int b = 1; b < 4; ++b) {
+                const uint8_t rho = gfMultiply(mixCoefficient(direction, b, q), gfInverse(mixCoefficient(direction, 0, q)));
+                const uint8_t db = static_cast<uint8_t>(decoders[static_cast<size_t>(b)][out[b]] ^
+                                                        decoders[static_cast<size_t>(b)][out0[b]]);
+                if (db != gfMultiply(rho, d0)) {
+                    return ::testing::AssertionFailure() << "input " << q << " output " << b << " x " << x;
+                }
+            }
+        }
+    }
+    return ::testing::AssertionSuccess();
+}
+
 } // namespace
 
 TEST(BgeAttack, RecoversTheOutputEncodingsUpToAnAffineMap) {
@@ -75,6 +104,33 @@ TEST(BgeAttack, RecoversTheOutputEncodingsUpToAnAffineMap) {
     }
 }
 
+TEST(BgeAttack, StepTwoLeavesOneFieldMultiplicationPerColumn) {
+    std::mt19937 rng(8);
+    for (const Direction direction : {Direction::Encrypt, Direction::Decrypt}) {
+        std::array<ByteTable, 4> inputDecoding{};
+        std::array<ByteTable, 4> outputEncoding{};
+        for (size_t i = 0; i < 4; ++i) {
+            inputDecoding[i] = inverseOf(randomBijection(rng));
+            outputEncoding[i] = randomBijection(rng);
+        }
+        const uint8_t* box = direction == Direction::Encrypt ? aesSbox : aesInvSbox;
+        const ColumnRound round = [&](const uint8_t in[4], uint8_t out[4]) {
+            uint8_t v[4];
+            for (size_t i = 0; i < 4; ++i) v[i] = box[inputDecoding[i][in[i]] ^ 0x5c];
+            for (int j = 0; j < 4; ++j) {
+                uint8_t u = 0;
+                for (int i = 0; i < 4; ++i) {
+                    u = static_cast<uint8_t>(u ^ gfMultiply(mixCoefficient(direction, j, i), v[static_cast<size_t>(i)]));
+                }
+                out[j] = outputEncoding[static_cast<size_t>(j)][u];
+            }
+        };
+        std::array<ByteTable, 4> decoders{};
+        ASSERT_TRUE(recoverLinearParts(round, direction, decoders));
+        EXPECT_TRUE(linearPartsRemoved(round, direction, decoders));
+    }
+}
+
 TEST(BgeAttack, RefusesColumnsOfAnotherForm) {
     std::mt19937 rng(6);
     const ByteTable encoding = randomBijection(rng);
@@ -91,7 +147,7 @@ TEST(BgeAttack, RefusesColumnsOfAnotherForm) {
     EXPECT_FALSE(recoverNonlinearParts(constant, decoders));
 }
 
-// On real mixed tables from the tool: a column of table round 1 (round tables,
+// On real mixed tables from the tool: steps 1 and 2 on a column of table round 1 (round tables,
 // XOR tables, mix tables, mix XOR tables composed as an attacker would) yields
 // decoders under which any two output bytes of the column are affine images of
 // each other as the first input byte varies, as they are of the plain values;
@@ -139,6 +195,10 @@ TEST(BgeAttack, StepOneOnMixedTablesFromTheTool) {
     };
     std::array<ByteTable, 4> decoders{};
     ASSERT_TRUE(recoverNonlinearParts(round, decoders));
+    std::array<ByteTable, 4> refined{};
+    ASSERT_TRUE(recoverLinearParts(round, Direction::Encrypt, refined));
+    EXPECT_TRUE(linearPartsRemoved(round, Direction::Encrypt, refined));
+    EXPECT_FALSE(linearPartsRemoved(round, Direction::Encrypt, decoders)) << "step 1 alone leaves them";
 
     // relation[y_0(x)] = y_1(x) as x runs over the first input byte.
     auto relation = [&](bool decoded) {
