@@ -6,6 +6,7 @@
 
 #include "aesref/aes_tables.h"
 #include "audit/aes_network.h"
+#include "audit/key_schedule.h"
 
 namespace {
 
@@ -231,4 +232,157 @@ bool recoverLinearParts(const ColumnRound& round, Direction direction, std::arra
         }
     }
     return false;
+}
+
+namespace {
+
+// Byte b of the XOR-chain sum of words t[0..3] through the XOR tables X of one
+// column: index = new nibble << 4 | running nibble.
+uint8_t chainSum(const uint8_t* const X[24], const uint8_t t[4][4], int b) {
+    unsigned lo = t[0][b] & 15u;
+    unsigned hi = static_cast<unsigned>(t[0][b]) >> 4;
+    for (int u = 0; u < 3; ++u) {
+        const unsigned y = t[u + 1][b];
+        lo = X[6 * b + 2 * u][((y & 15u) << 4) | lo] & 15u;
+        hi = X[6 * b + 2 * u + 1][(y & 0xF0u) | hi] & 15u;
+    }
+    return static_cast<uint8_t>(hi << 4 | lo);
+}
+
+// Encryption stage t, column c: raw input byte q is state (q, (c + q) mod 4).
+ColumnRound columnRound(const MixedDirectionTables& tables, int t, int c) {
+    return [&tables, t, c](const uint8_t in[4], uint8_t out[4]) {
+        const DirectionTables& e = tables.classic;
+        const int slot = stageSlot(Direction::Encrypt, t);
+        const uint8_t* X[24];
+        const uint8_t* MX[24];
+        for (int n = 0; n < 24; ++n) {
+            X[n] = xorTable(e, slot, c, n);
+            MX[n] = &tables.mixXor[((static_cast<size_t>(slot) * 4 + static_cast<size_t>(c)) * 24 + static_cast<size_t>(n)) * 256];
+        }
+        uint8_t w[4][4];
+        for (int q = 0; q < 4; ++q) {
+            const int j = feedingColumn(Direction::Encrypt, q, c);
+            for (int b = 0; b < 4; ++b) w[q][b] = roundEntry(e, slot, j, q, in[q], b);
+        }
+        uint8_t sum[4];
+        for (int b = 0; b < 4; ++b) sum[b] = chainSum(X, w, b);
+        for (int q = 0; q < 4; ++q) {
+            for (int b = 0; b < 4; ++b) {
+                w[q][b] = tables.mix[((((static_cast<size_t>(slot) * 4 + static_cast<size_t>(c)) * 4 +
+                                       static_cast<size_t>(q)) * 256 + sum[q]) * 4) + static_cast<size_t>(b)];
+            }
+        }
+        for (int b = 0; b < 4; ++b) out[b] = chainSum(MX, w, b);
+    };
+}
+
+struct SboxFit {
+    uint8_t delta;  // input multiplier: plain = delta^-1 z (+ offset)
+    uint8_t kappa;  // S-box input offset
+    uint8_t lambda; // output multiplier
+    int count;      // how many candidates fit (1 for a unique answer)
+};
+
+// F(z) ^ F(0) = lambda * (S(delta^-1 z ^ kappa) ^ S(kappa)) for all z.
+SboxFit fitSbox(const ByteTable& f) {
+    SboxFit fit{0, 0, 0, 0};
+    for (unsigned delta = 1; delta < 256; ++delta) {
+        const uint8_t inverse = gfInverse(static_cast<uint8_t>(delta));
+        ByteTable scaled{};
+        for (unsigned z = 0; z < 256; ++z) scaled[z] = gfMultiply(inverse, static_cast<uint8_t>(z));
+        for (unsigned kappa = 0; kappa < 256; ++kappa) {
+            const uint8_t s0 = aesSbox[kappa];
+            const uint8_t d1 = static_cast<uint8_t>(aesSbox[scaled[1] ^ kappa] ^ s0);
+            const uint8_t lambda = gfMultiply(static_cast<uint8_t>(f[1] ^ f[0]), gfInverse(d1));
+            bool fits = true;
+            for (unsigned z = 2; z < 256 && fits; ++z) {
+                fits = (f[z] ^ f[0]) == gfMultiply(lambda, static_cast<uint8_t>(aesSbox[scaled[z] ^ kappa] ^ s0));
+            }
+            if (fits) {
+                if (fit.count == 0) fit = SboxFit{static_cast<uint8_t>(delta), static_cast<uint8_t>(kappa), lambda, 0};
+                ++fit.count;
+            }
+        }
+    }
+    return fit;
+}
+
+} // namespace
+
+bool bgeRecoverEncryptionKey(const MixedDirectionTables& tables, std::array<uint8_t, 16>& key) {
+    // decode[t][c][b]: output byte (b, c) of stage t -> delta_tc * u ^ e_tcb.
+    std::vector<std::array<std::array<ByteTable, 4>, 4>> decode(9);
+    for (int t = 0; t < 9; ++t) {
+        for (int c = 0; c < 4; ++c) {
+            if (!recoverLinearParts(columnRound(tables, t, c), Direction::Encrypt, decode[static_cast<size_t>(t)][static_cast<size_t>(c)])) {
+                return false;
+            }
+        }
+    }
+    // Per stage t >= 1 and state byte (row, column): the fit of its S-box.
+    std::vector<std::array<std::array<SboxFit, 4>, 4>> fits(9);
+    std::vector<std::array<uint8_t, 4>> outputDelta(9); // delta_tc from the fits' lambda
+    for (int t = 1; t < 9; ++t) {
+        for (int c = 0; c < 4; ++c) {
+            const ColumnRound round = columnRound(tables, t, c);
+            for (int q = 0; q < 4; ++q) {
+                const int j = feedingColumn(Direction::Encrypt, q, c);
+                const ByteTable& previous = decode[static_cast<size_t>(t - 1)][static_cast<size_t>(j)][static_cast<size_t>(q)];
+                ByteTable raw{};
+                for (unsigned x = 0; x < 256; ++x) raw[previous[x]] = static_cast<uint8_t>(x);
+                ByteTable f{};
+                for (unsigned z = 0; z < 256; ++z) {
+                    uint8_t in[4] = {0, 0, 0, 0};
+                    in[q] = raw[z];
+                    uint8_t out[4];
+                    round(in, out);
+                    f[z] = decode[static_cast<size_t>(t)][static_cast<size_t>(c)][0][out[0]];
+                }
+                const SboxFit fit = fitSbox(f);
+                if (fit.count != 1) return false;
+                fits[static_cast<size_t>(t)][static_cast<size_t>(q)][static_cast<size_t>(j)] = fit;
+                outputDelta[static_cast<size_t>(t)][static_cast<size_t>(c)] =
+                    gfMultiply(fit.lambda, gfInverse(mixCoefficient(Direction::Encrypt, 0, q)));
+            }
+        }
+    }
+    // K_{t+1} from stage t's output constants and stage t+1's offsets.
+    bool found = false;
+    for (int t = 1; t < 8; ++t) {
+        RoundKey roundKey{};
+        for (int c = 0; c < 4; ++c) {
+            // Stage t, column c, raw input all zero: the plain S-box inputs, the
+            // plain outputs u, and so the constants e.
+            const ColumnRound round = columnRound(tables, t, c);
+            const uint8_t zero[4] = {0, 0, 0, 0};
+            uint8_t out[4];
+            round(zero, out);
+            uint8_t sboxOut[4];
+            for (int q = 0; q < 4; ++q) {
+                const int j = feedingColumn(Direction::Encrypt, q, c);
+                const SboxFit& fit = fits[static_cast<size_t>(t)][static_cast<size_t>(q)][static_cast<size_t>(j)];
+                const uint8_t z = decode[static_cast<size_t>(t - 1)][static_cast<size_t>(j)][static_cast<size_t>(q)][0];
+                sboxOut[q] = aesSbox[gfMultiply(gfInverse(fit.delta), z) ^ fit.kappa];
+            }
+            const uint8_t delta = outputDelta[static_cast<size_t>(t)][static_cast<size_t>(c)];
+            for (int b = 0; b < 4; ++b) {
+                uint8_t u = 0;
+                for (int q = 0; q < 4; ++q) u = static_cast<uint8_t>(u ^ gfMultiply(mixCoefficient(Direction::Encrypt, b, q), sboxOut[q]));
+                const uint8_t e = static_cast<uint8_t>(decode[static_cast<size_t>(t)][static_cast<size_t>(c)][static_cast<size_t>(b)][out[b]] ^ gfMultiply(delta, u));
+                // State byte (b, c) enters stage t + 1 as z = delta u ^ e; its fit
+                // there gives S(delta'^-1 z ^ kappa) with delta' = delta, so
+                // kappa = delta^-1 e ^ k.
+                const SboxFit& next = fits[static_cast<size_t>(t + 1)][static_cast<size_t>(b)][static_cast<size_t>(c)];
+                if (next.delta != delta) return false;
+                roundKey[static_cast<size_t>(b)][static_cast<size_t>(c)] =
+                    static_cast<uint8_t>(next.kappa ^ gfMultiply(gfInverse(delta), e));
+            }
+        }
+        const std::array<uint8_t, 16> candidate = cipherKeyFromRoundKey(roundKey, t + 1);
+        if (found && candidate != key) return false;
+        key = candidate;
+        found = true;
+    }
+    return found;
 }

@@ -15,12 +15,19 @@
 // Step 2 removes the linear parts of those affine maps up to one field
 // multiplication per column, from the known MixColumns coefficients.
 //
-// Not done here (and not in tabrix-audit yet): the round keys, the attack's
-// last step.
+// Step 3, for encryption tables: with the inputs of a round decoded up to
+// that multiplication, a search over the multiplication and the S-box input
+// offset of every byte (2^16 candidates) leaves the byte plain up to the
+// round key; the constants of the previous round's outputs then give the round
+// key itself.
+//
+// Not done (and not in tabrix-audit yet): the key of decryption tables, whose
+// round key follows the S-box.
 #pragma once
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "audit/table_headers.h"
 
@@ -41,3 +48,15 @@ bool recoverNonlinearParts(const ColumnRound& round, std::array<ByteTable, 4>& d
 // matrix: MixColumns for an encryption round, InvMixColumns for decryption.
 // False when no consistent linear parts exist.
 bool recoverLinearParts(const ColumnRound& round, Direction direction, std::array<ByteTable, 4>& decoders);
+
+// The mixed format's tables of one direction, as read from its headers.
+struct MixedDirectionTables {
+    const DirectionTables& classic;    // round, XOR and last tables
+    const std::vector<uint8_t>& mix;    // [10][4][4][256][4]
+    const std::vector<uint8_t>& mixXor; // [10][4][24][256]
+};
+
+// Steps 1 to 3 on encryption tables of the mixed format: round keys 2 to 8 and
+// the cipher key they agree on. False when a step fails or the round keys
+// disagree.
+bool bgeRecoverEncryptionKey(const MixedDirectionTables& tables, std::array<uint8_t, 16>& key);
