@@ -6,9 +6,11 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <tuple>
 
 #include "aesref/aes128.h"
 #include "audit/audit_script.h"
+#include "audit/bge_attack.h"
 #include "base/status.h"
 #include "audit/key_extraction.h"
 #include "audit/table_headers.h"
@@ -101,7 +103,14 @@ int32_t report(std::ostream& out, const char* name, const DirectionAudit& audit,
         for (int r : audit.structuralRounds) out << " " << r;
         out << ")\n";
     }
-    if (audit.keyRecovered) {
+    if (audit.bgeTried) {
+        out << "  BGE attack on the mixed rounds: "
+            << (audit.bgeRecovered ? hexText(audit.key.data(), 16) + " (round keys 2 3 4 5 6 7 8)" : "not recovered")
+            << "\n";
+    }
+    if (audit.bgeRecovered) {
+        out << "  external codings: not recovered (the BGE attack reads only the inner rounds)\n";
+    } else if (audit.keyRecovered) {
         if (!audit.inputCoded) out << "  external input coding: none\n";
         else printCoding(out, "external input coding", audit.inputCoding);
         if (!audit.outputCoded) out << "  external output coding: none\n";
@@ -197,10 +206,42 @@ int32_t runAudit(const std::vector<std::string>& args, std::ostream& out) {
         const char* name;
     } directions[2] = {{set.hasEncrypt, &set.encrypt, Direction::Encrypt, "encryption"},
                        {set.hasDecrypt, &set.decrypt, Direction::Decrypt, "decryption"}};
+    // The mixed format's encryption mix headers, when the script names them.
+    std::string mixPath;
+    std::string mixXorPath;
+    std::vector<uint8_t> mix;
+    std::vector<uint8_t> mixXor;
+    const bool mixed = !headers && set.hasEncrypt && readMixedHeaderPaths(absolutePath(script), mixPath, mixXorPath);
+    if (mixed) {
+        for (const auto& [path, name, size, values] :
+             {std::tuple{&mixPath, "mixTables", kRoundTableBytes, &mix}, std::tuple{&mixXorPath, "mixXorTables", kXorTableBytes, &mixXor}}) {
+            std::ifstream file(*path, std::ios::binary);
+            const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+            if (!file) {
+                out << "ERROR: cannot read " << *path << "\n";
+                return STATUS_OPEN_FAILED;
+            }
+            const int32_t parsed = parseTableText(text, name, size, *values, error);
+            if (parsed != STATUS_OK) {
+                out << "ERROR: " << *path << ": " << error << "\n";
+                return parsed;
+            }
+        }
+    }
+
     for (int d = 0; d < 2; ++d) {
         if (!directions[d].present) continue;
         const auto start = std::chrono::steady_clock::now();
-        const DirectionAudit audit = auditDirection(*directions[d].tables, directions[d].direction);
+        DirectionAudit audit = auditDirection(*directions[d].tables, directions[d].direction);
+        if (mixed && d == 0 && !audit.keyRecovered) {
+            audit.bgeTried = true;
+            std::array<uint8_t, 16> key{};
+            if (bgeRecoverEncryptionKey({*directions[d].tables, mix, mixXor}, key)) {
+                audit.bgeRecovered = true;
+                audit.keyRecovered = true;
+                audit.key = key;
+            }
+        }
         const int32_t result =
             report(out, directions[d].name, audit, std::chrono::steady_clock::now() - start, checks[d]);
         if (result > status) status = result;

@@ -1,5 +1,5 @@
 // The header paths of a configuration script, for the audit. Only section
-// HEADER_FILES is read, and only its six header keys: no key, no coding file.
+// HEADER_FILES is read, and only its header keys: no key, no coding file.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -13,5 +13,8 @@
 // 0, 16 when the script cannot be read, 30 when none of the six is set.
 int32_t readHeaderPaths(const std::string& scriptPath, std::vector<std::string>& paths);
 
+// The encryption mix headers of the mixed format (mixTable, mixXorTable in
+// [HEADER_FILES]), made absolute; false when the script names not both.
+bool readMixedHeaderPaths(const std::string& scriptPath, std::string& mixTable, std::string& mixXorTable);
 // The absolute, normalised form of path against the current directory.
 std::string absolutePath(const std::string& path);
