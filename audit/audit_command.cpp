@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
-#include <tuple>
 
 #include "aesref/aes128.h"
 #include "audit/audit_script.h"
@@ -206,24 +205,25 @@ int32_t runAudit(const std::vector<std::string>& args, std::ostream& out) {
         const char* name;
     } directions[2] = {{set.hasEncrypt, &set.encrypt, Direction::Encrypt, "encryption"},
                        {set.hasDecrypt, &set.decrypt, Direction::Decrypt, "decryption"}};
-    // The mixed format's encryption mix headers, when the script names them.
-    std::string mixPath;
-    std::string mixXorPath;
-    std::vector<uint8_t> mix;
-    std::vector<uint8_t> mixXor;
-    const bool mixed = !headers && set.hasEncrypt && readMixedHeaderPaths(absolutePath(script), mixPath, mixXorPath);
-    if (mixed) {
-        for (const auto& [path, name, size, values] :
-             {std::tuple{&mixPath, "mixTables", kRoundTableBytes, &mix}, std::tuple{&mixXorPath, "mixXorTables", kXorTableBytes, &mixXor}}) {
-            std::ifstream file(*path, std::ios::binary);
+    // The mixed format's mix headers of each direction, when the script names them.
+    std::array<std::string, 4> mixPaths{};
+    if (!headers) readMixedHeaderPaths(absolutePath(script), mixPaths);
+    const char* const mixNames[4] = {"mixTables", "mixXorTables", "invMixTables", "invMixXorTables"};
+    std::array<std::vector<uint8_t>, 4> mixTables{};
+    bool mixed[2] = {};
+    for (size_t d = 0; d < 2; ++d) {
+        mixed[d] = !mixPaths[2 * d].empty() && !mixPaths[2 * d + 1].empty() && directions[d].present;
+        for (size_t i = 2 * d; i < 2 * d + 2 && mixed[d]; ++i) {
+            std::ifstream file(mixPaths[i], std::ios::binary);
             const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
             if (!file) {
-                out << "ERROR: cannot read " << *path << "\n";
+                out << "ERROR: cannot read " << mixPaths[i] << "\n";
                 return STATUS_OPEN_FAILED;
             }
-            const int32_t parsed = parseTableText(text, name, size, *values, error);
+            const int32_t parsed = parseTableText(text, mixNames[i], i % 2 == 0 ? kRoundTableBytes : kXorTableBytes,
+                                                  mixTables[i], error);
             if (parsed != STATUS_OK) {
-                out << "ERROR: " << *path << ": " << error << "\n";
+                out << "ERROR: " << mixPaths[i] << ": " << error << "\n";
                 return parsed;
             }
         }
@@ -233,10 +233,12 @@ int32_t runAudit(const std::vector<std::string>& args, std::ostream& out) {
         if (!directions[d].present) continue;
         const auto start = std::chrono::steady_clock::now();
         DirectionAudit audit = auditDirection(*directions[d].tables, directions[d].direction);
-        if (mixed && d == 0 && !audit.keyRecovered) {
+        if (mixed[d] && !audit.keyRecovered) {
             audit.bgeTried = true;
             std::array<uint8_t, 16> key{};
-            if (bgeRecoverEncryptionKey({*directions[d].tables, mix, mixXor}, key)) {
+            if (bgeRecoverKey({*directions[d].tables, mixTables[static_cast<size_t>(2 * d)],
+                               mixTables[static_cast<size_t>(2 * d + 1)]},
+                              directions[d].direction, key)) {
                 audit.bgeRecovered = true;
                 audit.keyRecovered = true;
                 audit.key = key;

@@ -93,13 +93,12 @@ int32_t readHeaderPaths(const std::string& scriptPath, std::vector<std::string>&
     return paths.empty() ? STATUS_MISSING_VALUE : STATUS_OK;
 }
 
-bool readMixedHeaderPaths(const std::string& scriptPath, std::string& mixTable, std::string& mixXorTable) {
-    static const char* const kMixedKeys[2] = {"mixTable", "mixXorTable"};
+void readMixedHeaderPaths(const std::string& scriptPath, std::array<std::string, 4>& paths) {
+    static const char* const kMixedKeys[4] = {"mixTable", "mixXorTable", "invMixTable", "invMixXorTable"};
     std::vector<std::string> values;
-    if (readHeaderKeys(scriptPath, kMixedKeys, 2, values) != STATUS_OK || values[0].empty() || values[1].empty()) {
-        return false;
+    paths = {};
+    if (readHeaderKeys(scriptPath, kMixedKeys, 4, values) != STATUS_OK) return;
+    for (size_t i = 0; i < 4; ++i) {
+        if (!values[i].empty()) paths[i] = absolutePath(values[i]);
     }
-    mixTable = absolutePath(values[0]);
-    mixXorTable = absolutePath(values[1]);
-    return true;
 }

@@ -249,11 +249,12 @@ uint8_t chainSum(const uint8_t* const X[24], const uint8_t t[4][4], int b) {
     return static_cast<uint8_t>(hi << 4 | lo);
 }
 
-// Encryption stage t, column c: raw input byte q is state (q, (c + q) mod 4).
-ColumnRound columnRound(const MixedDirectionTables& tables, int t, int c) {
-    return [&tables, t, c](const uint8_t in[4], uint8_t out[4]) {
+// Stage t, column c: raw input byte q is the state byte of row q that feeds
+// column c (ShiftRows or InvShiftRows).
+ColumnRound columnRound(const MixedDirectionTables& tables, Direction direction, int t, int c) {
+    return [&tables, direction, t, c](const uint8_t in[4], uint8_t out[4]) {
         const DirectionTables& e = tables.classic;
-        const int slot = stageSlot(Direction::Encrypt, t);
+        const int slot = stageSlot(direction, t);
         const uint8_t* X[24];
         const uint8_t* MX[24];
         for (int n = 0; n < 24; ++n) {
@@ -262,7 +263,7 @@ ColumnRound columnRound(const MixedDirectionTables& tables, int t, int c) {
         }
         uint8_t w[4][4];
         for (int q = 0; q < 4; ++q) {
-            const int j = feedingColumn(Direction::Encrypt, q, c);
+            const int j = feedingColumn(direction, q, c);
             for (int b = 0; b < 4; ++b) w[q][b] = roundEntry(e, slot, j, q, in[q], b);
         }
         uint8_t sum[4];
@@ -284,20 +285,21 @@ struct SboxFit {
     int count;      // how many candidates fit (1 for a unique answer)
 };
 
-// F(z) ^ F(0) = lambda * (S(delta^-1 z ^ kappa) ^ S(kappa)) for all z.
-SboxFit fitSbox(const ByteTable& f) {
+// F(z) ^ F(0) = lambda * (S(delta^-1 z ^ kappa) ^ S(kappa)) for all z, S the
+// S-box (encryption) or the inverse S-box (decryption).
+SboxFit fitSbox(const ByteTable& f, const uint8_t* box) {
     SboxFit fit{0, 0, 0, 0};
     for (unsigned delta = 1; delta < 256; ++delta) {
         const uint8_t inverse = gfInverse(static_cast<uint8_t>(delta));
         ByteTable scaled{};
         for (unsigned z = 0; z < 256; ++z) scaled[z] = gfMultiply(inverse, static_cast<uint8_t>(z));
         for (unsigned kappa = 0; kappa < 256; ++kappa) {
-            const uint8_t s0 = aesSbox[kappa];
-            const uint8_t d1 = static_cast<uint8_t>(aesSbox[scaled[1] ^ kappa] ^ s0);
+            const uint8_t s0 = box[kappa];
+            const uint8_t d1 = static_cast<uint8_t>(box[scaled[1] ^ kappa] ^ s0);
             const uint8_t lambda = gfMultiply(static_cast<uint8_t>(f[1] ^ f[0]), gfInverse(d1));
             bool fits = true;
             for (unsigned z = 2; z < 256 && fits; ++z) {
-                fits = (f[z] ^ f[0]) == gfMultiply(lambda, static_cast<uint8_t>(aesSbox[scaled[z] ^ kappa] ^ s0));
+                fits = (f[z] ^ f[0]) == gfMultiply(lambda, static_cast<uint8_t>(box[scaled[z] ^ kappa] ^ s0));
             }
             if (fits) {
                 if (fit.count == 0) fit = SboxFit{static_cast<uint8_t>(delta), static_cast<uint8_t>(kappa), lambda, 0};
@@ -310,12 +312,14 @@ SboxFit fitSbox(const ByteTable& f) {
 
 } // namespace
 
-bool bgeRecoverEncryptionKey(const MixedDirectionTables& tables, std::array<uint8_t, 16>& key) {
+bool bgeRecoverKey(const MixedDirectionTables& tables, Direction direction, std::array<uint8_t, 16>& key) {
+    const uint8_t* box = direction == Direction::Encrypt ? aesSbox : aesInvSbox;
     // decode[t][c][b]: output byte (b, c) of stage t -> delta_tc * u ^ e_tcb.
     std::vector<std::array<std::array<ByteTable, 4>, 4>> decode(9);
     for (int t = 0; t < 9; ++t) {
         for (int c = 0; c < 4; ++c) {
-            if (!recoverLinearParts(columnRound(tables, t, c), Direction::Encrypt, decode[static_cast<size_t>(t)][static_cast<size_t>(c)])) {
+            if (!recoverLinearParts(columnRound(tables, direction, t, c), direction,
+                                    decode[static_cast<size_t>(t)][static_cast<size_t>(c)])) {
                 return false;
             }
         }
@@ -325,9 +329,9 @@ bool bgeRecoverEncryptionKey(const MixedDirectionTables& tables, std::array<uint
     std::vector<std::array<uint8_t, 4>> outputDelta(9); // delta_tc from the fits' lambda
     for (int t = 1; t < 9; ++t) {
         for (int c = 0; c < 4; ++c) {
-            const ColumnRound round = columnRound(tables, t, c);
+            const ColumnRound round = columnRound(tables, direction, t, c);
             for (int q = 0; q < 4; ++q) {
-                const int j = feedingColumn(Direction::Encrypt, q, c);
+                const int j = feedingColumn(direction, q, c);
                 const ByteTable& previous = decode[static_cast<size_t>(t - 1)][static_cast<size_t>(j)][static_cast<size_t>(q)];
                 ByteTable raw{};
                 for (unsigned x = 0; x < 256; ++x) raw[previous[x]] = static_cast<uint8_t>(x);
@@ -339,47 +343,68 @@ bool bgeRecoverEncryptionKey(const MixedDirectionTables& tables, std::array<uint
                     round(in, out);
                     f[z] = decode[static_cast<size_t>(t)][static_cast<size_t>(c)][0][out[0]];
                 }
-                const SboxFit fit = fitSbox(f);
+                const SboxFit fit = fitSbox(f, box);
                 if (fit.count != 1) return false;
                 fits[static_cast<size_t>(t)][static_cast<size_t>(q)][static_cast<size_t>(j)] = fit;
                 outputDelta[static_cast<size_t>(t)][static_cast<size_t>(c)] =
-                    gfMultiply(fit.lambda, gfInverse(mixCoefficient(Direction::Encrypt, 0, q)));
+                    gfMultiply(fit.lambda, gfInverse(mixCoefficient(direction, 0, q)));
             }
         }
     }
-    // K_{t+1} from stage t's output constants and stage t+1's offsets.
+    // A round key per stage t = 1..7, from stage t's outputs for the all-zero
+    // raw input and stage t + 1's fits of the same bytes.
     bool found = false;
     for (int t = 1; t < 8; ++t) {
         RoundKey roundKey{};
         for (int c = 0; c < 4; ++c) {
-            // Stage t, column c, raw input all zero: the plain S-box inputs, the
-            // plain outputs u, and so the constants e.
-            const ColumnRound round = columnRound(tables, t, c);
+            const ColumnRound round = columnRound(tables, direction, t, c);
             const uint8_t zero[4] = {0, 0, 0, 0};
             uint8_t out[4];
             round(zero, out);
-            uint8_t sboxOut[4];
+            uint8_t sboxOut[4]; // the plain S-box (or inverse S-box) outputs
             for (int q = 0; q < 4; ++q) {
-                const int j = feedingColumn(Direction::Encrypt, q, c);
+                const int j = feedingColumn(direction, q, c);
                 const SboxFit& fit = fits[static_cast<size_t>(t)][static_cast<size_t>(q)][static_cast<size_t>(j)];
                 const uint8_t z = decode[static_cast<size_t>(t - 1)][static_cast<size_t>(j)][static_cast<size_t>(q)][0];
-                sboxOut[q] = aesSbox[gfMultiply(gfInverse(fit.delta), z) ^ fit.kappa];
+                sboxOut[q] = box[gfMultiply(gfInverse(fit.delta), z) ^ fit.kappa];
             }
             const uint8_t delta = outputDelta[static_cast<size_t>(t)][static_cast<size_t>(c)];
+            uint8_t plainOut[4]; // decryption: the plain InvMixColumns output of the column
             for (int b = 0; b < 4; ++b) {
-                uint8_t u = 0;
-                for (int q = 0; q < 4; ++q) u = static_cast<uint8_t>(u ^ gfMultiply(mixCoefficient(Direction::Encrypt, b, q), sboxOut[q]));
-                const uint8_t e = static_cast<uint8_t>(decode[static_cast<size_t>(t)][static_cast<size_t>(c)][static_cast<size_t>(b)][out[b]] ^ gfMultiply(delta, u));
                 // State byte (b, c) enters stage t + 1 as z = delta u ^ e; its fit
-                // there gives S(delta'^-1 z ^ kappa) with delta' = delta, so
-                // kappa = delta^-1 e ^ k.
+                // there has the same delta, and kappa = delta^-1 e ^ k (encryption,
+                // whose key comes before the S-box) or delta^-1 e (decryption).
                 const SboxFit& next = fits[static_cast<size_t>(t + 1)][static_cast<size_t>(b)][static_cast<size_t>(c)];
                 if (next.delta != delta) return false;
-                roundKey[static_cast<size_t>(b)][static_cast<size_t>(c)] =
-                    static_cast<uint8_t>(next.kappa ^ gfMultiply(gfInverse(delta), e));
+                const uint8_t zb = decode[static_cast<size_t>(t)][static_cast<size_t>(c)][static_cast<size_t>(b)][out[b]];
+                if (direction == Direction::Encrypt) {
+                    uint8_t u = 0;
+                    for (int q = 0; q < 4; ++q) {
+                        u = static_cast<uint8_t>(u ^ gfMultiply(mixCoefficient(direction, b, q), sboxOut[q]));
+                    }
+                    const uint8_t e = static_cast<uint8_t>(zb ^ gfMultiply(delta, u));
+                    roundKey[static_cast<size_t>(b)][static_cast<size_t>(c)] =
+                        static_cast<uint8_t>(next.kappa ^ gfMultiply(gfInverse(delta), e));
+                } else {
+                    const uint8_t e = gfMultiply(delta, next.kappa);
+                    plainOut[b] = gfMultiply(gfInverse(delta), static_cast<uint8_t>(zb ^ e));
+                }
+            }
+            if (direction == Direction::Decrypt) {
+                // u = InvMixColumns(Si(a) ^ K[.][c]), so K[.][c] = MixColumns(u) ^ Si(a).
+                for (int q = 0; q < 4; ++q) {
+                    uint8_t mixed = 0;
+                    for (int b = 0; b < 4; ++b) {
+                        mixed = static_cast<uint8_t>(mixed ^ gfMultiply(unmixCoefficient(direction, q, b), plainOut[b]));
+                    }
+                    roundKey[static_cast<size_t>(q)][static_cast<size_t>(c)] = static_cast<uint8_t>(mixed ^ sboxOut[q]);
+                }
             }
         }
-        const std::array<uint8_t, 16> candidate = cipherKeyFromRoundKey(roundKey, t + 1);
+        // Encryption stage t + 1 adds round key t + 1; decryption stage t
+        // (slot 9 - t) adds round key 9 - t after the inverse S-box.
+        const int roundIndex = direction == Direction::Encrypt ? t + 1 : stageSlot(direction, t);
+        const std::array<uint8_t, 16> candidate = cipherKeyFromRoundKey(roundKey, roundIndex);
         if (found && candidate != key) return false;
         key = candidate;
         found = true;

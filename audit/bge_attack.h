@@ -15,14 +15,11 @@
 // Step 2 removes the linear parts of those affine maps up to one field
 // multiplication per column, from the known MixColumns coefficients.
 //
-// Step 3, for encryption tables: with the inputs of a round decoded up to
-// that multiplication, a search over the multiplication and the S-box input
-// offset of every byte (2^16 candidates) leaves the byte plain up to the
-// round key; the constants of the previous round's outputs then give the round
-// key itself.
-//
-// Not done (and not in tabrix-audit yet): the key of decryption tables, whose
-// round key follows the S-box.
+// Step 3: with the inputs of a round decoded up to that multiplication, a
+// search over the multiplication and the S-box input offset of every byte
+// (2^16 candidates) makes the S-box inputs plain (encryption: up to the round
+// key); the constants of the previous round's outputs then give the round key
+// (decryption: the key added after the inverse S-box, through MixColumns).
 #pragma once
 #include <array>
 #include <cstdint>
@@ -56,7 +53,7 @@ struct MixedDirectionTables {
     const std::vector<uint8_t>& mixXor; // [10][4][24][256]
 };
 
-// Steps 1 to 3 on encryption tables of the mixed format: round keys 2 to 8 and
-// the cipher key they agree on. False when a step fails or the round keys
-// disagree.
-bool bgeRecoverEncryptionKey(const MixedDirectionTables& tables, std::array<uint8_t, 16>& key);
+// Steps 1 to 3 on one direction's tables of the mixed format: round keys 2 to
+// 8 and the cipher key they all agree on. False when a step fails or the round
+// keys disagree.
+bool bgeRecoverKey(const MixedDirectionTables& tables, Direction direction, std::array<uint8_t, 16>& key);

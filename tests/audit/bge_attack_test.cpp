@@ -215,26 +215,38 @@ TEST(BgeAttack, StepOneOnMixedTablesFromTheTool) {
     EXPECT_FALSE(isAffine(relation(false)));
 }
 
-// Steps 1 to 3 give the encryption key of mixed tables from the tool, plain
-// and under ECB codings (the external codings sit outside the rounds used).
-TEST(BgeAttack, RecoversTheEncryptionKeyOfMixedTables) {
+// Steps 1 to 3 give both keys of mixed tables from the tool, plain and under
+// ECB codings (the external codings sit outside the rounds used).
+TEST(BgeAttack, RecoversBothKeysOfMixedTables) {
     for (const char* coding : {"", "/ecbioc:"}) {
         SCOPED_TRACE(*coding == '\0' ? "no codings" : coding);
-        const std::string keyText = audittest::randomKey(43);
-        const audittest::TableRun run(keyText, audittest::randomKey(44), coding, "000102030405060708090A0B0C0D0E0F",
-                                      {}, true);
+        const std::string encryptKey = audittest::randomKey(43);
+        const std::string decryptKey = audittest::randomKey(44);
+        const audittest::TableRun run(encryptKey, decryptKey, coding, "000102030405060708090A0B0C0D0E0F", {}, true);
         ASSERT_TRUE(run.ok()) << run.output();
         HeaderSet set;
         std::string error;
         ASSERT_EQ(loadHeaderSet(run.headers(), set, error), 0) << error;
-        std::vector<uint8_t> mix;
-        std::vector<uint8_t> mixXor;
-        ASSERT_EQ(parseTableText(testsupport::readFile(run.file("out/mixTables.h")), "mixTables", kRoundTableBytes,
-                                 mix, error), 0) << error;
-        ASSERT_EQ(parseTableText(testsupport::readFile(run.file("out/mixXorTables.h")), "mixXorTables",
-                                 kXorTableBytes, mixXor, error), 0) << error;
-        std::array<uint8_t, 16> key{};
-        ASSERT_TRUE(bgeRecoverEncryptionKey({set.encrypt, mix, mixXor}, key));
-        EXPECT_EQ(hexText(key.data(), key.size()), keyText);
+        struct Case {
+            const DirectionTables& tables;
+            Direction direction;
+            const char* mixName;
+            const char* mixXorName;
+            const std::string& key;
+        };
+        const Case cases[] = {{set.encrypt, Direction::Encrypt, "mixTables", "mixXorTables", encryptKey},
+                              {set.decrypt, Direction::Decrypt, "invMixTables", "invMixXorTables", decryptKey}};
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.mixName);
+            std::vector<uint8_t> mix;
+            std::vector<uint8_t> mixXor;
+            ASSERT_EQ(parseTableText(testsupport::readFile(run.file(std::string("out/") + c.mixName + ".h")), c.mixName,
+                                     kRoundTableBytes, mix, error), 0) << error;
+            ASSERT_EQ(parseTableText(testsupport::readFile(run.file(std::string("out/") + c.mixXorName + ".h")),
+                                     c.mixXorName, kXorTableBytes, mixXor, error), 0) << error;
+            std::array<uint8_t, 16> key{};
+            ASSERT_TRUE(bgeRecoverKey({c.tables, mix, mixXor}, c.direction, key));
+            EXPECT_EQ(hexText(key.data(), key.size()), c.key);
+        }
     }
 }
