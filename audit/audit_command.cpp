@@ -9,6 +9,7 @@
 
 #include "aesref/aes128.h"
 #include "audit/audit_script.h"
+#include "audit/bge_attack.h"
 #include "base/status.h"
 #include "audit/key_extraction.h"
 #include "audit/table_headers.h"
@@ -93,13 +94,22 @@ int32_t report(std::ostream& out, const char* name, const DirectionAudit& audit,
         << (audit.partitionRecovered ? hexText(audit.partitionKey.data(), 16) : "not recovered") << "\n";
     out << "  structural attack on the inner rounds: ";
     if (audit.structuralRounds.empty()) {
-        out << "not recovered\n";
+        out << "not recovered";
+        if (!audit.structuralFailure.empty()) out << " (" << audit.structuralFailure << ")";
+        out << "\n";
     } else {
         out << hexText(audit.structuralKey.data(), 16) << " (round keys";
         for (int r : audit.structuralRounds) out << " " << r;
         out << ")\n";
     }
-    if (audit.keyRecovered) {
+    if (audit.bgeTried) {
+        out << "  BGE attack on the mixed rounds: "
+            << (audit.bgeRecovered ? hexText(audit.key.data(), 16) + " (round keys 2 3 4 5 6 7 8)" : "not recovered")
+            << "\n";
+    }
+    if (audit.bgeRecovered) {
+        out << "  external codings: not recovered (the BGE attack reads only the inner rounds)\n";
+    } else if (audit.keyRecovered) {
         if (!audit.inputCoded) out << "  external input coding: none\n";
         else printCoding(out, "external input coding", audit.inputCoding);
         if (!audit.outputCoded) out << "  external output coding: none\n";
@@ -195,10 +205,45 @@ int32_t runAudit(const std::vector<std::string>& args, std::ostream& out) {
         const char* name;
     } directions[2] = {{set.hasEncrypt, &set.encrypt, Direction::Encrypt, "encryption"},
                        {set.hasDecrypt, &set.decrypt, Direction::Decrypt, "decryption"}};
+    // The mixed format's mix headers of each direction, when the script names them.
+    std::array<std::string, 4> mixPaths{};
+    if (!headers) readMixedHeaderPaths(absolutePath(script), mixPaths);
+    const char* const mixNames[4] = {"mixTables", "mixXorTables", "invMixTables", "invMixXorTables"};
+    std::array<std::vector<uint8_t>, 4> mixTables{};
+    bool mixed[2] = {};
+    for (size_t d = 0; d < 2; ++d) {
+        mixed[d] = !mixPaths[2 * d].empty() && !mixPaths[2 * d + 1].empty() && directions[d].present;
+        for (size_t i = 2 * d; i < 2 * d + 2 && mixed[d]; ++i) {
+            std::ifstream file(mixPaths[i], std::ios::binary);
+            const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+            if (!file) {
+                out << "ERROR: cannot read " << mixPaths[i] << "\n";
+                return STATUS_OPEN_FAILED;
+            }
+            const int32_t parsed = parseTableText(text, mixNames[i], i % 2 == 0 ? kRoundTableBytes : kXorTableBytes,
+                                                  mixTables[i], error);
+            if (parsed != STATUS_OK) {
+                out << "ERROR: " << mixPaths[i] << ": " << error << "\n";
+                return parsed;
+            }
+        }
+    }
+
     for (int d = 0; d < 2; ++d) {
         if (!directions[d].present) continue;
         const auto start = std::chrono::steady_clock::now();
-        const DirectionAudit audit = auditDirection(*directions[d].tables, directions[d].direction);
+        DirectionAudit audit = auditDirection(*directions[d].tables, directions[d].direction);
+        if (mixed[d] && !audit.keyRecovered) {
+            audit.bgeTried = true;
+            std::array<uint8_t, 16> key{};
+            if (bgeRecoverKey({*directions[d].tables, mixTables[static_cast<size_t>(2 * d)],
+                               mixTables[static_cast<size_t>(2 * d + 1)]},
+                              directions[d].direction, key)) {
+                audit.bgeRecovered = true;
+                audit.keyRecovered = true;
+                audit.key = key;
+            }
+        }
         const int32_t result =
             report(out, directions[d].name, audit, std::chrono::steady_clock::now() - start, checks[d]);
         if (result > status) status = result;

@@ -41,7 +41,11 @@ std::string absolutePath(const std::string& path) {
     return ec ? path : absolute.lexically_normal().string();
 }
 
-int32_t readHeaderPaths(const std::string& scriptPath, std::vector<std::string>& paths) {
+namespace {
+
+// values[i] = the trimmed value of keys[i] in [HEADER_FILES], "" when absent.
+int32_t readHeaderKeys(const std::string& scriptPath, const char* const* keys, size_t count,
+                       std::vector<std::string>& values) {
     std::error_code ec;
     const std::string script = absolutePath(scriptPath);
     if (!std::filesystem::is_regular_file(script, ec)) return STATUS_OPEN_FAILED;
@@ -50,9 +54,8 @@ int32_t readHeaderPaths(const std::string& scriptPath, std::vector<std::string>&
     const std::string content((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
     std::string_view text(content);
     if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
-
-    std::string values[6];
-    bool seen[6] = {};
+    values.assign(count, std::string());
+    std::vector<bool> seen(count, false);
     bool inSection = false;
     while (!text.empty()) {
         const size_t end = text.find('\n');
@@ -66,17 +69,36 @@ int32_t readHeaderPaths(const std::string& scriptPath, std::vector<std::string>&
         }
         const size_t equals = line.find('=');
         if (!inSection || equals == std::string_view::npos) continue;
-        for (int i = 0; i < 6; ++i) {
-            if (seen[i] || !sameName(trimmed(line.substr(0, equals)), kHeaderKeys[i])) continue;
+        for (size_t i = 0; i < count; ++i) {
+            if (seen[i] || !sameName(trimmed(line.substr(0, equals)), keys[i])) continue;
             std::string_view value = trimmed(line.substr(equals + 1));
             value = trimmed(value.substr(0, value.find('\0')));
             seen[i] = true;
             values[i] = std::string(value);
         }
     }
+    return STATUS_OK;
+}
+
+} // namespace
+
+int32_t readHeaderPaths(const std::string& scriptPath, std::vector<std::string>& paths) {
+    std::vector<std::string> values;
+    const int32_t status = readHeaderKeys(scriptPath, kHeaderKeys, 6, values);
+    if (status != STATUS_OK) return status;
     paths.clear();
     for (const std::string& value : values) {
         if (!value.empty()) paths.push_back(absolutePath(value));
     }
     return paths.empty() ? STATUS_MISSING_VALUE : STATUS_OK;
+}
+
+void readMixedHeaderPaths(const std::string& scriptPath, std::array<std::string, 4>& paths) {
+    static const char* const kMixedKeys[4] = {"mixTable", "mixXorTable", "invMixTable", "invMixXorTable"};
+    std::vector<std::string> values;
+    paths = {};
+    if (readHeaderKeys(scriptPath, kMixedKeys, 4, values) != STATUS_OK) return;
+    for (size_t i = 0; i < 4; ++i) {
+        if (!values[i].empty()) paths[i] = absolutePath(values[i]);
+    }
 }

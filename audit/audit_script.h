@@ -1,6 +1,7 @@
 // The header paths of a configuration script, for the audit. Only section
-// HEADER_FILES is read, and only its six header keys: no key, no coding file.
+// HEADER_FILES is read, and only its header keys: no key, no coding file.
 #pragma once
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -13,5 +14,9 @@
 // 0, 16 when the script cannot be read, 30 when none of the six is set.
 int32_t readHeaderPaths(const std::string& scriptPath, std::vector<std::string>& paths);
 
+// The mix headers of the mixed format (mixTable, mixXorTable, invMixTable,
+// invMixXorTable in [HEADER_FILES], in this order), made absolute; "" for a key
+// the script does not set (or a script that cannot be read).
+void readMixedHeaderPaths(const std::string& scriptPath, std::array<std::string, 4>& paths);
 // The absolute, normalised form of path against the current directory.
 std::string absolutePath(const std::string& path);

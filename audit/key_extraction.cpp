@@ -148,6 +148,7 @@ private:
     void collectRoundKeys();
     bool recoverCodings(const RoundKeys& keys, DirectionAudit& result) const;
     bool verify(const std::array<uint8_t, 16>& key, const DirectionAudit& result) const;
+    std::string firstStructuralFailure() const;
 
     const DirectionTables& t_;
     Direction d_;
@@ -512,6 +513,24 @@ bool Extraction::verify(const std::array<uint8_t, 16>& key, const DirectionAudit
     return true;
 }
 
+// The shortcut's three steps per table round and column: the XOR chains give
+// their nibble codings up to an affine map; one block-diagonal (nibble by
+// nibble) linear decoding fits all four round tables of the column; the decoded
+// tables have the shape of an S-box behind a MixColumns share.
+std::string Extraction::firstStructuralFailure() const {
+    for (int t = 0; t < 9; ++t) {
+        for (int c = 0; c < 4; ++c) {
+            const StageColumn& sc = stages_[t][c];
+            const std::string where = "table round " + std::to_string(t) + ", column " + std::to_string(c);
+            if (!sc.chainsOk) return "the XOR tables of " + where + " are no chains of nibble XORs";
+            if (!sc.linearOk) return "block-diagonal shortcut failed: no nibble-wise linear decoding fits " + where;
+            if (!sc.tablesOk) return "block-diagonal shortcut failed: the decoded tables of " + where +
+                                     " are no MixColumns shares";
+        }
+    }
+    return "";
+}
+
 DirectionAudit Extraction::run() {
     DirectionAudit result;
     for (int t = 0; t < 9; ++t) {
@@ -526,6 +545,7 @@ DirectionAudit Extraction::run() {
     }
     searchLast();
     collectRoundKeys();
+    result.structuralFailure = firstStructuralFailure();
 
     bool agree = true;
     for (int r = 0; r <= 10; ++r) {

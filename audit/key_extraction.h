@@ -20,6 +20,12 @@ struct DirectionAudit {
     bool structuralRecovered = false; // the inner-round attack found a key
     std::array<uint8_t, 16> structuralKey{};
     std::vector<int> structuralRounds; // round keys it found, all inverting to structuralKey
+    // The first step of the structural attack that failed, in processing order
+    // ("" when every table round passed its shortcut); mixing bijections make
+    // the block-diagonal step fail.
+    std::string structuralFailure;
+    bool bgeTried = false;     // the BGE attack ran on mixed-format tables
+    bool bgeRecovered = false; // ... and gave the key below (round keys 2 to 8 agree)
     bool codingsRecovered = false;     // inputCoding and outputCoding are known
     bool inputCoded = false;           // a non-identity input coding was merged
     bool outputCoded = false;          // a non-identity output coding was merged

@@ -14,8 +14,10 @@
 #include "cli/command_files.h"
 #include "cli/command_script.h"
 #include "cli/seed_option.h"
+#include "cli/table_format.h"
 #include "coding/ecb_codings.h"
 #include "emit/header_files.h"
+#include "wbgen/mixed_table_generator.h"
 #include "wbgen/table_generator.h"
 
 namespace {
@@ -45,27 +47,22 @@ int32_t loadIocFile(DirectionInput& direction, std::ostream& out) {
 }
 
 // Every file the command reads or writes, for the one-file-one-role check.
-std::vector<FileRole> fileRoles(const std::string& script, const HeaderFilePaths& paths,
-                                const DirectionInput& encryption, const DirectionInput& decryption) {
+std::vector<FileRole> fileRoles(const std::string& script, const std::vector<const std::string*>& templates,
+                                const std::vector<std::string>& headers, const DirectionInput& encryption,
+                                const DirectionInput& decryption) {
     std::vector<FileRole> roles = {{script, false}};
-    for (const std::string* input : {&paths.roundTableTpl, &paths.xorTableTpl, &paths.finalRoundTableTpl,
-                                     &paths.invRoundTableTpl, &paths.invXorTableTpl,
-                                     &paths.invFirstRoundTableTpl}) {
-        roles.push_back({*input, false});
-    }
+    for (const std::string* input : templates) roles.push_back({*input, false});
     for (const DirectionInput* direction : {&encryption, &decryption}) {
         if (direction->useIoc) roles.push_back({direction->iocPath, false});
     }
-    for (const std::string& header : headerPaths(paths)) roles.push_back({header, true});
+    for (const std::string& header : headers) roles.push_back({header, true});
     return roles;
 }
 
 // A template that exists but is no regular file (a FIFO, /dev/zero) is refused
 // before anything is generated or written, as a template that cannot be opened.
-int32_t refuseSpecialTemplates(const HeaderFilePaths& paths, std::ostream& out) {
-    for (const std::string* path : {&paths.roundTableTpl, &paths.xorTableTpl, &paths.finalRoundTableTpl,
-                                    &paths.invRoundTableTpl, &paths.invXorTableTpl,
-                                    &paths.invFirstRoundTableTpl}) {
+int32_t refuseSpecialTemplates(const std::vector<const std::string*>& templates, std::ostream& out) {
+    for (const std::string* path : templates) {
         std::error_code ec;
         const auto type = std::filesystem::status(*path, ec).type();
         if (!ec && type != std::filesystem::file_type::regular) {
@@ -111,19 +108,37 @@ int32_t generateTables(const char* scriptPath, std::ostream& out) {
     encryption->iocPath = values.encryptIOC;
     decryption->iocPath = values.decryptIOC;
 
+    // The mixed format's eight keys are required only when it is chosen.
+    const MixedHeaderFilePaths mixedPaths = mixedHeaderFilePaths(values);
+    if (values.format == "mixed") {
+        script.require({&V::mixTableTpl, &V::mixTable, &V::mixXorTableTpl, &V::mixXorTable,
+                        &V::invMixTableTpl, &V::invMixTable, &V::invMixXorTableTpl, &V::invMixXorTable});
+    }
+    std::vector<const std::string*> templates = {&paths.roundTableTpl,    &paths.xorTableTpl,
+                                                 &paths.finalRoundTableTpl, &paths.invRoundTableTpl,
+                                                 &paths.invXorTableTpl,   &paths.invFirstRoundTableTpl};
+    std::vector<std::string> headers = headerPaths(paths);
+    if (values.format == "mixed") {
+        templates.insert(templates.end(), {&mixedPaths.mixTableTpl, &mixedPaths.mixXorTableTpl,
+                                           &mixedPaths.invMixTableTpl, &mixedPaths.invMixXorTableTpl});
+        for (const std::string& header : headerPaths(mixedPaths)) headers.push_back(header);
+    }
+
     int32_t status = script.status();
+    TableFormat format = TableFormat::Classic;
+    if (status == STATUS_OK) status = readTableFormat(values.format, format, out);
     if (status == STATUS_OK) {
         const int32_t encryptFlag = readUseFlag(script, &V::useEncryptIOC, encryption->useIoc, out);
         const int32_t decryptFlag = readUseFlag(script, &V::useDecryptIOC, decryption->useIoc, out);
         status = encryptFlag != STATUS_OK ? encryptFlag : decryptFlag;
     }
     if (status == STATUS_OK) {
-        status = checkFileRoles(fileRoles(script.path(), paths, *encryption, *decryption), out);
+        status = checkFileRoles(fileRoles(script.path(), templates, headers, *encryption, *decryption), out);
     }
     if (status == STATUS_OK) {
         status = applySeedOption(script.profile(), generator.random(), out);
     }
-    if (status == STATUS_OK) status = refuseSpecialTemplates(paths, out);
+    if (status == STATUS_OK) status = refuseSpecialTemplates(templates, out);
 
     if (status == STATUS_OK) {
         for (DirectionInput* input : {encryption.get(), decryption.get()}) {
@@ -134,36 +149,56 @@ int32_t generateTables(const char* scriptPath, std::ostream& out) {
     }
 
     // Another run writing the same headers waits here until this one is done.
-    const OutputLocks locks(status == STATUS_OK ? headerPaths(paths) : std::vector<std::string>{});
-    auto storage = std::make_unique<TableStorage>();
+    const OutputLocks locks(status == STATUS_OK ? headers : std::vector<std::string>{});
     auto inputOf = [](const DirectionInput& d) { return d.useIoc ? &d.inputSet : nullptr; };
     auto outputOf = [](const DirectionInput& d) { return d.useIoc ? &d.outputSet : nullptr; };
 
-    // One direction: generate its tables, then save its three headers.
-    using Generate = int32_t (TableGenerator::*)(const char*, TableStorage&, const CodingSet*,
-                                                 const CodingSet*);
-    using Save = int32_t (*)(HeaderFilePaths, const TableStorage&, std::ostream&);
-    auto direction = [&](const char* name, Generate generate, Save save, const std::string& key,
-                         const DirectionInput& input) {
-        int32_t result = (generator.*generate)(key.c_str(), *storage, inputOf(input), outputOf(input));
+    // One direction: generate its tables, then save its headers.
+    auto direction = [&](const char* name, auto generate, auto save) {
+        int32_t result = generate();
         if (result != STATUS_OK) {
             out << "MARLO AES " << name << " TABLES NOT GENERATED\n";
             return result;
         }
         out << "MARLO AES " << name << " TABLES GENERATED\n";
-        result = save(paths, *storage, out);
+        result = save();
         out << "MARLO AES " << name << (result != STATUS_OK ? " TABLES NOT SAVED\n" : " TABLES SAVED\n");
         return result;
     };
+    const DirectionInput& enc = *encryption;
+    const DirectionInput& dec = *decryption;
 
-    if (status == STATUS_OK) {
-        status = direction("ENCRYPT", &TableGenerator::generateEncryptionTables, saveEncryptionHeaders,
-                           encryptKey, *encryption);
-    }
-    out << "\n";
-    if (status == STATUS_OK) {
-        status = direction("DECRYPT", &TableGenerator::generateDecryptionTables, saveDecryptionHeaders,
-                           decryptKey, *decryption);
+    if (format == TableFormat::Classic) {
+        auto storage = std::make_unique<TableStorage>();
+        if (status == STATUS_OK) {
+            status = direction(
+                "ENCRYPT",
+                [&] { return generator.generateEncryptionTables(encryptKey.c_str(), *storage, inputOf(enc), outputOf(enc)); },
+                [&] { return saveEncryptionHeaders(paths, *storage, out); });
+        }
+        out << "\n";
+        if (status == STATUS_OK) {
+            status = direction(
+                "DECRYPT",
+                [&] { return generator.generateDecryptionTables(decryptKey.c_str(), *storage, inputOf(dec), outputOf(dec)); },
+                [&] { return saveDecryptionHeaders(paths, *storage, out); });
+        }
+    } else {
+        auto storage = std::make_unique<MixedTableStorage>();
+        RandomSource& random = generator.random();
+        if (status == STATUS_OK) {
+            status = direction(
+                "ENCRYPT",
+                [&] { return generateMixedEncryptionTables(random, encryptKey.c_str(), *storage, inputOf(enc), outputOf(enc), out); },
+                [&] { return saveMixedEncryptionHeaders(paths, mixedPaths, *storage, out); });
+        }
+        out << "\n";
+        if (status == STATUS_OK) {
+            status = direction(
+                "DECRYPT",
+                [&] { return generateMixedDecryptionTables(random, decryptKey.c_str(), *storage, inputOf(dec), outputOf(dec), out); },
+                [&] { return saveMixedDecryptionHeaders(paths, mixedPaths, *storage, out); });
+        }
     }
     writeVerdict(status, out);
     out.flush();

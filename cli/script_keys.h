@@ -15,6 +15,10 @@ struct ScriptValues {
     std::string useEncryptIOC, useDecryptIOC;
     std::string encryptIOC, decryptIOC, encryptCBCIOCData, decryptCBCIOCData;
     std::string seed;
+    // [TABLES] format, and the mixed format's templates, then headers.
+    std::string format;
+    std::string mixTableTpl, mixXorTableTpl, invMixTableTpl, invMixXorTableTpl;
+    std::string mixTable, mixXorTable, invMixTable, invMixXorTable;
 };
 
 struct ScriptKey {
@@ -38,12 +42,21 @@ inline constexpr ScriptKey kScriptKeys[] = {
     {"HEADER_FILES", "invXorTable", &ScriptValues::invXorTable},
     {"HEADER_FILES", "invFirstRoundTableTpl", &ScriptValues::invFirstRoundTableTpl},
     {"HEADER_FILES", "invFirstRoundTable", &ScriptValues::invFirstRoundTable},
+    {"HEADER_FILES", "mixTableTpl", &ScriptValues::mixTableTpl},
+    {"HEADER_FILES", "mixTable", &ScriptValues::mixTable},
+    {"HEADER_FILES", "mixXorTableTpl", &ScriptValues::mixXorTableTpl},
+    {"HEADER_FILES", "mixXorTable", &ScriptValues::mixXorTable},
+    {"HEADER_FILES", "invMixTableTpl", &ScriptValues::invMixTableTpl},
+    {"HEADER_FILES", "invMixTable", &ScriptValues::invMixTable},
+    {"HEADER_FILES", "invMixXorTableTpl", &ScriptValues::invMixXorTableTpl},
+    {"HEADER_FILES", "invMixXorTable", &ScriptValues::invMixXorTable},
     {"IOC_FILES", "useEncryptIOC", &ScriptValues::useEncryptIOC},
     {"IOC_FILES", "useDecryptIOC", &ScriptValues::useDecryptIOC},
     {"IOC_FILES", "encryptIOC", &ScriptValues::encryptIOC},
     {"IOC_FILES", "decryptIOC", &ScriptValues::decryptIOC},
     {"IOC_FILES", "encryptCBCIOCData", &ScriptValues::encryptCBCIOCData},
     {"IOC_FILES", "decryptCBCIOCData", &ScriptValues::decryptCBCIOCData},
+    {"TABLES", "format", &ScriptValues::format},
     {"RANDOM", "seed", &ScriptValues::seed},
 };
 

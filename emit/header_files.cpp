@@ -16,6 +16,7 @@
 
 #include "base/secret_file.h"
 #include "base/status.h"
+#include "emit/mixed_header_files.h"
 #include "emit/table_text.h"
 
 namespace {
@@ -97,17 +98,19 @@ int32_t saveHeader(const SaveStep& step, PendingFile& header, std::ostream& out)
     return STATUS_OK;
 }
 
-// The three headers of a direction change together: each is written to its
-// temporary, and only when all three are complete are they renamed into place.
-int32_t saveHeaders(const SaveStep (&steps)[3], std::ostream& out) {
-    PendingFile headers[3];
-    for (size_t i = 0; i < 3; ++i) {
+// The headers of a direction change together: each is written to its
+// temporary, and only when all are complete are they renamed into place.
+template <size_t N>
+int32_t saveHeaders(const SaveStep (&steps)[N], std::ostream& out) {
+    PendingFile headers[N];
+    for (size_t i = 0; i < N; ++i) {
         const int32_t status = saveHeader(steps[i], headers[i], out);
         if (status != STATUS_OK) return status;
     }
-    PendingFile* group[] = {&headers[0], &headers[1], &headers[2]};
+    PendingFile* group[N];
+    for (size_t i = 0; i < N; ++i) group[i] = &headers[i];
     size_t failedAt = 0;
-    if (commitFiles(group, 3, &failedAt) != FileResult::ok) {
+    if (commitFiles(group, N, &failedAt) != FileResult::ok) {
         out << "Fail to write " << steps[failedAt].headerPath << "\n" << std::flush;
         return STATUS_SAVE_FAILED;
     }
@@ -155,6 +158,40 @@ int32_t saveDecryptionHeaders(HeaderFilePaths paths, const TableStorage& storage
         {paths.invXorTableTpl, "#invXorTables#", paths.invXorTable, rendererOf(t.invXorTables)},
         {paths.invFirstRoundTableTpl, "#invFirstRoundTable#", paths.invFirstRoundTable,
          rendererOf(t.invFirstRoundTable)},
+    };
+    return saveHeaders(steps, out);
+}
+
+std::vector<std::string> headerPaths(const MixedHeaderFilePaths& paths) {
+    return {paths.mixTable, paths.mixXorTable, paths.invMixTable, paths.invMixXorTable};
+}
+
+int32_t saveMixedEncryptionHeaders(const HeaderFilePaths& paths, const MixedHeaderFilePaths& mixedPaths,
+                                   const MixedTableStorage& storage, std::ostream& out) {
+    const EncryptionTableSet& t = storage.tables.enc;
+    const SaveStep steps[5] = {
+        {paths.roundTableTpl, "#roundTables#", paths.roundTable, rendererOf(t.roundTables)},
+        {paths.xorTableTpl, "#xorTables#", paths.xorTable, rendererOf(t.xorTables)},
+        {paths.finalRoundTableTpl, "#finalRoundTable#", paths.finalRoundTable, rendererOf(t.finalRoundTable)},
+        {mixedPaths.mixTableTpl, "#mixTables#", mixedPaths.mixTable, rendererOf(storage.enc.mixTables)},
+        {mixedPaths.mixXorTableTpl, "#mixXorTables#", mixedPaths.mixXorTable,
+         rendererOf(storage.enc.mixXorTables)},
+    };
+    return saveHeaders(steps, out);
+}
+
+int32_t saveMixedDecryptionHeaders(const HeaderFilePaths& paths, const MixedHeaderFilePaths& mixedPaths,
+                                   const MixedTableStorage& storage, std::ostream& out) {
+    const DecryptionTableSet& t = storage.tables.dec;
+    const SaveStep steps[5] = {
+        {paths.invRoundTableTpl, "#invRoundTables#", paths.invRoundTable, rendererOf(t.invRoundTables)},
+        {paths.invXorTableTpl, "#invXorTables#", paths.invXorTable, rendererOf(t.invXorTables)},
+        {paths.invFirstRoundTableTpl, "#invFirstRoundTable#", paths.invFirstRoundTable,
+         rendererOf(t.invFirstRoundTable)},
+        {mixedPaths.invMixTableTpl, "#invMixTables#", mixedPaths.invMixTable,
+         rendererOf(storage.dec.invMixTables)},
+        {mixedPaths.invMixXorTableTpl, "#invMixXorTables#", mixedPaths.invMixXorTable,
+         rendererOf(storage.dec.invMixXorTables)},
     };
     return saveHeaders(steps, out);
 }

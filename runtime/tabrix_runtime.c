@@ -46,6 +46,32 @@
 #include TABRIX_INV_XOR_TABLES_HEADER
 #include TABRIX_INV_FIRST_ROUND_TABLE_HEADER
 
+/* The mixed format: chosen by TABRIX_MIXED, or found by its first header. */
+#ifndef TABRIX_MIX_TABLES_HEADER
+#define TABRIX_MIX_TABLES_HEADER "mix_tables.h"
+#endif
+#if !defined(TABRIX_MIXED) && defined(__has_include)
+#if __has_include(TABRIX_MIX_TABLES_HEADER)
+#define TABRIX_MIXED 1
+#endif
+#endif
+#ifdef TABRIX_MIXED
+#ifndef TABRIX_MIX_XOR_TABLES_HEADER
+#define TABRIX_MIX_XOR_TABLES_HEADER "mix_xor_tables.h"
+#endif
+#ifndef TABRIX_INV_MIX_TABLES_HEADER
+#define TABRIX_INV_MIX_TABLES_HEADER "inv_mix_tables.h"
+#endif
+#ifndef TABRIX_INV_MIX_XOR_TABLES_HEADER
+#define TABRIX_INV_MIX_XOR_TABLES_HEADER "inv_mix_xor_tables.h"
+#endif
+#include TABRIX_MIX_TABLES_HEADER
+#include TABRIX_MIX_XOR_TABLES_HEADER
+#include TABRIX_INV_MIX_TABLES_HEADER
+#include TABRIX_INV_MIX_XOR_TABLES_HEADER
+#endif
+
+
 /* Source column of row i for output column c: +1 shifts left (encryption),
  * +3 = -1 mod 4 shifts right (decryption). */
 #define ENCRYPT_SHIFT 1
@@ -55,6 +81,155 @@ static unsigned source_column(unsigned c, unsigned i, unsigned shift)
 {
     return (c + i * shift) & 3u;
 }
+
+#ifdef TABRIX_MIXED
+/* The mixed format is evaluated block by block by the plain evaluator below;
+ * the prepared, batched and SIMD paths serve the classic format only. */
+#define ENCRYPTION 0
+#define DECRYPTION 1
+/* Blocks that CBC decryption and counter mode take at a time. */
+#define CHUNK_BLOCKS 256
+static const int use_vbmi = 0;
+
+typedef unsigned char state_t[4][4]; /* [row][column] */
+
+static void load_state(state_t s, const unsigned char block[16])
+{
+    unsigned i, c;
+    for (c = 0; c < 4; ++c)
+        for (i = 0; i < 4; ++i)
+            s[i][c] = block[4 * c + i];
+}
+
+static void store_state(unsigned char block[16], state_t s)
+{
+    unsigned i, c;
+    for (c = 0; c < 4; ++c)
+        for (i = 0; i < 4; ++i)
+            block[4 * c + i] = s[i][c];
+}
+
+/* Sums the four contributions t[0..3][c] to every output byte (b, c) through
+ * xor_table, [column c][24][256]. Only the low four bits of an entry count. */
+static void xor_sum(state_t s, const unsigned char *t[4][4], const unsigned char xor_table[4][24][256])
+{
+    unsigned c, b, u;
+
+    for (c = 0; c < 4; ++c) {
+        for (b = 0; b < 4; ++b) {
+            unsigned lo = t[0][c][b] & 0x0Fu;
+            unsigned hi = (unsigned)t[0][c][b] >> 4;
+            for (u = 0; u < 3; ++u) {
+                unsigned y = t[u + 1][c][b];
+                lo = xor_table[c][6 * b + 2 * u][((y & 0x0Fu) << 4) | lo] & 0x0Fu;
+                hi = xor_table[c][6 * b + 2 * u + 1][(y & 0xF0u) | hi] & 0x0Fu;
+            }
+            s[b][c] = (unsigned char)((hi << 4) | lo);
+        }
+    }
+}
+
+/* One table round. round_table is [column j][row i][256][4], xor_table is
+ * [column c][24][256]. */
+static void table_round(state_t s, const unsigned char round_table[4][4][256][4],
+                        const unsigned char xor_table[4][24][256], unsigned shift)
+{
+    const unsigned char *t[4][4]; /* [row][output column] -> 4 contribution bytes */
+    unsigned i, c;
+
+    for (i = 0; i < 4; ++i) {
+        for (c = 0; c < 4; ++c) {
+            unsigned j = source_column(c, i, shift);
+            t[i][c] = round_table[j][i][s[i][j]];
+        }
+    }
+    xor_sum(s, t, xor_table);
+}
+
+#ifdef TABRIX_MIXED
+/* The mixed format's second half of a table round: mix table (c, b), [column
+ * c][row b][256][4], takes byte (b, c) and feeds column c again. */
+static void mix_round(state_t s, const unsigned char mix_table[4][4][256][4],
+                      const unsigned char mix_xor_table[4][24][256])
+{
+    const unsigned char *t[4][4];
+    unsigned b, c;
+
+    for (b = 0; b < 4; ++b)
+        for (c = 0; c < 4; ++c)
+            t[b][c] = mix_table[c][b][s[b][c]];
+    xor_sum(s, t, mix_xor_table);
+}
+#define MIX_ROUND(s, mix, mix_xor, r) mix_round(s, mix[r], mix_xor[r])
+#else
+#define MIX_ROUND(s, mix, mix_xor, r) ((void)0)
+#endif
+
+/* The last step: one byte table per state position, [column j][row i][256]. */
+static void last_step(state_t s, const unsigned char table[4][4][256], unsigned shift)
+{
+    state_t copy;
+    unsigned i, c;
+
+    memcpy(copy, s, sizeof copy);
+    for (c = 0; c < 4; ++c) {
+        for (i = 0; i < 4; ++i) {
+            unsigned j = source_column(c, i, shift);
+            s[i][c] = table[j][i][copy[i][j]];
+        }
+    }
+}
+
+static void mixed_encrypt(const unsigned char in[16], unsigned char out[16])
+{
+    state_t s;
+    unsigned r;
+
+    load_state(s, in);
+    for (r = 0; r < 9; ++r) {
+        table_round(s, roundTables[r], xorTables[r], ENCRYPT_SHIFT);
+        MIX_ROUND(s, mixTables, mixXorTables, r);
+    }
+    last_step(s, finalRoundTable, ENCRYPT_SHIFT);
+    store_state(out, s);
+}
+
+static void mixed_decrypt(const unsigned char in[16], unsigned char out[16])
+{
+    state_t s;
+    unsigned r;
+
+    load_state(s, in);
+    /* Rounds 10 down to 2 of the inverse cipher live at indexes 9 down to 1. */
+    for (r = 9; r >= 1; --r) {
+        table_round(s, invRoundTables[r], invXorTables[r], DECRYPT_SHIFT);
+        MIX_ROUND(s, invMixTables, invMixXorTables, r);
+    }
+    last_step(s, invFirstRoundTable, DECRYPT_SHIFT);
+    store_state(out, s);
+}
+
+void tabrix_prepare(void)
+{
+}
+
+static void fast_block(int direction, const unsigned char in[16], unsigned char out[16])
+{
+    if (direction == ENCRYPTION)
+        mixed_encrypt(in, out);
+    else
+        mixed_decrypt(in, out);
+}
+
+static void cipher_blocks(int direction, const unsigned char *in, unsigned char *out, size_t blocks)
+{
+    size_t i;
+
+    for (i = 0; i < blocks; ++i)
+        fast_block(direction, in + i * TABRIX_BLOCK_SIZE, out + i * TABRIX_BLOCK_SIZE);
+}
+
+#else /* the classic format */
 
 /* Fast evaluation of the compiled-in tables: a layout prepared once from them,
  * an unrolled single block, a portable batch that goes round by round over up
@@ -449,6 +624,8 @@ static void cipher_blocks(int direction, const unsigned char *in, unsigned char 
     else
         portable_blocks(direction, in, out, blocks);
 }
+
+#endif /* TABRIX_MIXED */
 
 void tabrix_encrypt_block(const unsigned char in[16], unsigned char out[16])
 {

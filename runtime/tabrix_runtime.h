@@ -14,6 +14,15 @@
  * so that several table sets can live in one program: with prefix "appkeys" the
  * names are appkeys_encrypt_block, appkeys_coding_set, APPKEYS_OK and so on.
  *
+ * Tables of the mixed format ([TABLES] format = mixed) add four headers,
+ * mix_tables.h, mix_xor_tables.h, inv_mix_tables.h and inv_mix_xor_tables.h
+ * (override with -DTABRIX_MIX_TABLES_HEADER='"other.h"' and the like). Compile
+ * with -DTABRIX_MIXED, or let the runtime find mix_tables.h on the include
+ * path (compilers with __has_include, as GCC and Clang have). The functions and
+ * the coding rules below are the same for both formats.
+ * The mixed format takes the plain block-by-block evaluator: the batched and
+ * SIMD paths serve the classic format only.
+ *
  * External codings are the caller's business. Tables generated with an IOC
  * file (useEncryptIOC / useDecryptIOC = 1) expect their input coded with the
  * file's input set and deliver their output coded with its output set:

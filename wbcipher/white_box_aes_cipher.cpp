@@ -13,6 +13,7 @@
 
 #include "aesref/aes128.h"
 #include "base/status.h"
+#include "wbcipher/column_sums.h"
 
 namespace {
 
@@ -33,21 +34,7 @@ void tableRound(State& s, const RoundTableSlot& T, const XorTableSlot& X, Direct
             t[i][c] = loadWord(T[j][i][s[i][j]]);
         }
     }
-    for (int c = 0; c < 4; ++c) {
-        for (int b = 0; b < 4; ++b) {
-            const int shiftBits = 8 * b;
-            const uint32_t y0 = (t[0][c] >> shiftBits) & 0xFF;
-            uint32_t lo = y0 & 0x0F;
-            uint32_t hi = y0 >> 4;
-            for (int u = 0; u < 3; ++u) {
-                const uint32_t y = (t[u + 1][c] >> shiftBits) & 0xFF;
-                // Only the low four bits of an XOR-table entry carry the nibble.
-                lo = X[c][6 * b + 2 * u][(y & 0x0F) << 4 | lo] & 0x0Fu;
-                hi = X[c][6 * b + 2 * u + 1][(y & 0xF0) | hi] & 0x0Fu;
-            }
-            s[b][c] = static_cast<uint8_t>(hi << 4 | lo);
-        }
-    }
+    sumColumns(s, t, X);
 }
 
 void lastStep(State& s, const SingleTableBlock& F, Direction direction) {

@@ -22,91 +22,9 @@
 #include "aesref/aes_tables.h"
 #include "aesref/rijndael.h"
 #include "base/status.h"
+#include "wbgen/network_plan.h"
 
 namespace {
-
-using Schedule = uint8_t[MAXROUNDS + 1][4][MAXBC];
-
-// K_10, the last round key of AES-128.
-constexpr int kLastRoundKey = kTableRounds + 1;
-
-// Everything in which the encryption and the decryption network differ.
-struct NetworkPlan {
-    Direction direction;
-    uint8_t keyDirection;       // for makeKey
-    bool clearStorage;          // encryption clears the whole area, decryption relies on it
-    const uint8_t* box;         // S or Si
-    const uint8_t* mixRow0;     // row 0 of the (Inv)MixColumns matrix
-    RoundTableBlock* roundTables;
-    XorTableBlock* xorTables;
-    SingleTableBlock* lastTable;
-};
-
-NetworkPlan encryptionPlan(TableStorage& storage) {
-    return NetworkPlan{Direction::Encryption, DIR_ENCRYPT, true, aesSbox, aesMixCoefficients,
-                       &storage.enc.roundTables, &storage.enc.xorTables,
-                       &storage.enc.finalRoundTable};
-}
-
-NetworkPlan decryptionPlan(TableStorage& storage) {
-    return NetworkPlan{Direction::Decryption, DIR_DECRYPT, false, aesInvSbox,
-                       aesInvMixCoefficients,
-                       &storage.dec.invRoundTables, &storage.dec.invXorTables,
-                       &storage.dec.invFirstRoundTable};
-}
-
-// Round-key bytes of one table: its value is box[in(x) ^ pre] ^ post.
-struct TableKeys {
-    uint8_t pre;
-    uint8_t post;
-};
-
-// Encryption round r adds K_r before SubBytes, at the table's own column.
-// Decryption index i adds K_i after InvShiftRows and InvSubBytes, so at column
-// (j + k) mod 4; index 9 also absorbs the initial AddRoundKey(K_10).
-TableKeys roundTableKeys(Direction direction, const Schedule& K, int s, int j, int k) {
-    if (direction == Direction::Encryption) {
-        return TableKeys{K[s][k][j], 0};
-    }
-    const uint8_t pre = s == tableRoundSlot(direction, 0) ? K[kLastRoundKey][k][j] : uint8_t{0};
-    return TableKeys{pre, K[s][k][(j + k) & 3]};
-}
-
-// Final round: K_9, SubBytes, ShiftRows, K_10. Inverse first round: InvShiftRows,
-// InvSubBytes, K_0.
-TableKeys lastTableKeys(Direction direction, const Schedule& K, int j, int k) {
-    if (direction == Direction::Encryption) {
-        return TableKeys{K[kTableRounds][k][j], K[kLastRoundKey][k][(j - k) & 3]};
-    }
-    return TableKeys{0, K[0][k][(j + k) & 3]};
-}
-
-// product[k][v][b] = M[b][k] . v: the column-k share of (Inv)MixColumns, whose
-// matrix row b is row 0 rotated right by b, so M[b][k] = row0[(k - b) mod 4].
-void makeColumnProducts(const uint8_t row0[4], uint8_t product[4][256][4]) {
-    for (int k = 0; k < 4; ++k) {
-        for (int v = 0; v < 256; ++v) {
-            for (int b = 0; b < 4; ++b) {
-                product[k][v][b] = gfMultiply(row0[(k - b) & 3], static_cast<uint8_t>(v));
-            }
-        }
-    }
-}
-
-// In(x) for all 256 x: resolves the ref's kind once per table, not per entry.
-void makeDecodeTable(const CodingRef& ref, const uint8_t* forwards, const CodingSet* inputSet,
-                     uint8_t table[256]) {
-    for (int x = 0; x < 256; ++x) {
-        table[x] = decodeInput(static_cast<uint8_t>(x), ref, forwards, inputSet);
-    }
-}
-
-void makeEncodeTable(const CodingRef& ref, const uint8_t* inverses, const CodingSet* outputSet,
-                     uint8_t table[256]) {
-    for (int v = 0; v < 256; ++v) {
-        table[v] = encodeOutput(static_cast<uint8_t>(v), ref, inverses, outputSet);
-    }
-}
 
 void fillRoundTables(const NetworkPlan& plan, const CodingMap& map, const Schedule& K,
                      const uint8_t product[4][256][4], const uint8_t* forwards,
@@ -141,19 +59,7 @@ void fillXorTables(const NetworkPlan& plan, const CodingMap& map, const uint8_t*
         const int s = tableRoundSlot(plan.direction, stage);
         for (int c = 0; c < 4; ++c) {
             for (int n = 0; n < kXorTablesPerColumn; ++n) {
-                const TableCodings& slot = map.xorSlots[s][c][n];
-                assert(slot.input.kind == CODING_NIBBLES);
-                // Entry x: decode both nibbles, XOR them, code the result. Only the
-                // output ref's lo number is meaningful for an XOR lane.
-                const uint8_t* newNibble = forwards + 16 * slot.input.hi;
-                const uint8_t* runningSum = forwards + 16 * slot.input.lo;
-                const uint8_t* result = inverses + 16 * slot.output.lo;
-                uint8_t* entries = (*plan.xorTables)[s][c][n];
-                for (int h = 0; h < 16; ++h) {
-                    for (int l = 0; l < 16; ++l) {
-                        entries[16 * h + l] = result[newNibble[h] ^ runningSum[l]];
-                    }
-                }
+                fillXorTable(map.xorSlots[s][c][n], forwards, inverses, (*plan.xorTables)[s][c][n]);
             }
         }
     }
@@ -183,12 +89,7 @@ int32_t generateTables(const NetworkPlan& plan, RandomSource& random, std::ostre
     // The key comes first: malformed key text must not produce tables for the
     // all-zero schedule of a cleared record, nor consume randomness.
     keyInstance key;
-    std::memset(&key, 0, sizeof key);
-    key.blockLen = 128;
-    // makeKey's only failure for 128-bit text is BAD_KEY_MAT, which passes up as
-    // the tool's own status.
-    static_assert(BAD_KEY_MAT == STATUS_BAD_KEY_TEXT);
-    const int32_t keyStatus = makeKey(&key, plan.keyDirection, 128, keyText);
+    const int32_t keyStatus = setUpKey(plan, keyText, key);
     if (keyStatus != TRUE) {
         return keyStatus;
     }

@@ -16,7 +16,7 @@ const char* const kTemplates[6] = {"AESRoundTables_auth.tpl", "AESXorTables_auth
 
 TableRun::TableRun(const std::string& encryptKey, const std::string& decryptKey,
                    const std::string& codingCommand, const std::string& seed,
-                   const std::vector<std::string>& templates) {
+                   const std::vector<std::string>& templates, bool mixed) {
     const std::string flag = codingCommand.empty() ? "0" : "1";
     std::string text = "[KEY_VALUE]\nencryptKey = " + encryptKey + "\ndecryptKey = " + decryptKey +
                        "\n[HEADER_FILES]\n";
@@ -28,6 +28,16 @@ TableRun::TableRun(const std::string& encryptKey, const std::string& decryptKey,
         }
         text += std::string(kHeaderKeys[i]) + "Tpl = " + templatePath + "\n";
         text += std::string(kHeaderKeys[i]) + " = " + header(i) + "\n";
+    }
+    if (mixed) {
+        for (const char* key : {"mixTable", "mixXorTable", "invMixTable", "invMixXorTable"}) {
+            const std::string name = std::string(key) + "s";
+            const char* shape = name.find("Xor") != std::string::npos ? "[10][4][24][256]" : "[10][4][4][256][4]";
+            testsupport::writeFile(file(name + ".tpl"), "static const unsigned char #" + name + "#" + shape + "#;\n");
+            text += std::string(key) + "Tpl = " + file(name + ".tpl") + "\n";
+            text += std::string(key) + " = " + (dir_ / "out" / (name + ".h")).string() + "\n";
+        }
+        text += "[TABLES]\nformat = mixed\n";
     }
     text += "[IOC_FILES]\nuseEncryptIOC = " + flag + "\nuseDecryptIOC = " + flag +
             "\nencryptIOC = " + file("ioc_encrypt.dat") + "\ndecryptIOC = " + file("ioc_decrypt.dat") +

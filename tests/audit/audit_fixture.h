@@ -13,11 +13,12 @@ extern const char* const kHeaderKeys[6];
 // One "/g:" run: a script with absolute paths, headers under out/, coding files
 // beside them. codingCommand is "", "/ecbioc:" or "/cbcioc:" (run before "/g:"
 // with both use flags on). templates, if given, are the six template texts
-// in kHeaderKeys order (else the shipped templates of examples/).
+// in kHeaderKeys order (else the shipped templates of examples/). mixed makes
+// the tables of the mixed format (ten headers; the mix ones beside the six).
 class TableRun {
 public:
     TableRun(const std::string& encryptKey, const std::string& decryptKey, const std::string& codingCommand,
-             const std::string& seed, const std::vector<std::string>& templates = {});
+             const std::string& seed, const std::vector<std::string>& templates = {}, bool mixed = false);
 
     std::string script() const { return (dir_ / "tables.cfg").string(); }
     std::string header(int index) const; // index 0..5 in kHeaderKeys order

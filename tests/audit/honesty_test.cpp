@@ -136,3 +136,52 @@ TEST(AuditHonesty, TruncatedOrMalformedHeadersAreParseErrors) {
 }
 
 } // namespace
+
+// Mixed tables: the six classic headers of a mixed set are no classic network.
+// The structural shortcut must fail and say so, and no key may be printed.
+// (Given as headers, the audit has no mix tables, so it cannot try BGE.)
+TEST(AuditHonesty, MixedTablesGiveNoKeyAndSayWhy) {
+    for (const char* coding : {"", "/ecbioc:", "/cbcioc:"}) {
+        SCOPED_TRACE(*coding == '\0' ? "no codings" : coding);
+        const TableRun run(randomKey(21), randomKey(22), coding, kSeed, {}, true);
+        ASSERT_TRUE(run.ok()) << run.output();
+        std::vector<std::string> args = {"--headers"};
+        for (const std::string& header : run.headers()) args.push_back(header);
+        const audittest::AuditRun result = audit(args);
+        EXPECT_EQ(result.status, AUDIT_NOT_RECOVERED) << result.output;
+        EXPECT_FALSE(printsRecoveredKey(result.output)) << result.output;
+        for (const char* direction : {"encryption", "decryption"}) {
+            const std::string block = result.output.substr(result.output.find(std::string(direction) + " key:"));
+            EXPECT_EQ(block.find(std::string(direction) + " key: NOT RECOVERED (no attack found a key)\n"), 0u)
+                << result.output;
+            EXPECT_NE(block.find("  partition attack on the first round: not recovered\n"), std::string::npos);
+            EXPECT_NE(block.find("  structural attack on the inner rounds: not recovered (block-diagonal "
+                                 "shortcut failed: "),
+                      std::string::npos)
+                << result.output;
+        }
+    }
+}
+
+// From a script that names the mix headers, the audit runs the BGE attack on
+// mixed tables: both keys, and no claim about external codings.
+TEST(AuditHonesty, MixedKeysFallToBge) {
+    for (const char* coding : {"", "/cbcioc:"}) {
+        SCOPED_TRACE(*coding == '\0' ? "no codings" : coding);
+        const TableRun run(randomKey(23), randomKey(24), coding, kSeed, {}, true);
+        ASSERT_TRUE(run.ok()) << run.output();
+        const audittest::AuditRun result =
+            audit({"--check-encrypt", randomKey(23), "--check-decrypt", randomKey(24), run.script()});
+        EXPECT_EQ(result.status, STATUS_OK) << result.output;
+        for (const auto& [direction, key] : {std::pair{"encryption", randomKey(23)}, std::pair{"decryption", randomKey(24)}}) {
+            const std::string block = result.output.substr(result.output.find(std::string(direction) + " key:"));
+            EXPECT_EQ(block.find(std::string(direction) + " key: recovered " + key + "\n"), 0u) << result.output;
+            EXPECT_NE(block.find("  BGE attack on the mixed rounds: " + key +
+                                 " (round keys 2 3 4 5 6 7 8)\n  external codings: not recovered"),
+                      std::string::npos)
+                << result.output;
+            EXPECT_NE(block.find(std::string("CHECK OK: ") + direction + " key equals " + key), std::string::npos);
+        }
+        EXPECT_EQ(result.output.find("external input coding"), std::string::npos) << result.output;
+    }
+}

@@ -21,6 +21,17 @@ const std::vector<std::pair<std::string, std::string>> kHeaderKeys = {
 const std::vector<std::string> kHeaders = {"out/round.h",    "out/xor.h",    "out/final.h",
                                            "out/invround.h", "out/invxor.h", "out/invfirst.h"};
 
+const std::map<std::string, std::string> kMixedKeys = {
+    {"TABLES/format", "mixed"},
+    {"mixTableTpl", "tpl/mix.tpl"},         {"mixTable", "out/mix.h"},
+    {"mixXorTableTpl", "tpl/mixxor.tpl"},   {"mixXorTable", "out/mixxor.h"},
+    {"invMixTableTpl", "tpl/invmix.tpl"},   {"invMixTable", "out/invmix.h"},
+    {"invMixXorTableTpl", "tpl/invmixxor.tpl"}, {"invMixXorTable", "out/invmixxor.h"},
+};
+
+const std::vector<std::string> kMixedHeaders = {"out/mix.h", "out/mixxor.h", "out/invmix.h",
+                                                "out/invmixxor.h"};
+
 ToolFolder::ToolFolder() {
     std::filesystem::create_directory(path() / "tpl");
     std::filesystem::create_directory(path() / "out");
@@ -31,6 +42,10 @@ ToolFolder::ToolFolder() {
         {"tpl/invround.tpl", "#invRoundTables#[10][4][4][256][4]#"},
         {"tpl/invxor.tpl", "#invXorTables#[10][4][24][256]#"},
         {"tpl/invfirst.tpl", "#invFirstRoundTable#[4][4][256]#"},
+        {"tpl/mix.tpl", "#mixTables#[10][4][4][256][4]#"},
+        {"tpl/mixxor.tpl", "#mixXorTables#[10][4][24][256]#"},
+        {"tpl/invmix.tpl", "#invMixTables#[10][4][4][256][4]#"},
+        {"tpl/invmixxor.tpl", "#invMixXorTables#[10][4][24][256]#"},
     };
     for (const auto& [file, placeholder] : templates) {
         testsupport::writeFile(path() / file,
@@ -147,6 +162,18 @@ bool loadHeaders(const ToolFolder& folder, TableStorage& storage) {
            load(3, storage.dec.invRoundTables, sizeof storage.dec.invRoundTables) &&
            load(4, storage.dec.invXorTables, sizeof storage.dec.invXorTables) &&
            load(5, storage.dec.invFirstRoundTable, sizeof storage.dec.invFirstRoundTable);
+}
+
+bool loadMixedHeaders(const ToolFolder& folder, MixedTableStorage& storage) {
+    std::memset(&storage, 0, sizeof storage);
+    auto load = [&](const std::string& header, void* table, size_t size) {
+        return parseValues(testsupport::readFile(folder / header), static_cast<uint8_t*>(table), size);
+    };
+    return loadHeaders(folder, storage.tables) &&
+           load(kMixedHeaders[0], storage.enc.mixTables, sizeof storage.enc.mixTables) &&
+           load(kMixedHeaders[1], storage.enc.mixXorTables, sizeof storage.enc.mixXorTables) &&
+           load(kMixedHeaders[2], storage.dec.invMixTables, sizeof storage.dec.invMixTables) &&
+           load(kMixedHeaders[3], storage.dec.invMixXorTables, sizeof storage.dec.invMixXorTables);
 }
 
 bool loadCodingSet(const std::filesystem::path& file, size_t offset, CodingSet& set) {

@@ -7,6 +7,7 @@
 
 #include "coding/codings.h"
 #include "support/support.h"
+#include "wbgen/mixed_table_storage.h"
 #include "wbgen/table_storage.h"
 
 namespace clitest {
@@ -15,10 +16,14 @@ namespace clitest {
 extern const std::vector<std::pair<std::string, std::string>> kHeaderKeys;
 // The six header paths, encryption ones first.
 extern const std::vector<std::string> kHeaders;
+// The mixed format's eight HEADER_FILES keys and TABLES/format = mixed, as
+// script changes; and its four new header paths, encryption ones first.
+extern const std::map<std::string, std::string> kMixedKeys;
+extern const std::vector<std::string> kMixedHeaders;
 
 class ToolFolder {
 public:
-    ToolFolder(); // writes the six templates under tpl/ and creates out/
+    ToolFolder(); // writes the ten templates under tpl/ and creates out/
 
     const std::filesystem::path& path() const { return dir_.path(); }
     std::filesystem::path operator/(const std::string& name) const { return dir_ / name; }
@@ -61,6 +66,8 @@ std::string successOutput(const std::string& absoluteScript);
 // storage: the values after " = {" are the table's bytes in storage order.
 // Returns false if a header is missing or holds the wrong number of values.
 bool loadHeaders(const ToolFolder& folder, TableStorage& storage);
+// The same for the ten headers of the mixed format.
+bool loadMixedHeaders(const ToolFolder& folder, MixedTableStorage& storage);
 
 // Reads the coding set at byte offset `offset` of a coding file.
 bool loadCodingSet(const std::filesystem::path& file, size_t offset, CodingSet& set);

@@ -15,6 +15,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <unistd.h>
@@ -175,8 +176,12 @@ std::string quoted(const fs::path& path) {
 // driver compiled against them.
 class GeneratedRuntime {
 public:
-    explicit GeneratedRuntime(bool useEncryptIOC = false, bool useDecryptIOC = false)
-        : useEncryptIOC_(useEncryptIOC), useDecryptIOC_(useDecryptIOC) {
+    // mixed: tables of the mixed format, four headers more; compileFlags go to
+    // the C compiler (for instance -DTABRIX_MIXED).
+    explicit GeneratedRuntime(bool useEncryptIOC = false, bool useDecryptIOC = false, bool mixed = false,
+                              std::string compileFlags = "")
+        : useEncryptIOC_(useEncryptIOC), useDecryptIOC_(useDecryptIOC), mixed_(mixed),
+          compileFlags_(std::move(compileFlags)) {
         std::string pattern = (fs::temp_directory_path() / "tabrix_runtime_XXXXXX").string();
         if (mkdtemp(pattern.data()) != nullptr) dir_ = pattern;
     }
@@ -204,7 +209,7 @@ public:
             const char* file;
             const char* tpl;
         };
-        const std::array<Table, 6> tables = {{
+        std::vector<Table> tables = {{
             {"roundTable", "round_tables", "AESRoundTables_auth.tpl"},
             {"xorTable", "xor_tables", "AESXorTables_auth.tpl"},
             {"finalRoundTable", "final_round_table", "AESFinalTable_auth.tpl"},
@@ -212,6 +217,12 @@ public:
             {"invXorTable", "inv_xor_tables", "AESInvXorTables_auth.tpl"},
             {"invFirstRoundTable", "inv_first_round_table", "AESInvFirstTable_auth.tpl"},
         }};
+        if (mixed_) {
+            tables.insert(tables.end(), {{"mixTable", "mix_tables", "AESMixTables_auth.tpl"},
+                                         {"mixXorTable", "mix_xor_tables", "AESMixXorTables_auth.tpl"},
+                                         {"invMixTable", "inv_mix_tables", "AESInvMixTables_auth.tpl"},
+                                         {"invMixXorTable", "inv_mix_xor_tables", "AESInvMixXorTables_auth.tpl"}});
+        }
         for (const auto& [key, file, tpl] : tables) {
             cfg << key << "Tpl = " << (templates / tpl).string() << "\n"
                 << key << " = " << file << ".h\n";
@@ -221,6 +232,7 @@ public:
             << "useDecryptIOC = " << (useDecryptIOC_ ? 1 : 0) << "\n"
             << "encryptIOC = ioc_en.dat\n"
             << "decryptIOC = ioc_de.dat\n";
+        if (mixed_) cfg << "[TABLES]\nformat = mixed\n";
         writeFile(dir_ / "tables.cfg", cfg.str());
 
         const std::string generate = "cd " + quoted(dir_) + " && " + quoted(TABRIX_EXE) +
@@ -234,7 +246,7 @@ public:
         const fs::path driver = fs::path(TABRIX_SOURCE_DIR) / "tests" / "runtime" / "runtime_driver.c";
         const std::string compile =
             quoted(TABRIX_C_COMPILER) +
-            " -std=c99 -O1 -Wall -Wextra -Wpedantic -Wconversion -Wshadow -Werror -I " +
+            " -std=c99 -O1 -Wall -Wextra -Wpedantic -Wconversion -Wshadow -Werror " + compileFlags_ + " -I " +
             quoted(dir_) + " -I " + quoted(runtime) + " " + quoted(runtime / "tabrix_runtime.c") +
             " " + quoted(driver) + " -o " + quoted(dir_ / "driver") + " > " +
             quoted(dir_ / "compile.log") + " 2>&1";
@@ -249,6 +261,8 @@ public:
 private:
     bool useEncryptIOC_;
     bool useDecryptIOC_;
+    bool mixed_;
+    std::string compileFlags_;
     fs::path dir_;
 };
 
@@ -497,6 +511,71 @@ TEST(RuntimeTest, CounterModeKnownAnswersAndCounterCarry) {
     EXPECT_EQ(results[3], xored(stream(testsupport::hexBytes(carry), 4), 64));
     EXPECT_EQ(results[4], xored(stream(testsupport::hexBytes(carry), 1), 1));
     EXPECT_EQ(results[5], "-");
+}
+
+// Mixed-format headers: the runtime finds mix_tables.h by itself, or is told
+// with -DTABRIX_MIXED. Blocks both ways and CBC, plain, with ECB codings and
+// with CBC triples.
+TEST(RuntimeTest, MixedTablesAgreeWithOpenSsl) {
+    enum class Coding { None, Ecb, Cbc };
+    struct Case {
+        const char* name;
+        Coding coding;
+        const char* flags;
+    };
+    const Case cases[] = {{"plain, found by header", Coding::None, ""},
+                          {"ecb, by macro", Coding::Ecb, "-DTABRIX_MIXED"},
+                          {"cbc, found by header", Coding::Cbc, ""}};
+    std::mt19937 rng(13);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const bool coded = c.coding != Coding::None;
+        // Encryption input, output, data; decryption input, output, data. ECB
+        // sets are independent; CBC triples take the roles of the test above.
+        CodingSetBytes sets[6]{};
+        if (c.coding == Coding::Ecb) {
+            for (auto& set : sets) set = randomCodingSet(rng);
+        } else if (c.coding == Coding::Cbc) {
+            const CodingTriple enc = cbcCodingTriple(rng);
+            const CodingTriple dec = cbcCodingTriple(rng);
+            sets[0] = enc.first, sets[1] = enc.second, sets[2] = enc.third;
+            sets[3] = dec.third, sets[4] = dec.second, sets[5] = dec.first;
+        }
+        GeneratedRuntime runtime(coded, coded, true, c.flags);
+        writeSets(runtime.dir() / "ioc_en.dat", {&sets[0], &sets[1]});
+        writeSets(runtime.dir() / "ioc_de.dat", {&sets[3], &sets[4]});
+        ASSERT_NO_FATAL_FAILURE(runtime.build());
+        ASSERT_TRUE(fs::exists(runtime.dir() / "mix_tables.h"));
+
+        auto in = [&](const Bytes& data, int set) { return coded ? encode(data, sets[set]) : data; };
+        auto out = [&](const std::string& data, int set) {
+            const Bytes bytes = testsupport::hexBytes(data);
+            return hex(coded ? decode(bytes, sets[set]) : bytes);
+        };
+        const Bytes blocks = randomBytes(16 * 20, 31);
+        const Bytes iv = randomBytes(16, 32);
+        std::vector<std::string> commands;
+        if (c.coding != Coding::Cbc) {
+            commands.push_back("E " + hex(in(blocks, 0)));
+            commands.push_back("D " + hex(in(blocks, 3)));
+        }
+        if (c.coding != Coding::Ecb) {
+            commands.push_back("CE " + hex(in(iv, 1)) + " " + hex(in(blocks, 2)));
+            commands.push_back("CD " + hex(in(iv, 3)) + " " + hex(in(blocks, 3)));
+        }
+        const auto results = runtime.run(commands);
+        size_t line = 0;
+        if (c.coding != Coding::Cbc) {
+            EXPECT_EQ(out(results[line++], 1), hex(ecb(true, kEncryptKey, blocks)));
+            EXPECT_EQ(out(results[line++], 4), hex(ecb(false, kDecryptKey, blocks)));
+        }
+        if (c.coding != Coding::Ecb) {
+            ASSERT_EQ(results[line].substr(0, 2), "0 ");
+            EXPECT_EQ(out(results[line++].substr(2), 1), hex(cbc(true, kEncryptKey, iv, blocks)));
+            ASSERT_EQ(results[line].substr(0, 2), "0 ");
+            EXPECT_EQ(out(results[line++].substr(2), 5), hex(cbc(false, kDecryptKey, iv, blocks)));
+        }
+    }
 }
 
 }  // namespace

@@ -1,0 +1,413 @@
+// BGE step 1: the non-linear parts of the output encodings of one round column,
+// up to an affine map (see bge_attack.h). 65,536 evaluations of the column.
+#include "audit/bge_attack.h"
+
+#include <memory>
+
+#include "aesref/aes_tables.h"
+#include "audit/aes_network.h"
+#include "audit/key_schedule.h"
+
+namespace {
+
+// y[x1][x0] = output byte j for input (x0, x1, 0, 0), for all four j.
+using Grid = std::array<std::array<ByteTable, 256>, 4>;
+
+bool decoderOf(const std::array<ByteTable, 256>& y, ByteTable& decoder) {
+    // f_{x1} = y[x1]; g_{x1} = f_{x1} o f_0^-1 maps the base point y0 = f_0(0)
+    // to point[x1]; the group acts regularly, so every point is reached once.
+    ByteTable inverse0{};
+    std::array<bool, 256> seen{};
+    for (unsigned x = 0; x < 256; ++x) {
+        if (seen[y[0][x]]) return false;
+        seen[y[0][x]] = true;
+        inverse0[y[0][x]] = static_cast<uint8_t>(x);
+    }
+    // g[e][v]: the group element that takes y0 to point e, applied to v.
+    auto g = std::make_unique<std::array<ByteTable, 256>>();
+    std::array<bool, 256> reached{};
+    const uint8_t y0 = y[0][0];
+    for (unsigned x1 = 0; x1 < 256; ++x1) {
+        const uint8_t e = y[x1][inverse0[y0]];
+        if (reached[e]) return false;
+        reached[e] = true;
+        for (unsigned v = 0; v < 256; ++v) (*g)[e][v] = y[x1][inverse0[v]];
+    }
+    // Coordinates: y0 is 0; each new basis element doubles the span.
+    std::array<bool, 256> inSpan{};
+    std::array<uint8_t, 256> spanPoints{};
+    inSpan[y0] = true;
+    spanPoints[0] = y0;
+    decoder[y0] = 0;
+    unsigned spanSize = 1;
+    for (unsigned bit = 0; bit < 8; ++bit) {
+        unsigned generator = 0;
+        while (generator < 256 && inSpan[generator]) ++generator;
+        if (generator == 256) return false;
+        for (unsigned n = 0; n < spanSize; ++n) {
+            const uint8_t point = (*g)[generator][spanPoints[n]];
+            if (inSpan[point]) return false;
+            inSpan[point] = true;
+            spanPoints[spanSize + n] = point;
+            decoder[point] = static_cast<uint8_t>(decoder[spanPoints[n]] | (1u << bit));
+        }
+        spanSize *= 2;
+    }
+    // Every group element must act as a translation of the coordinates;
+    // otherwise the group is not GF(2)^8 (a cyclic one, for instance).
+    for (unsigned e = 0; e < 256; ++e) {
+        const uint8_t shift = decoder[e];
+        for (unsigned v = 0; v < 256; ++v) {
+            if (decoder[(*g)[e][v]] != (decoder[v] ^ shift)) return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+bool recoverNonlinearParts(const ColumnRound& round, std::array<ByteTable, 4>& decoders) {
+    auto grid = std::make_unique<Grid>();
+    for (unsigned x1 = 0; x1 < 256; ++x1) {
+        for (unsigned x0 = 0; x0 < 256; ++x0) {
+            const uint8_t in[4] = {static_cast<uint8_t>(x0), static_cast<uint8_t>(x1), 0, 0};
+            uint8_t out[4];
+            round(in, out);
+            for (int j = 0; j < 4; ++j) (*grid)[j][x1][x0] = out[j];
+        }
+    }
+    for (int j = 0; j < 4; ++j) {
+        if (!decoderOf((*grid)[j], decoders[j])) return false;
+    }
+    return true;
+}
+
+namespace {
+
+// An 8x8 matrix over GF(2) by columns: column i is the image of bit i.
+struct Linear {
+    std::array<uint8_t, 8> column{};
+    uint8_t apply(uint8_t v) const {
+        uint8_t y = 0;
+        for (int i = 0; i < 8; ++i) {
+            if ((v >> i) & 1) y = static_cast<uint8_t>(y ^ column[static_cast<size_t>(i)]);
+        }
+        return y;
+    }
+};
+
+Linear compose(const Linear& a, const Linear& b) { // a o b
+    Linear c;
+    for (size_t i = 0; i < 8; ++i) c.column[i] = a.apply(b.column[i]);
+    return c;
+}
+
+Linear multiplication(uint8_t gamma) {
+    Linear m;
+    for (size_t i = 0; i < 8; ++i) m.column[i] = gfMultiply(gamma, static_cast<uint8_t>(1u << i));
+    return m;
+}
+
+bool invert(const Linear& a, Linear& inverse) {
+    // The 256-entry table of a, inverted, read back at the unit vectors.
+    std::array<int, 256> preimage{};
+    preimage.fill(-1);
+    for (unsigned v = 0; v < 256; ++v) {
+        const uint8_t y = a.apply(static_cast<uint8_t>(v));
+        if (preimage[y] >= 0) return false;
+        preimage[y] = static_cast<int>(v);
+    }
+    for (size_t i = 0; i < 8; ++i) inverse.column[i] = static_cast<uint8_t>(preimage[1u << i]);
+    return true;
+}
+
+// The linear part of an affine byte map given as a table.
+Linear linearPart(const ByteTable& affine) {
+    Linear l;
+    for (size_t i = 0; i < 8; ++i) l.column[i] = static_cast<uint8_t>(affine[1u << i] ^ affine[0]);
+    return l;
+}
+
+// A nonzero X with X o M(gamma) = N o X (unique up to X o M(delta) when gamma
+// generates GF(2^8)), by Gaussian elimination over the 64 entries of X.
+bool solveConjugation(const Linear& n, uint8_t gamma, Linear& x) {
+    const Linear m = multiplication(gamma);
+    // Unknown X[r][c] (bit r of column c) is variable 8c + r.
+    std::array<uint64_t, 64> rows{};
+    size_t count = 0;
+    for (int r = 0; r < 8; ++r) {
+        for (int c = 0; c < 8; ++c) {
+            uint64_t row = 0;
+            // (X M)[r][c] = sum_l X[r][l] M[l][c]
+            for (int l = 0; l < 8; ++l) {
+                if ((m.column[static_cast<size_t>(c)] >> l) & 1) row ^= uint64_t{1} << (8 * l + r);
+            }
+            // (N X)[r][c] = sum_l N[r][l] X[l][c]
+            for (int l = 0; l < 8; ++l) {
+                if ((n.column[static_cast<size_t>(l)] >> r) & 1) row ^= uint64_t{1} << (8 * c + l);
+            }
+            rows[count++] = row;
+        }
+    }
+    // Reduced row echelon form; a free variable set to 1 gives a solution.
+    std::array<int, 64> pivotRow{};
+    pivotRow.fill(-1);
+    size_t rank = 0;
+    for (int v = 0; v < 64 && rank < count; ++v) {
+        size_t at = rank;
+        while (at < count && ((rows[at] >> v) & 1) == 0) ++at;
+        if (at == count) continue;
+        std::swap(rows[at], rows[rank]);
+        for (size_t i = 0; i < count; ++i) {
+            if (i != rank && ((rows[i] >> v) & 1)) rows[i] ^= rows[rank];
+        }
+        pivotRow[v] = static_cast<int>(rank++);
+    }
+    for (int free = 0; free < 64; ++free) {
+        if (pivotRow[free] >= 0) continue;
+        uint64_t solution = uint64_t{1} << free;
+        for (int v = 0; v < 64; ++v) {
+            if (pivotRow[v] >= 0 && ((rows[static_cast<size_t>(pivotRow[v])] >> free) & 1)) {
+                solution |= uint64_t{1} << v;
+            }
+        }
+        for (size_t c = 0; c < 8; ++c) x.column[c] = static_cast<uint8_t>(solution >> (8 * c));
+        Linear unused;
+        if (invert(x, unused)) return true;
+    }
+    return false;
+}
+
+// True when gamma lies in no proper subfield of GF(2^8) (gamma^16 != gamma).
+bool generatesField(uint8_t gamma) {
+    uint8_t power = gamma;
+    for (int i = 0; i < 4; ++i) power = gfMultiply(power, power);
+    return power != gamma;
+}
+
+} // namespace
+
+bool recoverLinearParts(const ColumnRound& round, Direction direction, std::array<ByteTable, 4>& decoders) {
+    if (!recoverNonlinearParts(round, decoders)) return false;
+    // relation[b'][q]: decoded byte b' as an affine map of decoded byte 0, while
+    // input byte q varies (the other inputs fixed at 0).
+    std::array<std::array<Linear, 4>, 4> relation{};
+    for (int q = 0; q < 4; ++q) {
+        std::array<ByteTable, 4> byInput{};
+        for (unsigned x = 0; x < 256; ++x) {
+            uint8_t in[4] = {0, 0, 0, 0};
+            in[q] = static_cast<uint8_t>(x);
+            uint8_t out[4];
+            round(in, out);
+            for (size_t b = 1; b < 4; ++b) byInput[b][decoders[0][out[0]]] = decoders[b][out[b]];
+        }
+        for (size_t b = 1; b < 4; ++b) relation[b][static_cast<size_t>(q)] = linearPart(byInput[b]);
+    }
+    // relation[b][q] = A_b M(rho_bq) A_0^-1, rho_bq = mix(b, q) / mix(0, q).
+    auto rho = [&](int b, int q) { return gfMultiply(mixCoefficient(direction, b, q), gfInverse(mixCoefficient(direction, 0, q))); };
+    // A_1 from two inputs q, q' whose ratio generates the field.
+    for (int q = 0; q < 4; ++q) {
+        for (int r = 0; r < 4; ++r) {
+            const uint8_t gamma = gfMultiply(rho(1, q), gfInverse(rho(1, r)));
+            if (q == r || !generatesField(gamma)) continue;
+            Linear inverseR;
+            if (!invert(relation[1][static_cast<size_t>(r)], inverseR)) return false;
+            const Linear n = compose(relation[1][static_cast<size_t>(q)], inverseR);
+            std::array<Linear, 4> a{};
+            if (!solveConjugation(n, gamma, a[1])) return false;
+            // A_0 = relation[1][q]^-1 A_1 M(rho_1q); A_b = relation[b][q] A_0 M(rho_bq)^-1.
+            Linear inverseQ;
+            if (!invert(relation[1][static_cast<size_t>(q)], inverseQ)) return false;
+            a[0] = compose(inverseQ, compose(a[1], multiplication(rho(1, q))));
+            for (int b = 2; b < 4; ++b) {
+                a[static_cast<size_t>(b)] = compose(relation[static_cast<size_t>(b)][static_cast<size_t>(q)],
+                                                    compose(a[0], multiplication(gfInverse(rho(b, q)))));
+            }
+            for (size_t b = 0; b < 4; ++b) {
+                Linear inverse;
+                if (!invert(a[b], inverse)) return false;
+                for (unsigned y = 0; y < 256; ++y) decoders[b][y] = inverse.apply(decoders[b][y]);
+            }
+            return true;
+        }
+    }
+    return false;
+}
+
+namespace {
+
+// Byte b of the XOR-chain sum of words t[0..3] through the XOR tables X of one
+// column: index = new nibble << 4 | running nibble.
+uint8_t chainSum(const uint8_t* const X[24], const uint8_t t[4][4], int b) {
+    unsigned lo = t[0][b] & 15u;
+    unsigned hi = static_cast<unsigned>(t[0][b]) >> 4;
+    for (int u = 0; u < 3; ++u) {
+        const unsigned y = t[u + 1][b];
+        lo = X[6 * b + 2 * u][((y & 15u) << 4) | lo] & 15u;
+        hi = X[6 * b + 2 * u + 1][(y & 0xF0u) | hi] & 15u;
+    }
+    return static_cast<uint8_t>(hi << 4 | lo);
+}
+
+// Stage t, column c: raw input byte q is the state byte of row q that feeds
+// column c (ShiftRows or InvShiftRows).
+ColumnRound columnRound(const MixedDirectionTables& tables, Direction direction, int t, int c) {
+    return [&tables, direction, t, c](const uint8_t in[4], uint8_t out[4]) {
+        const DirectionTables& e = tables.classic;
+        const int slot = stageSlot(direction, t);
+        const uint8_t* X[24];
+        const uint8_t* MX[24];
+        for (int n = 0; n < 24; ++n) {
+            X[n] = xorTable(e, slot, c, n);
+            MX[n] = &tables.mixXor[((static_cast<size_t>(slot) * 4 + static_cast<size_t>(c)) * 24 + static_cast<size_t>(n)) * 256];
+        }
+        uint8_t w[4][4];
+        for (int q = 0; q < 4; ++q) {
+            const int j = feedingColumn(direction, q, c);
+            for (int b = 0; b < 4; ++b) w[q][b] = roundEntry(e, slot, j, q, in[q], b);
+        }
+        uint8_t sum[4];
+        for (int b = 0; b < 4; ++b) sum[b] = chainSum(X, w, b);
+        for (int q = 0; q < 4; ++q) {
+            for (int b = 0; b < 4; ++b) {
+                w[q][b] = tables.mix[((((static_cast<size_t>(slot) * 4 + static_cast<size_t>(c)) * 4 +
+                                       static_cast<size_t>(q)) * 256 + sum[q]) * 4) + static_cast<size_t>(b)];
+            }
+        }
+        for (int b = 0; b < 4; ++b) out[b] = chainSum(MX, w, b);
+    };
+}
+
+struct SboxFit {
+    uint8_t delta;  // input multiplier: plain = delta^-1 z (+ offset)
+    uint8_t kappa;  // S-box input offset
+    uint8_t lambda; // output multiplier
+    int count;      // how many candidates fit (1 for a unique answer)
+};
+
+// F(z) ^ F(0) = lambda * (S(delta^-1 z ^ kappa) ^ S(kappa)) for all z, S the
+// S-box (encryption) or the inverse S-box (decryption).
+SboxFit fitSbox(const ByteTable& f, const uint8_t* box) {
+    SboxFit fit{0, 0, 0, 0};
+    for (unsigned delta = 1; delta < 256; ++delta) {
+        const uint8_t inverse = gfInverse(static_cast<uint8_t>(delta));
+        ByteTable scaled{};
+        for (unsigned z = 0; z < 256; ++z) scaled[z] = gfMultiply(inverse, static_cast<uint8_t>(z));
+        for (unsigned kappa = 0; kappa < 256; ++kappa) {
+            const uint8_t s0 = box[kappa];
+            const uint8_t d1 = static_cast<uint8_t>(box[scaled[1] ^ kappa] ^ s0);
+            const uint8_t lambda = gfMultiply(static_cast<uint8_t>(f[1] ^ f[0]), gfInverse(d1));
+            bool fits = true;
+            for (unsigned z = 2; z < 256 && fits; ++z) {
+                fits = (f[z] ^ f[0]) == gfMultiply(lambda, static_cast<uint8_t>(box[scaled[z] ^ kappa] ^ s0));
+            }
+            if (fits) {
+                if (fit.count == 0) fit = SboxFit{static_cast<uint8_t>(delta), static_cast<uint8_t>(kappa), lambda, 0};
+                ++fit.count;
+            }
+        }
+    }
+    return fit;
+}
+
+} // namespace
+
+bool bgeRecoverKey(const MixedDirectionTables& tables, Direction direction, std::array<uint8_t, 16>& key) {
+    const uint8_t* box = direction == Direction::Encrypt ? aesSbox : aesInvSbox;
+    // decode[t][c][b]: output byte (b, c) of stage t -> delta_tc * u ^ e_tcb.
+    std::vector<std::array<std::array<ByteTable, 4>, 4>> decode(9);
+    for (int t = 0; t < 9; ++t) {
+        for (int c = 0; c < 4; ++c) {
+            if (!recoverLinearParts(columnRound(tables, direction, t, c), direction,
+                                    decode[static_cast<size_t>(t)][static_cast<size_t>(c)])) {
+                return false;
+            }
+        }
+    }
+    // Per stage t >= 1 and state byte (row, column): the fit of its S-box.
+    std::vector<std::array<std::array<SboxFit, 4>, 4>> fits(9);
+    std::vector<std::array<uint8_t, 4>> outputDelta(9); // delta_tc from the fits' lambda
+    for (int t = 1; t < 9; ++t) {
+        for (int c = 0; c < 4; ++c) {
+            const ColumnRound round = columnRound(tables, direction, t, c);
+            for (int q = 0; q < 4; ++q) {
+                const int j = feedingColumn(direction, q, c);
+                const ByteTable& previous = decode[static_cast<size_t>(t - 1)][static_cast<size_t>(j)][static_cast<size_t>(q)];
+                ByteTable raw{};
+                for (unsigned x = 0; x < 256; ++x) raw[previous[x]] = static_cast<uint8_t>(x);
+                ByteTable f{};
+                for (unsigned z = 0; z < 256; ++z) {
+                    uint8_t in[4] = {0, 0, 0, 0};
+                    in[q] = raw[z];
+                    uint8_t out[4];
+                    round(in, out);
+                    f[z] = decode[static_cast<size_t>(t)][static_cast<size_t>(c)][0][out[0]];
+                }
+                const SboxFit fit = fitSbox(f, box);
+                if (fit.count != 1) return false;
+                fits[static_cast<size_t>(t)][static_cast<size_t>(q)][static_cast<size_t>(j)] = fit;
+                outputDelta[static_cast<size_t>(t)][static_cast<size_t>(c)] =
+                    gfMultiply(fit.lambda, gfInverse(mixCoefficient(direction, 0, q)));
+            }
+        }
+    }
+    // A round key per stage t = 1..7, from stage t's outputs for the all-zero
+    // raw input and stage t + 1's fits of the same bytes.
+    bool found = false;
+    for (int t = 1; t < 8; ++t) {
+        RoundKey roundKey{};
+        for (int c = 0; c < 4; ++c) {
+            const ColumnRound round = columnRound(tables, direction, t, c);
+            const uint8_t zero[4] = {0, 0, 0, 0};
+            uint8_t out[4];
+            round(zero, out);
+            uint8_t sboxOut[4]; // the plain S-box (or inverse S-box) outputs
+            for (int q = 0; q < 4; ++q) {
+                const int j = feedingColumn(direction, q, c);
+                const SboxFit& fit = fits[static_cast<size_t>(t)][static_cast<size_t>(q)][static_cast<size_t>(j)];
+                const uint8_t z = decode[static_cast<size_t>(t - 1)][static_cast<size_t>(j)][static_cast<size_t>(q)][0];
+                sboxOut[q] = box[gfMultiply(gfInverse(fit.delta), z) ^ fit.kappa];
+            }
+            const uint8_t delta = outputDelta[static_cast<size_t>(t)][static_cast<size_t>(c)];
+            uint8_t plainOut[4]; // decryption: the plain InvMixColumns output of the column
+            for (int b = 0; b < 4; ++b) {
+                // State byte (b, c) enters stage t + 1 as z = delta u ^ e; its fit
+                // there has the same delta, and kappa = delta^-1 e ^ k (encryption,
+                // whose key comes before the S-box) or delta^-1 e (decryption).
+                const SboxFit& next = fits[static_cast<size_t>(t + 1)][static_cast<size_t>(b)][static_cast<size_t>(c)];
+                if (next.delta != delta) return false;
+                const uint8_t zb = decode[static_cast<size_t>(t)][static_cast<size_t>(c)][static_cast<size_t>(b)][out[b]];
+                if (direction == Direction::Encrypt) {
+                    uint8_t u = 0;
+                    for (int q = 0; q < 4; ++q) {
+                        u = static_cast<uint8_t>(u ^ gfMultiply(mixCoefficient(direction, b, q), sboxOut[q]));
+                    }
+                    const uint8_t e = static_cast<uint8_t>(zb ^ gfMultiply(delta, u));
+                    roundKey[static_cast<size_t>(b)][static_cast<size_t>(c)] =
+                        static_cast<uint8_t>(next.kappa ^ gfMultiply(gfInverse(delta), e));
+                } else {
+                    const uint8_t e = gfMultiply(delta, next.kappa);
+                    plainOut[b] = gfMultiply(gfInverse(delta), static_cast<uint8_t>(zb ^ e));
+                }
+            }
+            if (direction == Direction::Decrypt) {
+                // u = InvMixColumns(Si(a) ^ K[.][c]), so K[.][c] = MixColumns(u) ^ Si(a).
+                for (int q = 0; q < 4; ++q) {
+                    uint8_t mixed = 0;
+                    for (int b = 0; b < 4; ++b) {
+                        mixed = static_cast<uint8_t>(mixed ^ gfMultiply(unmixCoefficient(direction, q, b), plainOut[b]));
+                    }
+                    roundKey[static_cast<size_t>(q)][static_cast<size_t>(c)] = static_cast<uint8_t>(mixed ^ sboxOut[q]);
+                }
+            }
+        }
+        // Encryption stage t + 1 adds round key t + 1; decryption stage t
+        // (slot 9 - t) adds round key 9 - t after the inverse S-box.
+        const int roundIndex = direction == Direction::Encrypt ? t + 1 : stageSlot(direction, t);
+        const std::array<uint8_t, 16> candidate = cipherKeyFromRoundKey(roundKey, roundIndex);
+        if (found && candidate != key) return false;
+        key = candidate;
+        found = true;
+    }
+    return found;
+}

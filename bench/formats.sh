@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# "/g:" with [TABLES] format = mixed beside the classic format, run alternately
+# in one run (medians of RUNS each, so that both see the same load), then the
+# mixed benchmark program: generation alone, cipher ns per block and table
+# bytes per direction, mixed beside classic.
+#
+#   bench/formats.sh [build-dir]      (RUNS=7 by default)
+#
+# Needs a Release build with the benchmarks (build/tabrix, build/bench/...).
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="$(cd "${1:-$root/build}" && pwd)"
+runs="${RUNS:-7}"
+
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+cp -r "$root/examples/." "$work/"
+mkdir -p "$work/out"
+cd "$work"
+
+us_of() { # script: wall time in microseconds of one "/g:" run
+    local start end
+    start=${EPOCHREALTIME/./}
+    "$build/tabrix" "/g:$1" > /dev/null
+    end=${EPOCHREALTIME/./}
+    echo $(( end - start ))
+}
+median() { sort -n | awk '{a[NR]=$1} END {printf "%.1f", a[int((NR+1)/2)] / 1000}'; }
+
+: > classic.txt; : > mixed.txt
+for _ in $(seq "$runs"); do
+    us_of example.cfg >> classic.txt
+    us_of mixed.cfg >> mixed.txt
+done
+classic=$(median < classic.txt); mixed=$(median < mixed.txt)
+awk -v c="$classic" -v m="$mixed" -v n="$runs" 'BEGIN {
+    printf "/g: classic %.1f ms | mixed %.1f ms | mixed/classic %.2f (medians of %d alternating runs)\n", c, m, m / c, n
+}'
+printf 'header bytes per direction (encryption): classic %s | mixed %s\n' \
+    "$(cat out/round_tables.h out/xor_tables.h out/final_round_table.h | wc -c)" \
+    "$(cat out/mixed_round_tables.h out/mixed_xor_tables.h out/mixed_final_round_table.h \
+        out/mixed_mix_tables.h out/mixed_mix_xor_tables.h | wc -c)"
+"$build/bench/bench_mixed_bench" --benchmark_color=false

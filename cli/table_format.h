@@ -1,0 +1,20 @@
+// [TABLES] format of a "/g:" script: which table network the command builds.
+//   absent, empty or "classic"  the classic six tables;
+//   "mixed"                     the mixed format, with mixing bijections and
+//                               four more tables (eight more HEADER_FILES keys).
+#pragma once
+#include <cstdint>
+#include <iostream>
+#include <string>
+
+#include "cli/script_keys.h"
+#include "emit/mixed_header_files.h"
+
+enum class TableFormat { Classic, Mixed };
+
+// The format a value names. Any other value writes
+// "ERR: BAD TABLE FORMAT '<value>'\n" and returns STATUS_MISSING_VALUE.
+[[nodiscard]] int32_t readTableFormat(const std::string& value, TableFormat& format, std::ostream& out);
+
+// The mixed format's templates and headers as the script names them.
+MixedHeaderFilePaths mixedHeaderFilePaths(const ScriptValues& values);

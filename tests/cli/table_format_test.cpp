@@ -1,0 +1,126 @@
+// [TABLES] format: the classic headers stay byte for byte what they were for a
+// fixed seed (a golden digest, not the files), and bad values are refused.
+#include <gtest/gtest.h>
+
+#include <openssl/evp.h>
+
+#include "cli_fixture.h"
+#include "coding/codings.h"
+#include "expected_messages.h"
+#include "support/openssl_reference.h"
+#include "wbcipher/mixed_white_box_aes_cipher.h"
+
+using clitest::kHeaders;
+using clitest::ToolFolder;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// SHA-256 of the six headers, in kHeaders order, as lower-case hex.
+std::string headerDigest(const ToolFolder& folder, const std::vector<std::string>& headers) {
+    std::string all;
+    for (const auto& header : headers) all += testsupport::readFile(folder / header);
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    EXPECT_EQ(EVP_Digest(all.data(), all.size(), digest, &length, EVP_sha256(), nullptr), 1);
+    return testsupport::hexText(digest, length);
+}
+
+// The six headers of the default script with RANDOM/seed = kFixedSeed, as the
+// tool wrote them before the format key existed.
+constexpr const char* kClassicDigest =
+    "d454bcaf1645ea5d38d6dd7cb0b93d310e927c5527dabbd7103b503abdc29574";
+
+} // namespace
+
+TEST(TableFormat, ClassicHeadersMatchTheGoldenDigest) {
+    for (const char* format : {"<absent>", "classic", ""}) {
+        ToolFolder folder;
+        folder.writeScript("t.cfg", clitest::seeded({{"TABLES/format", format}}));
+        const auto run = folder.run({"/g:t.cfg"});
+        ASSERT_EQ(run.status, 0) << format << run.output;
+        EXPECT_EQ(run.output, clitest::successOutput(folder.absolute("t.cfg"))) << format;
+        EXPECT_EQ(headerDigest(folder, kHeaders), kClassicDigest) << format;
+    }
+}
+
+TEST(TableFormat, BadValuesAreRefusedBeforeAnythingIsWritten) {
+    ToolFolder folder;
+    for (const char* value : {"Mixed", "MIXED", "classic2", "mixed,classic", "0"}) {
+        folder.writeScript("t.cfg", clitest::seeded({{"TABLES/format", value}}));
+        const auto run = folder.run({"/g:t.cfg"});
+        EXPECT_EQ(run.status, 30) << value;
+        EXPECT_EQ(run.output, clitest::reading(folder, "t.cfg") + "ERR: BAD TABLE FORMAT '" + value + "'\n\n" +
+                                  clitest::failFrame(30))
+            << value;
+        EXPECT_TRUE(fs::is_empty(folder / "out")) << value;
+    }
+}
+
+TEST(TableFormat, MixedKeysAreRequiredOnlyWithTheMixedFormat) {
+    ToolFolder folder;
+    for (const auto& [key, value] : clitest::kMixedKeys) {
+        if (key == "TABLES/format") continue;
+        auto changes = clitest::seeded(clitest::kMixedKeys);
+        changes[key] = "<absent>";
+        folder.writeScript("t.cfg", changes);
+        const auto run = folder.run({"/g:t.cfg"});
+        EXPECT_EQ(run.status, 30) << key;
+        EXPECT_EQ(run.output, clitest::reading(folder, "t.cfg") + "\n" + clitest::failFrame(30)) << key;
+        EXPECT_TRUE(fs::is_empty(folder / "out")) << key;
+    }
+}
+
+// "/g:" with format = mixed writes ten headers whose tables compute AES-128 in
+// both directions, plain and under the ECB codings of "/ecbioc:".
+TEST(TableFormat, MixedHeadersComputeAes) {
+    for (const bool coded : {false, true}) {
+        SCOPED_TRACE(coded ? "ecb codings" : "plain");
+        ToolFolder folder;
+        auto changes = clitest::seeded(clitest::kMixedKeys);
+        changes["useEncryptIOC"] = coded ? "1" : "0";
+        changes["useDecryptIOC"] = coded ? "1" : "0";
+        folder.writeScript("t.cfg", changes);
+        if (coded) {
+            ASSERT_EQ(folder.run({"/ecbioc:t.cfg"}).status, 0);
+        }
+        const auto run = folder.run({"/g:t.cfg"});
+        ASSERT_EQ(run.status, 0) << run.output;
+        for (const std::string& header : clitest::kMixedHeaders) {
+            EXPECT_NE(run.output.find("--- Saving " + header + " header file .......... success\n"),
+                      std::string::npos)
+                << header;
+        }
+        auto storage = std::make_unique<MixedTableStorage>();
+        ASSERT_TRUE(clitest::loadMixedHeaders(folder, *storage));
+        CodingSet sets[4]{}; // encryption input, output; decryption input, output
+        if (coded) {
+            for (size_t i = 0; i < 4; ++i) {
+                ASSERT_TRUE(clitest::loadCodingSet(folder / (i < 2 ? "enc.ioc" : "dec.ioc"),
+                                                   (i % 2) * sizeof(CodingSet), sets[i]));
+            }
+        }
+        MixedWhiteBoxAesCipher cipher;
+        cipher.SetMixedTables(storage.get());
+        const std::vector<uint8_t> key = testsupport::hexBytes("000102030405060708090a0b0c0d0e0f");
+        const std::vector<uint8_t> plain = testsupport::pseudoRandomBytes(64, 9);
+        const std::vector<uint8_t> expected = testsupport::opensslAes(true, key, testsupport::kEcb, plain);
+        std::vector<uint8_t> forward = plain;
+        std::vector<uint8_t> backward = expected;
+        if (coded) {
+            encodeData(forward.data(), 64, sets[0]);
+            encodeData(backward.data(), 64, sets[2]);
+        }
+        for (size_t at = 0; at < 64; at += 16) {
+            ASSERT_EQ(cipher.EncryptBlockInPlace(forward.data() + at), 0);
+            ASSERT_EQ(cipher.DecryptBlockInPlace(backward.data() + at), 0);
+        }
+        if (coded) {
+            decodeData(forward.data(), 64, sets[1]);
+            decodeData(backward.data(), 64, sets[3]);
+        }
+        EXPECT_EQ(forward, expected);
+        EXPECT_EQ(backward, plain);
+    }
+}

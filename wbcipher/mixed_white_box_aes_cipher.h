@@ -1,0 +1,24 @@
+// The table cipher over the mixed table format (wbgen/mixed_table_storage.h):
+// the same block, round-limited and CBC operations as WhiteBoxAesCipher, whose
+// CBC mode reaches this evaluator through the virtual round operations. NOT
+// constant-time.
+#pragma once
+#include <cstdint>
+
+#include "wbcipher/white_box_aes_cipher.h"
+#include "wbgen/mixed_table_storage.h"
+
+class MixedWhiteBoxAesCipher : public WhiteBoxAesCipher {
+public:
+    // As the base class's, over mixed tables: a table round is both halves of a
+    // mixed round (round tables with their XOR tables, mix tables with theirs).
+    // 0, or -1 without tables.
+    [[nodiscard]] int32_t EncryptRounds(const uint8_t input[16], uint8_t output[16], int32_t rounds) override;
+    [[nodiscard]] int32_t DecryptRounds(const uint8_t input[16], uint8_t output[16], int32_t rounds) override;
+
+    // Stores the pointer (may be null); the storage must outlive its use. Returns 0.
+    int32_t SetMixedTables(const MixedTableStorage* storage);
+
+private:
+    const MixedTableStorage* mixedTables = nullptr;
+};
