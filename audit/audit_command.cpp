@@ -4,15 +4,14 @@
 
 #include <chrono>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 
 #include "aesref/aes128.h"
 #include "audit/audit_script.h"
 #include "audit/bge_attack.h"
-#include "base/status.h"
 #include "audit/key_extraction.h"
 #include "audit/table_headers.h"
+#include "base/secret_file.h"
+#include "base/status.h"
 
 namespace {
 
@@ -63,9 +62,8 @@ void printCoding(std::ostream& out, const char* title, const CodingForward& codi
 
 // Compares the recovered codings with the forward tables of an IOC file.
 int32_t checkIoc(std::ostream& out, const char* name, const DirectionAudit& audit, const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    if (!file || bytes.size() < 16384) {
+    std::string bytes;
+    if (readRegularFile(path, bytes, 16384) != FileResult::ok || bytes.size() < 16384) {
         out << "CHECK FAILED: cannot read 16384 bytes of " << path << "\n";
         return AUDIT_CHECK_FAILED;
     }
@@ -214,9 +212,8 @@ int32_t runAudit(const std::vector<std::string>& args, std::ostream& out) {
     for (size_t d = 0; d < 2; ++d) {
         mixed[d] = !mixPaths[2 * d].empty() && !mixPaths[2 * d + 1].empty() && directions[d].present;
         for (size_t i = 2 * d; i < 2 * d + 2 && mixed[d]; ++i) {
-            std::ifstream file(mixPaths[i], std::ios::binary);
-            const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-            if (!file) {
+            std::string text;
+            if (readRegularFile(mixPaths[i], text) != FileResult::ok) {
                 out << "ERROR: cannot read " << mixPaths[i] << "\n";
                 return STATUS_OPEN_FAILED;
             }

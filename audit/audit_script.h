@@ -1,4 +1,4 @@
-// The header paths of a configuration script, for the audit. Only section
+// The header paths of a script, for the audit. Only section
 // HEADER_FILES is read, and only its header keys: no key, no coding file.
 #pragma once
 #include <array>
@@ -7,10 +7,9 @@
 #include <vector>
 
 // Reads roundTable, xorTable, finalRoundTable, invRoundTable, invXorTable and
-// invFirstRoundTable from [HEADER_FILES] of the script, as the tool's reader
-// does (names without regard to case, the value after the first "=" trimmed,
-// ";" and "#" comments, CRLF, a UTF-8 byte-order mark, the first occurrence
-// wins), and makes each non-empty one absolute against the current directory.
+// invFirstRoundTable from [HEADER_FILES] of the script with the tool's own
+// reader (IniProfile), and makes each non-empty one absolute against the
+// current directory.
 // 0, 16 when the script cannot be read, 30 when none of the six is set.
 int32_t readHeaderPaths(const std::string& scriptPath, std::vector<std::string>& paths);
 
@@ -18,5 +17,6 @@ int32_t readHeaderPaths(const std::string& scriptPath, std::vector<std::string>&
 // invMixXorTable in [HEADER_FILES], in this order), made absolute; "" for a key
 // the script does not set (or a script that cannot be read).
 void readMixedHeaderPaths(const std::string& scriptPath, std::array<std::string, 4>& paths);
-// The absolute, normalised form of path against the current directory.
+// The absolute, normalised form of path against the current directory
+// (makeAbsolutePath; the path as given when it cannot be made absolute).
 std::string absolutePath(const std::string& path);

@@ -6,8 +6,8 @@
 // is an error, never a short table.
 #include "audit/table_headers.h"
 
-#include <fstream>
 
+#include "base/secret_file.h"
 #include "base/status.h"
 
 namespace {
@@ -117,16 +117,6 @@ int32_t parseInitialiser(std::string_view text, size_t open, std::string_view na
     return STATUS_OK;
 }
 
-bool readWholeFile(const std::string& path, std::string& text) {
-    std::ifstream file(path, std::ios::binary | std::ios::ate);
-    if (!file) return false;
-    const std::streamoff size = file.tellg();
-    if (size < 0) return false;
-    text.resize(static_cast<size_t>(size));
-    file.seekg(0);
-    return static_cast<bool>(file.read(text.data(), size));
-}
-
 } // namespace
 
 int32_t parseTableText(std::string_view text, std::string_view name, size_t count,
@@ -155,7 +145,7 @@ int32_t loadHeaderSet(const std::vector<std::string>& paths, HeaderSet& set, std
     bool found[6] = {};
     for (const std::string& path : paths) {
         std::string text;
-        if (!readWholeFile(path, text)) {
+        if (readRegularFile(path, text) != FileResult::ok) {
             error = "cannot read " + path;
             return STATUS_OPEN_FAILED;
         }

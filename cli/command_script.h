@@ -6,8 +6,8 @@
 #include <iostream>
 #include <string>
 
-#include "cli/profile_reader.h"
-#include "cli/script_keys.h"
+#include "base/profile_reader.h"
+#include "base/script_keys.h"
 
 class CommandScript {
 public:

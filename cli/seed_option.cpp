@@ -7,7 +7,7 @@
 
 #include "aesref/aes128.h"
 #include "base/status.h"
-#include "cli/script_keys.h"
+#include "base/script_keys.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <iostream>
 
-#include "cli/profile_reader.h"
+#include "base/profile_reader.h"
 #include "coding/random_source.h"
 
 // Applies the script's seed to random. Anything else than the forms above writes

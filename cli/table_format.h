@@ -7,7 +7,7 @@
 #include <iostream>
 #include <string>
 
-#include "cli/script_keys.h"
+#include "base/script_keys.h"
 #include "emit/mixed_header_files.h"
 
 enum class TableFormat { Classic, Mixed };

@@ -18,7 +18,7 @@
 
 #include "aesref/aes128.h"
 #include "aesref/rijndael.h"
-#include "cli/profile_reader.h"
+#include "base/profile_reader.h"
 #include "cli/seed_option.h"
 #include "coding/random_source.h"
 

@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "base/status.h"
-#include "cli/profile_reader.h"
-#include "cli/script_keys.h"
+#include "base/profile_reader.h"
+#include "base/script_keys.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string_view>
 
-#include "cli/script_keys.h"
+#include "base/script_keys.h"
 
 namespace clitest {
 

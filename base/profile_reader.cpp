@@ -1,5 +1,5 @@
 // A small INI reader with the reading rules the commands rely on.
-#include "cli/profile_reader.h"
+#include "base/profile_reader.h"
 
 #include <filesystem>
 #include <system_error>
@@ -33,7 +33,8 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b) {
 
 IniProfile::IniProfile(const std::string& path) {
     // A missing file, a directory, a FIFO or a device reads as empty.
-    if (readRegularFile(path, text_) != FileResult::ok) text_.clear();
+    loaded_ = readRegularFile(path, text_) == FileResult::ok;
+    if (!loaded_) text_.clear();
 }
 
 IniProfile IniProfile::fromText(std::string text) {

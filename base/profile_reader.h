@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-// The small interface the commands read their scripts through.
+// The small interface the commands (and the audit) read scripts through.
 class ProfileReader {
 public:
     virtual ~ProfileReader() = default;
@@ -22,6 +22,8 @@ public:
 class IniProfile final : public ProfileReader {
 public:
     explicit IniProfile(const std::string& path);
+    // Whether the file was a regular file that could be read.
+    bool loaded() const { return loaded_; }
     // Parses text as the content of a script (for tests and fuzzing).
     static IniProfile fromText(std::string text);
     std::string read(std::string_view section, std::string_view key) const override;
@@ -29,6 +31,7 @@ public:
 private:
     IniProfile() = default;
     std::string text_;
+    bool loaded_ = false;
 };
 
 // The absolute, normalised form of path (the current directory for an empty one).

@@ -1,6 +1,6 @@
 // Every value the commands read from a script, in one table: its section, its
-// key, and the field of ScriptValues it fills. The commands, the fuzz target of
-// the script reader and the test fixture all take the names from here.
+// key, and the field of ScriptValues it fills. The commands, the audit, the
+// fuzz target of the script reader and the test fixture take the names from here.
 #pragma once
 #include <string>
 #include <string_view>
