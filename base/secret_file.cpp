@@ -201,6 +201,9 @@ bool PendingFile::nameTemporary() {
 }
 
 FileResult commitFiles(PendingFile* const files[], size_t count, size_t* failedAt) {
+    auto indexOf = [&](const PendingFile* file) {
+        return static_cast<size_t>(std::find(files, files + count, file) - files);
+    };
     auto fail = [&](size_t index) {
         if (failedAt != nullptr) *failedAt = index;
         return FileResult::writeFailed;
@@ -218,11 +221,11 @@ FileResult commitFiles(PendingFile* const files[], size_t count, size_t* failedA
     for (size_t i = 0; i < renamed.size(); ++i) {
         PendingFile& file = *renamed[i];
         if (!file.nameTemporary()) {
-            return fail(static_cast<size_t>(std::find(files, files + count, &file) - files));
+            return fail(indexOf(&file));
         }
         // Synced already; the temporary is complete under its name.
         if (::close(std::exchange(file.fd_, -1)) != 0) {
-            return fail(static_cast<size_t>(std::find(files, files + count, &file) - files));
+            return fail(indexOf(&file));
         }
         moves.emplace_back(file.temporary_, file.target_);
     }
@@ -245,7 +248,7 @@ FileResult commitFiles(PendingFile* const files[], size_t count, size_t* failedA
         journaled ? renamed.front()->directory_ + "/" + kJournalName : std::string();
     if (journaled && !writeJournal(renamed.front()->directory_, moves)) {
         dropBackups();
-        return fail(static_cast<size_t>(std::find(files, files + count, renamed.front()) - files));
+        return fail(indexOf(renamed.front()));
     }
 
     for (size_t i = 0; i < renamed.size(); ++i) {
@@ -268,7 +271,7 @@ FileResult commitFiles(PendingFile* const files[], size_t count, size_t* failedA
         }
         if (journaled) ::unlink(journal.c_str());
         dropBackups();
-        return fail(static_cast<size_t>(std::find(files, files + count, &file) - files));
+        return fail(indexOf(&file));
     }
 
     std::vector<std::string> directories;

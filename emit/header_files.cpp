@@ -83,13 +83,15 @@ int32_t saveHeader(const SaveStep& step, PendingFile& header, std::ostream& out)
     std::string tableText;
     const int32_t status = step.render(tableText, out);
     if (status != 0) return status;
-    text.insert(insertAt, tableText);
 
     if (header.open(step.headerPath) != FileResult::ok) {
         out << " fail\n" << "Fail to open " << step.headerPath << "\n" << std::flush;
         return STATUS_SAVE_FAILED;
     }
-    header.write(text.data(), text.size());
+    // The table text goes in at insertAt, written in place rather than copied in.
+    header.write(text.data(), insertAt);
+    header.write(tableText.data(), tableText.size());
+    header.write(text.data() + insertAt, text.size() - insertAt);
     if (header.finish() != FileResult::ok) {
         out << " fail\n" << "Fail to write " << step.headerPath << "\n" << std::flush;
         return STATUS_SAVE_FAILED;
