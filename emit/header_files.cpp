@@ -102,21 +102,38 @@ int32_t saveHeader(const SaveStep& step, PendingFile& header, std::ostream& out)
 
 // The headers of a direction change together: each is written to its
 // temporary, and only when all are complete are they renamed into place.
-template <size_t N>
-int32_t saveHeaders(const SaveStep (&steps)[N], std::ostream& out) {
-    PendingFile headers[N];
-    for (size_t i = 0; i < N; ++i) {
+int32_t saveHeaders(const std::vector<SaveStep>& steps, std::ostream& out) {
+    std::vector<PendingFile> headers(steps.size());
+    for (size_t i = 0; i < steps.size(); ++i) {
         const int32_t status = saveHeader(steps[i], headers[i], out);
         if (status != STATUS_OK) return status;
     }
-    PendingFile* group[N];
-    for (size_t i = 0; i < N; ++i) group[i] = &headers[i];
+    std::vector<PendingFile*> group;
+    for (PendingFile& header : headers) group.push_back(&header);
     size_t failedAt = 0;
-    if (commitFiles(group, N, &failedAt) != FileResult::ok) {
+    if (commitFiles(group.data(), group.size(), &failedAt) != FileResult::ok) {
         out << "Fail to write " << steps[failedAt].headerPath << "\n" << std::flush;
         return STATUS_SAVE_FAILED;
     }
     return STATUS_OK;
+}
+
+// The save steps of a direction's three classic tables, in the order they run.
+std::vector<SaveStep> encryptionSteps(const HeaderFilePaths& paths, const EncryptionTableSet& t) {
+    return {
+        {paths.roundTableTpl, "#roundTables#", paths.roundTable, rendererOf(t.roundTables)},
+        {paths.xorTableTpl, "#xorTables#", paths.xorTable, rendererOf(t.xorTables)},
+        {paths.finalRoundTableTpl, "#finalRoundTable#", paths.finalRoundTable, rendererOf(t.finalRoundTable)},
+    };
+}
+
+std::vector<SaveStep> decryptionSteps(const HeaderFilePaths& paths, const DecryptionTableSet& t) {
+    return {
+        {paths.invRoundTableTpl, "#invRoundTables#", paths.invRoundTable, rendererOf(t.invRoundTables)},
+        {paths.invXorTableTpl, "#invXorTables#", paths.invXorTable, rendererOf(t.invXorTables)},
+        {paths.invFirstRoundTableTpl, "#invFirstRoundTable#", paths.invFirstRoundTable,
+         rendererOf(t.invFirstRoundTable)},
+    };
 }
 
 } // namespace
@@ -144,24 +161,11 @@ size_t fillPlaceholder(std::string& text, std::string_view tag) {
 }
 
 int32_t saveEncryptionHeaders(HeaderFilePaths paths, const TableStorage& storage, std::ostream& out) {
-    const EncryptionTableSet& t = storage.enc;
-    const SaveStep steps[3] = {
-        {paths.roundTableTpl, "#roundTables#", paths.roundTable, rendererOf(t.roundTables)},
-        {paths.xorTableTpl, "#xorTables#", paths.xorTable, rendererOf(t.xorTables)},
-        {paths.finalRoundTableTpl, "#finalRoundTable#", paths.finalRoundTable, rendererOf(t.finalRoundTable)},
-    };
-    return saveHeaders(steps, out);
+    return saveHeaders(encryptionSteps(paths, storage.enc), out);
 }
 
 int32_t saveDecryptionHeaders(HeaderFilePaths paths, const TableStorage& storage, std::ostream& out) {
-    const DecryptionTableSet& t = storage.dec;
-    const SaveStep steps[3] = {
-        {paths.invRoundTableTpl, "#invRoundTables#", paths.invRoundTable, rendererOf(t.invRoundTables)},
-        {paths.invXorTableTpl, "#invXorTables#", paths.invXorTable, rendererOf(t.invXorTables)},
-        {paths.invFirstRoundTableTpl, "#invFirstRoundTable#", paths.invFirstRoundTable,
-         rendererOf(t.invFirstRoundTable)},
-    };
-    return saveHeaders(steps, out);
+    return saveHeaders(decryptionSteps(paths, storage.dec), out);
 }
 
 std::vector<std::string> headerPaths(const MixedHeaderFilePaths& paths) {
@@ -170,30 +174,19 @@ std::vector<std::string> headerPaths(const MixedHeaderFilePaths& paths) {
 
 int32_t saveMixedEncryptionHeaders(const HeaderFilePaths& paths, const MixedHeaderFilePaths& mixedPaths,
                                    const MixedTableStorage& storage, std::ostream& out) {
-    const EncryptionTableSet& t = storage.tables.enc;
-    const SaveStep steps[5] = {
-        {paths.roundTableTpl, "#roundTables#", paths.roundTable, rendererOf(t.roundTables)},
-        {paths.xorTableTpl, "#xorTables#", paths.xorTable, rendererOf(t.xorTables)},
-        {paths.finalRoundTableTpl, "#finalRoundTable#", paths.finalRoundTable, rendererOf(t.finalRoundTable)},
-        {mixedPaths.mixTableTpl, "#mixTables#", mixedPaths.mixTable, rendererOf(storage.enc.mixTables)},
-        {mixedPaths.mixXorTableTpl, "#mixXorTables#", mixedPaths.mixXorTable,
-         rendererOf(storage.enc.mixXorTables)},
-    };
+    std::vector<SaveStep> steps = encryptionSteps(paths, storage.tables.enc);
+    steps.push_back({mixedPaths.mixTableTpl, "#mixTables#", mixedPaths.mixTable, rendererOf(storage.enc.mixTables)});
+    steps.push_back({mixedPaths.mixXorTableTpl, "#mixXorTables#", mixedPaths.mixXorTable,
+                     rendererOf(storage.enc.mixXorTables)});
     return saveHeaders(steps, out);
 }
 
 int32_t saveMixedDecryptionHeaders(const HeaderFilePaths& paths, const MixedHeaderFilePaths& mixedPaths,
                                    const MixedTableStorage& storage, std::ostream& out) {
-    const DecryptionTableSet& t = storage.tables.dec;
-    const SaveStep steps[5] = {
-        {paths.invRoundTableTpl, "#invRoundTables#", paths.invRoundTable, rendererOf(t.invRoundTables)},
-        {paths.invXorTableTpl, "#invXorTables#", paths.invXorTable, rendererOf(t.invXorTables)},
-        {paths.invFirstRoundTableTpl, "#invFirstRoundTable#", paths.invFirstRoundTable,
-         rendererOf(t.invFirstRoundTable)},
-        {mixedPaths.invMixTableTpl, "#invMixTables#", mixedPaths.invMixTable,
-         rendererOf(storage.dec.invMixTables)},
-        {mixedPaths.invMixXorTableTpl, "#invMixXorTables#", mixedPaths.invMixXorTable,
-         rendererOf(storage.dec.invMixXorTables)},
-    };
+    std::vector<SaveStep> steps = decryptionSteps(paths, storage.tables.dec);
+    steps.push_back({mixedPaths.invMixTableTpl, "#invMixTables#", mixedPaths.invMixTable,
+                     rendererOf(storage.dec.invMixTables)});
+    steps.push_back({mixedPaths.invMixXorTableTpl, "#invMixXorTables#", mixedPaths.invMixXorTable,
+                     rendererOf(storage.dec.invMixXorTables)});
     return saveHeaders(steps, out);
 }
