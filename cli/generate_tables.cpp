@@ -108,9 +108,11 @@ int32_t generateTables(const char* scriptPath, std::ostream& out) {
     encryption->iocPath = values.encryptIOC;
     decryption->iocPath = values.decryptIOC;
 
-    // The mixed format's eight keys are required only when it is chosen.
+    // The mixed format's eight keys are required only when it is chosen (a
+    // malformed format is reported after the required values).
+    const bool mixed = values.format == "mixed";
     const MixedHeaderFilePaths mixedPaths = mixedHeaderFilePaths(values);
-    if (values.format == "mixed") {
+    if (mixed) {
         script.require({&V::mixTableTpl, &V::mixTable, &V::mixXorTableTpl, &V::mixXorTable,
                         &V::invMixTableTpl, &V::invMixTable, &V::invMixXorTableTpl, &V::invMixXorTable});
     }
@@ -118,7 +120,7 @@ int32_t generateTables(const char* scriptPath, std::ostream& out) {
                                                  &paths.finalRoundTableTpl, &paths.invRoundTableTpl,
                                                  &paths.invXorTableTpl,   &paths.invFirstRoundTableTpl};
     std::vector<std::string> headers = headerPaths(paths);
-    if (values.format == "mixed") {
+    if (mixed) {
         templates.insert(templates.end(), {&mixedPaths.mixTableTpl, &mixedPaths.mixXorTableTpl,
                                            &mixedPaths.invMixTableTpl, &mixedPaths.invMixXorTableTpl});
         for (const std::string& header : headerPaths(mixedPaths)) headers.push_back(header);
