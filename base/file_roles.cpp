@@ -1,50 +1,43 @@
 // Telling whether two paths name one file.
 #include "base/file_roles.h"
 
-#include <sys/stat.h>
-
 #include <filesystem>
 #include <system_error>
+
+#include "base/native_file.h"
+#include "base/text_path.h"
 
 namespace {
 
 struct Identity {
     bool device = false; // a character device: never clashes
     bool exists = false;
-    dev_t deviceId = 0;
-    ino_t inode = 0;
+    native::FileIdentity file;
     std::string path; // for a file that does not exist yet
 
     bool operator==(const Identity& other) const {
         if (device || other.device || exists != other.exists) return false;
-        return exists ? deviceId == other.deviceId && inode == other.inode : path == other.path;
+        return exists ? file == other.file : path == other.path;
     }
 };
 
 // The absolute path with its existing directories resolved.
 std::string normalised(const std::string& path) {
     std::error_code ec;
-    std::filesystem::path full = std::filesystem::absolute(path, ec);
+    std::filesystem::path full = std::filesystem::absolute(pathFromUtf8(path), ec);
     if (ec) return path;
     const std::filesystem::path resolved = std::filesystem::weakly_canonical(full, ec);
-    return (ec ? full.lexically_normal() : resolved).string();
+    return utf8FromPath(ec ? full.lexically_normal() : resolved);
 }
 
 Identity identify(const FileRole& role) {
     Identity identity;
-    struct stat info;
-    if (::stat(role.path.c_str(), &info) == 0 && S_ISCHR(info.st_mode)) {
+    if (native::kindOf(role.path) == native::FileKind::device) {
         identity.device = true;
         return identity;
     }
-    const int found = role.output ? ::lstat(role.path.c_str(), &info) : ::stat(role.path.c_str(), &info);
-    if (found == 0) {
-        identity.exists = true;
-        identity.deviceId = info.st_dev;
-        identity.inode = info.st_ino;
-    } else {
-        identity.path = normalised(role.path);
-    }
+    identity.exists = native::identityOf(role.path, !role.output, identity.file);
+    if (!identity.exists) identity.path = normalised(role.path);
     return identity;
 }
 

@@ -6,6 +6,7 @@
 
 #include "base/secret_file.h"
 #include "base/status.h"
+#include "base/text_path.h"
 
 namespace {
 
@@ -75,11 +76,11 @@ std::string IniProfile::read(std::string_view section, std::string_view key) con
 int32_t makeAbsolutePath(const std::string& path, std::string& out) {
     std::error_code ec;
     const std::filesystem::path absolute =
-        path.empty() ? std::filesystem::current_path(ec) : std::filesystem::absolute(path, ec);
+        path.empty() ? std::filesystem::current_path(ec) : std::filesystem::absolute(pathFromUtf8(path), ec);
     if (ec) {
         out = path;
         return STATUS_BAD_PATH;
     }
-    out = absolute.lexically_normal().string();
+    out = utf8FromPath(absolute.lexically_normal());
     return STATUS_OK;
 }

@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+#include "base/native_file.h"
+
 enum class FileResult { ok, openFailed, writeFailed, readFailed };
 
 // One target being replaced. Discarded (temporary removed, target untouched)
@@ -50,7 +52,7 @@ private:
     std::string target_;
     std::string directory_;
     std::string temporary_; // the temporary's name, once it has one
-    int fd_ = -1;
+    native::File file_;
     bool inPlace_ = false;
     bool failed_ = false;
     bool committed_ = false;
@@ -71,8 +73,12 @@ private:
 [[nodiscard]] FileResult readRegularFile(const std::string& path, std::string& text,
                            size_t maxBytes = static_cast<size_t>(-1));
 
+// Whether path names something that exists but is no regular file: a
+// directory, FIFO, socket or device.
+bool isSpecialFile(const std::string& path);
+
 // Advisory locks on the directories of a command's outputs, taken in (device,
-// inode) order so that two runs never wait on each other in a circle, and held
+// inode) order (volume and file index on Windows) so that two runs never wait on each other in a circle, and held
 // until destroyed. Two runs writing the same outputs thus run one after the
 // other. Once a directory is locked, an interrupted commit in it is finished and
 // temporaries left by a killed run are removed (recoverDirectory).
@@ -84,7 +90,7 @@ public:
     OutputLocks& operator=(const OutputLocks&) = delete;
 
 private:
-    std::vector<int> fds_;
+    std::vector<native::File> locks_;
 };
 
 // Finishes the commit a killed run left in directory (its ".tabrix-commit"

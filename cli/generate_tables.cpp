@@ -3,10 +3,8 @@
 // tables, and close with a framed verdict.
 #include "cli/generate_tables.h"
 
-#include <filesystem>
 #include <memory>
 #include <string>
-#include <system_error>
 #include <vector>
 
 #include "base/secret_file.h"
@@ -63,9 +61,7 @@ std::vector<FileRole> fileRoles(const std::string& script, const std::vector<con
 // before anything is generated or written, as a template that cannot be opened.
 int32_t refuseSpecialTemplates(const std::vector<const std::string*>& templates, std::ostream& out) {
     for (const std::string* path : templates) {
-        std::error_code ec;
-        const auto type = std::filesystem::status(*path, ec).type();
-        if (!ec && type != std::filesystem::file_type::regular) {
+        if (isSpecialFile(*path)) {
             out << "Fail to open " << *path << "\n";
             return STATUS_SAVE_FAILED;
         }

@@ -1,30 +1,11 @@
 #include "cli/seed_option.h"
 
-#include <sys/random.h>
-
-#include <cerrno>
 #include <string>
 
 #include "aesref/aes128.h"
-#include "base/status.h"
 #include "base/script_keys.h"
-
-namespace {
-
-bool fillFromSystem(RandomState& state) {
-    size_t filled = 0;
-    while (filled < state.size()) {
-        const ssize_t got = getrandom(state.data() + filled, state.size() - filled, 0);
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        filled += static_cast<size_t>(got);
-    }
-    return true;
-}
-
-} // namespace
+#include "base/status.h"
+#include "base/system_random.h"
 
 int32_t applySeedOption(const ProfileReader& profile, RandomSource& random, std::ostream& out) {
     const ScriptKey& key = scriptKeyOf(&ScriptValues::seed);
@@ -32,7 +13,7 @@ int32_t applySeedOption(const ProfileReader& profile, RandomSource& random, std:
     if (seed.empty()) return STATUS_OK;
     RandomState state{};
     if (seed == "system") {
-        if (!fillFromSystem(state)) {
+        if (!fillSystemRandom(state.data(), state.size())) {
             out << "ERR: SYSTEM RANDOM SOURCE FAILED\n";
             return STATUS_SYSTEM_RANDOM_FAILED;
         }

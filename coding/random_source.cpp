@@ -1,5 +1,5 @@
 // The tool's random source: a 16-byte state that is replaced by its own MD5
-// digest (RFC 1321, here from libmd) on every draw. The value of a draw is the
+// digest (RFC 1321, from the platform layer) on every draw. The value of a draw is the
 // little-endian first word of the new state reduced modulo the range, with no
 // rejection of the uneven top range, so values are very slightly biased for
 // ranges that do not divide 2^32; kept on purpose, since a given seed must keep
@@ -12,7 +12,8 @@
 #include <cstdlib>
 #include <ctime>
 
-#include <md5.h>
+#include "base/md5.h"
+#include "base/status.h"
 
 RandomSource::RandomSource() {
     std::srand(static_cast<unsigned>(std::time(nullptr)));
@@ -25,10 +26,11 @@ RandomSource::RandomSource(const RandomState& state) : state_(state) {}
 
 int32_t RandomSource::next(uint32_t range, uint32_t* out) {
     assert(range >= 1);
-    MD5_CTX context;
-    MD5Init(&context);
-    MD5Update(&context, state_.data(), state_.size());
-    MD5Final(state_.data(), &context);
+    const RandomState previous = state_;
+    if (!md5Digest(previous.data(), previous.size(), state_.data())) {
+        if (out != nullptr) *out = 0;
+        return STATUS_SYSTEM_RANDOM_FAILED;
+    }
     if (out != nullptr) {
         const uint32_t word = static_cast<uint32_t>(state_[0]) |
                               (static_cast<uint32_t>(state_[1]) << 8) |

@@ -14,9 +14,10 @@ public:
     explicit RandomSource(const RandomState& state);
 
     // Advances the state; stores a value in 0..range-1 in *out when out is given.
-    // range must be at least 1. Returns 0.
+    // range must be at least 1. Returns 0, or STATUS_SYSTEM_RANDOM_FAILED when
+    // the platform's MD5 is unavailable (Windows CNG refused it).
     int32_t next(uint32_t range, uint32_t* out);
-    // next() with the low 8 bits of the value stored in *out. Returns 0.
+    // next() with the low 8 bits of the value stored in *out; next()'s status.
     int32_t nextByte(uint32_t range, uint8_t* out);
 
     const RandomState& state() const { return state_; }
