@@ -3,8 +3,10 @@
 #include <vector>
 
 #include "audit/audit_command.h"
+#include "base/command_line.h"
 
 int main(int argc, char** argv) {
-    const std::vector<std::string> args(argv + 1, argv + argc);
+    std::vector<std::string> args = utf8Arguments(argc, argv);
+    if (!args.empty()) args.erase(args.begin());
     return static_cast<int>(runAudit(args));
 }

@@ -30,22 +30,31 @@ constexpr int32_t kExternalCodings = 2;
 constexpr int32_t kCbcCodings = 4;
 constexpr int32_t kSaveHeaders = 8;
 
+// The self-test's fixed paths, relative to the current directory, in the
+// platform's own spelling.
+#ifdef _WIN32
+#define SELF_TEST_SEP "\\"
+#else
+#define SELF_TEST_SEP "/"
+#endif
+
 HeaderFilePaths selfTestPaths() {
     HeaderFilePaths paths;
-    paths.roundTableTpl = "Tables/TPL/AESRoundTables_auth.tpl";
-    paths.xorTableTpl = "Tables/TPL/AESXorTables_auth.tpl";
-    paths.finalRoundTableTpl = "Tables/TPL/AESFinalTable_auth.tpl";
-    paths.invRoundTableTpl = "Tables/TPL/AESInvRoundTables_auth.tpl";
-    paths.invXorTableTpl = "Tables/TPL/AESInvXorTables_auth.tpl";
-    paths.invFirstRoundTableTpl = "Tables/TPL/AESInvFirstTable_auth.tpl";
-    paths.roundTable = "Tables/Auth/AESRoundTables_auth.h";
-    paths.xorTable = "Tables/Auth/AESXorTables_auth.h";
-    paths.finalRoundTable = "Tables/Auth/AESFinalTable_auth.h";
-    paths.invRoundTable = "Tables/Auth/AESInvRoundTables_auth.h";
-    paths.invXorTable = "Tables/Auth/AESInvXorTables_auth.h";
-    paths.invFirstRoundTable = "Tables/Auth/AESInvFirstTable_auth.h";
+    paths.roundTableTpl = "Tables" SELF_TEST_SEP "TPL" SELF_TEST_SEP "AESRoundTables_auth.tpl";
+    paths.xorTableTpl = "Tables" SELF_TEST_SEP "TPL" SELF_TEST_SEP "AESXorTables_auth.tpl";
+    paths.finalRoundTableTpl = "Tables" SELF_TEST_SEP "TPL" SELF_TEST_SEP "AESFinalTable_auth.tpl";
+    paths.invRoundTableTpl = "Tables" SELF_TEST_SEP "TPL" SELF_TEST_SEP "AESInvRoundTables_auth.tpl";
+    paths.invXorTableTpl = "Tables" SELF_TEST_SEP "TPL" SELF_TEST_SEP "AESInvXorTables_auth.tpl";
+    paths.invFirstRoundTableTpl = "Tables" SELF_TEST_SEP "TPL" SELF_TEST_SEP "AESInvFirstTable_auth.tpl";
+    paths.roundTable = "Tables" SELF_TEST_SEP "Auth" SELF_TEST_SEP "AESRoundTables_auth.h";
+    paths.xorTable = "Tables" SELF_TEST_SEP "Auth" SELF_TEST_SEP "AESXorTables_auth.h";
+    paths.finalRoundTable = "Tables" SELF_TEST_SEP "Auth" SELF_TEST_SEP "AESFinalTable_auth.h";
+    paths.invRoundTable = "Tables" SELF_TEST_SEP "Auth" SELF_TEST_SEP "AESInvRoundTables_auth.h";
+    paths.invXorTable = "Tables" SELF_TEST_SEP "Auth" SELF_TEST_SEP "AESInvXorTables_auth.h";
+    paths.invFirstRoundTable = "Tables" SELF_TEST_SEP "Auth" SELF_TEST_SEP "AESInvFirstTable_auth.h";
     return paths;
 }
+#undef SELF_TEST_SEP
 
 // The external codings of both directions; ECB passes use only input and output.
 struct Codings {

@@ -1,0 +1,239 @@
+// Windows files: wide-character calls, MoveFileExW with write-through for the
+// atomic replace, LockFileEx on a lock file, and a DACL that lets only the
+// current user in for every file the tool creates.
+#include "base/native_file.h"
+
+#include <windows.h>
+
+#include <sddl.h>
+
+#include <climits>
+#include <utility>
+
+#include "base/windows_text.h"
+
+namespace native {
+
+namespace {
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+HANDLE handleOf(const File& file) { return reinterpret_cast<HANDLE>(file.handle()); }
+File adoptHandle(HANDLE handle) { return File::adopt(reinterpret_cast<intptr_t>(handle)); }
+
+// Opens path for its attributes only (no read or write access), directories
+// included, a link itself when followLinks is false.
+File openForQuery(const std::string& path, bool followLinks) {
+    const DWORD flags = FILE_FLAG_BACKUP_SEMANTICS | (followLinks ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
+    return adoptHandle(CreateFileW(wideFromUtf8(path).c_str(), 0, kShareAll, nullptr, OPEN_EXISTING, flags, nullptr));
+}
+
+// "D:P(A;;FA;;;<user>)": a protected DACL with one entry, full access for the
+// current user; nothing inherited from the directory. Built once.
+class PrivateAttributes {
+public:
+    PrivateAttributes() {
+        HANDLE token = nullptr;
+        if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return;
+        DWORD size = 0;
+        GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+        std::string buffer(size, '\0');
+        LPWSTR sid = nullptr;
+        if (size > 0 && GetTokenInformation(token, TokenUser, buffer.data(), size, &size) &&
+            ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &sid)) {
+            const std::wstring descriptor = std::wstring(L"D:P(A;;FA;;;") + sid + L")";
+            LocalFree(sid);
+            ConvertStringSecurityDescriptorToSecurityDescriptorW(descriptor.c_str(), SDDL_REVISION_1,
+                                                                 &descriptor_, nullptr);
+        }
+        CloseHandle(token);
+    }
+    ~PrivateAttributes() {
+        if (descriptor_ != nullptr) LocalFree(descriptor_);
+    }
+    PrivateAttributes(const PrivateAttributes&) = delete;
+    PrivateAttributes& operator=(const PrivateAttributes&) = delete;
+
+    // nullptr when the user's entry could not be built: then no file is created.
+    SECURITY_ATTRIBUTES* get() {
+        if (descriptor_ == nullptr) return nullptr;
+        attributes_ = {sizeof attributes_, descriptor_, FALSE};
+        return &attributes_;
+    }
+
+private:
+    PSECURITY_DESCRIPTOR descriptor_ = nullptr;
+    SECURITY_ATTRIBUTES attributes_{};
+};
+
+SECURITY_ATTRIBUTES* privateAttributes() {
+    static PrivateAttributes attributes;
+    return attributes.get();
+}
+
+} // namespace
+
+FileKind kindOf(const std::string& path, bool followLinks) {
+    const std::wstring wide = wideFromUtf8(path);
+    const DWORD attributes = GetFileAttributesW(wide.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES) {
+        if (!followLinks && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return FileKind::other;
+        if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return FileKind::directory;
+    }
+    // Devices (NUL, CON) answer only to an open; so do pipes.
+    File file = openForQuery(path, followLinks);
+    if (!file.isOpen()) return attributes == INVALID_FILE_ATTRIBUTES ? FileKind::missing : FileKind::regular;
+    switch (GetFileType(handleOf(file))) {
+    case FILE_TYPE_DISK:
+        return FileKind::regular;
+    case FILE_TYPE_CHAR:
+        return FileKind::device;
+    default:
+        return FileKind::other;
+    }
+}
+
+bool identityOf(const std::string& path, bool followLinks, FileIdentity& out) {
+    File file = openForQuery(path, followLinks);
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!file.isOpen() || !GetFileInformationByHandle(handleOf(file), &info)) return false;
+    out.volume = info.dwVolumeSerialNumber;
+    out.index = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    return true;
+}
+
+File::~File() { close(); }
+
+File::File(File&& other) noexcept : handle_(std::exchange(other.handle_, kClosed)) {}
+
+File& File::operator=(File&& other) noexcept {
+    if (this != &other) {
+        close();
+        handle_ = std::exchange(other.handle_, kClosed);
+    }
+    return *this;
+}
+
+File File::adopt(intptr_t handle) {
+    File file;
+    file.handle_ = handle == 0 ? kClosed : handle; // INVALID_HANDLE_VALUE is kClosed
+    return file;
+}
+
+bool File::write(const void* data, size_t size) {
+    const char* bytes = static_cast<const char*>(data);
+    while (size > 0) {
+        const DWORD chunk = size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
+        DWORD written = 0;
+        if (!WriteFile(handleOf(*this), bytes, chunk, &written, nullptr) || written == 0) return false;
+        bytes += written;
+        size -= written;
+    }
+    return true;
+}
+
+int64_t File::read(void* data, size_t size) {
+    const DWORD chunk = size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
+    DWORD got = 0;
+    if (!ReadFile(handleOf(*this), data, chunk, &got, nullptr)) {
+        return GetLastError() == ERROR_BROKEN_PIPE ? 0 : -1;
+    }
+    return got;
+}
+
+bool File::sync() { return FlushFileBuffers(handleOf(*this)) != 0; }
+
+bool File::close() {
+    if (!isOpen()) return true;
+    return CloseHandle(reinterpret_cast<HANDLE>(std::exchange(handle_, kClosed))) != 0;
+}
+
+File createPrivate(const std::string& path, bool& exists) {
+    exists = false;
+    SECURITY_ATTRIBUTES* attributes = privateAttributes();
+    if (attributes == nullptr) return File();
+    // No sharing: nobody else opens the file while it is written. CREATE_NEW
+    // refuses an existing name, a link included.
+    const HANDLE handle = CreateFileW(wideFromUtf8(path).c_str(), GENERIC_WRITE, 0, attributes, CREATE_NEW,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        exists = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
+    }
+    return adoptHandle(handle);
+}
+
+File createUnnamed(const std::string&, bool& unsupported) {
+    unsupported = true; // every temporary has a name on Windows
+    return File();
+}
+
+bool nameUnnamed(const File&, const std::string&, bool& exists) {
+    exists = false;
+    return false;
+}
+
+File openDevice(const std::string& path) {
+    return adoptHandle(CreateFileW(wideFromUtf8(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+File openRegularForReading(const std::string& path) {
+    File file = adoptHandle(CreateFileW(wideFromUtf8(path).c_str(), GENERIC_READ, kShareAll, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    BY_HANDLE_FILE_INFORMATION info;
+    if (file.isOpen() && (GetFileType(handleOf(file)) != FILE_TYPE_DISK ||
+                          !GetFileInformationByHandle(handleOf(file), &info) ||
+                          (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)) {
+        file.close();
+    }
+    return file;
+}
+
+bool replaceByRename(const std::string& from, const std::string& to) {
+    return MoveFileExW(wideFromUtf8(from).c_str(), wideFromUtf8(to).c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+bool linkFile(const std::string& existing, const std::string& newName) {
+    return CreateHardLinkW(wideFromUtf8(newName).c_str(), wideFromUtf8(existing).c_str(), nullptr) != 0;
+}
+
+bool removeFile(const std::string& path) { return DeleteFileW(wideFromUtf8(path).c_str()) != 0; }
+
+// MOVEFILE_WRITE_THROUGH returns only once the rename is on the disk.
+bool syncDirectory(const std::string&) { return true; }
+
+std::vector<std::string> directoryEntries(const std::string& directory) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAW entry;
+    const HANDLE search = FindFirstFileW(wideFromUtf8(directory + "/*").c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        const std::string name = utf8FromWide(entry.cFileName);
+        if (name != "." && name != "..") names.push_back(name);
+    } while (FindNextFileW(search, &entry));
+    FindClose(search);
+    return names;
+}
+
+File lockDirectory(const std::string& directory) {
+    SECURITY_ATTRIBUTES* attributes = privateAttributes();
+    if (attributes == nullptr) return File();
+    // The lock file stays: removing it would let two runs lock two files.
+    File file = adoptHandle(CreateFileW(wideFromUtf8(directory + "/.tabrix-lock").c_str(),
+                                        GENERIC_READ | GENERIC_WRITE, kShareAll, attributes, OPEN_ALWAYS,
+                                        FILE_ATTRIBUTE_HIDDEN, nullptr));
+    OVERLAPPED at{};
+    if (file.isOpen() && !LockFileEx(handleOf(file), LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &at)) file.close();
+    return file;
+}
+
+uint64_t processNumber() { return GetCurrentProcessId(); }
+
+// Ctrl+C and Ctrl+Break are ignored while a commit runs.
+HeldSignals::HeldSignals() : saved_{} { SetConsoleCtrlHandler(nullptr, TRUE); }
+
+HeldSignals::~HeldSignals() { SetConsoleCtrlHandler(nullptr, FALSE); }
+
+} // namespace native
