@@ -88,8 +88,8 @@ bool syncDirectory(const std::string& directory);
 std::vector<std::string> directoryEntries(const std::string& directory);
 
 // An exclusive advisory lock on a directory, waited for: flock on the
-// directory itself on POSIX systems, LockFileEx on its ".tabrix-lock" file on
-// Windows. Released when the File is closed, or when the process ends.
+// directory itself on POSIX systems, LockFileEx on Windows (on a file named by
+// the directory's identity in the user's temporary folder). Released when the File is closed, or when the process ends.
 File lockDirectory(const std::string& directory);
 
 // The process's own number, for unique temporary names.

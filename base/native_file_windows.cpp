@@ -1,5 +1,5 @@
 // Windows files: wide-character calls, MoveFileExW with write-through for the
-// atomic replace, LockFileEx on a lock file, and a DACL that lets only the
+// atomic replace, LockFileEx on a lock file in the user's temporary folder, and a DACL that lets only the
 // current user in for every file the tool creates.
 #include "base/native_file.h"
 
@@ -8,6 +8,7 @@
 #include <sddl.h>
 
 #include <climits>
+#include <string>
 #include <utility>
 
 #include "base/windows_text.h"
@@ -191,11 +192,36 @@ File openRegularForReading(const std::string& path) {
 }
 
 bool replaceByRename(const std::string& from, const std::string& to) {
-    return MoveFileExW(wideFromUtf8(from).c_str(), wideFromUtf8(to).c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    const std::wstring source = wideFromUtf8(from);
+    const std::wstring target = wideFromUtf8(to);
+    // Windows refuses to replace a read-only file; said here too, so that
+    // every file system (and Wine) keeps such a target.
+    const DWORD attributes = GetFileAttributesW(target.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) return false;
+    // A reader (another run, a virus scanner, an editor) that has the target
+    // open blocks its replacement for a moment; a reader that keeps it open,
+    // or a read-only target, fails the rename after about a second.
+    for (DWORD attempt = 0;; ++attempt) {
+        if (MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+            return true;
+        }
+        const DWORD error = GetLastError();
+        if ((error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) || attempt == 10) return false;
+        Sleep(20 * (attempt + 1));
+    }
 }
 
 bool linkFile(const std::string& existing, const std::string& newName) {
+    // A read-only file cannot be replaced anyway, and its second name could not
+    // be removed afterwards.
+    const std::wstring wide = wideFromUtf8(existing);
+    const DWORD attributes = GetFileAttributesW(wide.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY) != 0) return false;
+    // Nor can a file that another handle holds without FILE_SHARE_DELETE: its
+    // replacement fails, and a backup name of it could not be removed.
+    const HANDLE probe = CreateFileW(wide.c_str(), DELETE, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (probe == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(probe);
     return CreateHardLinkW(wideFromUtf8(newName).c_str(), wideFromUtf8(existing).c_str(), nullptr) != 0;
 }
 
@@ -219,11 +245,19 @@ std::vector<std::string> directoryEntries(const std::string& directory) {
 
 File lockDirectory(const std::string& directory) {
     SECURITY_ATTRIBUTES* attributes = privateAttributes();
-    if (attributes == nullptr) return File();
-    // The lock file stays: removing it would let two runs lock two files.
-    File file = adoptHandle(CreateFileW(wideFromUtf8(directory + "/.tabrix-lock").c_str(),
-                                        GENERIC_READ | GENERIC_WRITE, kShareAll, attributes, OPEN_ALWAYS,
-                                        FILE_ATTRIBUTE_HIDDEN, nullptr));
+    FileIdentity identity;
+    wchar_t temporary[MAX_PATH + 1];
+    const DWORD length = GetTempPathW(MAX_PATH + 1, temporary);
+    if (attributes == nullptr || !identityOf(directory, true, identity) || length == 0 || length > MAX_PATH) {
+        return File();
+    }
+    // One lock file per directory, named by its identity, in the user's
+    // temporary folder: the output folders get no file of their own. It stays,
+    // empty: removing it would let two runs lock two different files.
+    const std::wstring name = std::wstring(temporary) + L"tabrix-lock-" + std::to_wstring(identity.volume) + L"-" +
+                              std::to_wstring(identity.index);
+    File file = adoptHandle(CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll, attributes,
+                                        OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     OVERLAPPED at{};
     if (file.isOpen() && !LockFileEx(handleOf(file), LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &at)) file.close();
     return file;

@@ -33,28 +33,33 @@ constexpr int32_t kSaveHeaders = 8;
 // The self-test's fixed paths, relative to the current directory, in the
 // platform's own spelling.
 #ifdef _WIN32
-#define SELF_TEST_SEP "\\"
+#define SELF_TEST_TPL "Tables\\TPL\\"
+#define SELF_TEST_AUTH "Tables\\Auth\\"
 #else
-#define SELF_TEST_SEP "/"
+#define SELF_TEST_TPL "Tables/TPL/"
+#define SELF_TEST_AUTH "Tables/Auth/"
 #endif
+constexpr const char* kEncryptIocPath = SELF_TEST_AUTH "IOC_en.dat";
+constexpr const char* kDecryptIocPath = SELF_TEST_AUTH "IOC_de.dat";
+constexpr const char* kEncryptCbcPath = SELF_TEST_AUTH "CBCIOC_en.dat";
+constexpr const char* kDecryptCbcPath = SELF_TEST_AUTH "CBCIOC_de.dat";
 
 HeaderFilePaths selfTestPaths() {
     HeaderFilePaths paths;
-    paths.roundTableTpl = "Tables" SELF_TEST_SEP "TPL" SELF_TEST_SEP "AESRoundTables_auth.tpl";
-    paths.xorTableTpl = "Tables" SELF_TEST_SEP "TPL" SELF_TEST_SEP "AESXorTables_auth.tpl";
-    paths.finalRoundTableTpl = "Tables" SELF_TEST_SEP "TPL" SELF_TEST_SEP "AESFinalTable_auth.tpl";
-    paths.invRoundTableTpl = "Tables" SELF_TEST_SEP "TPL" SELF_TEST_SEP "AESInvRoundTables_auth.tpl";
-    paths.invXorTableTpl = "Tables" SELF_TEST_SEP "TPL" SELF_TEST_SEP "AESInvXorTables_auth.tpl";
-    paths.invFirstRoundTableTpl = "Tables" SELF_TEST_SEP "TPL" SELF_TEST_SEP "AESInvFirstTable_auth.tpl";
-    paths.roundTable = "Tables" SELF_TEST_SEP "Auth" SELF_TEST_SEP "AESRoundTables_auth.h";
-    paths.xorTable = "Tables" SELF_TEST_SEP "Auth" SELF_TEST_SEP "AESXorTables_auth.h";
-    paths.finalRoundTable = "Tables" SELF_TEST_SEP "Auth" SELF_TEST_SEP "AESFinalTable_auth.h";
-    paths.invRoundTable = "Tables" SELF_TEST_SEP "Auth" SELF_TEST_SEP "AESInvRoundTables_auth.h";
-    paths.invXorTable = "Tables" SELF_TEST_SEP "Auth" SELF_TEST_SEP "AESInvXorTables_auth.h";
-    paths.invFirstRoundTable = "Tables" SELF_TEST_SEP "Auth" SELF_TEST_SEP "AESInvFirstTable_auth.h";
+    paths.roundTableTpl = SELF_TEST_TPL "AESRoundTables_auth.tpl";
+    paths.xorTableTpl = SELF_TEST_TPL "AESXorTables_auth.tpl";
+    paths.finalRoundTableTpl = SELF_TEST_TPL "AESFinalTable_auth.tpl";
+    paths.invRoundTableTpl = SELF_TEST_TPL "AESInvRoundTables_auth.tpl";
+    paths.invXorTableTpl = SELF_TEST_TPL "AESInvXorTables_auth.tpl";
+    paths.invFirstRoundTableTpl = SELF_TEST_TPL "AESInvFirstTable_auth.tpl";
+    paths.roundTable = SELF_TEST_AUTH "AESRoundTables_auth.h";
+    paths.xorTable = SELF_TEST_AUTH "AESXorTables_auth.h";
+    paths.finalRoundTable = SELF_TEST_AUTH "AESFinalTable_auth.h";
+    paths.invRoundTable = SELF_TEST_AUTH "AESInvRoundTables_auth.h";
+    paths.invXorTable = SELF_TEST_AUTH "AESInvXorTables_auth.h";
+    paths.invFirstRoundTable = SELF_TEST_AUTH "AESInvFirstTable_auth.h";
     return paths;
 }
-#undef SELF_TEST_SEP
 
 // The external codings of both directions; ECB passes use only input and output.
 struct Codings {
@@ -83,17 +88,17 @@ void loadCodingFiles(int32_t flags, Codings& c, std::ostream& out) {
         if (status == STATUS_OPEN_FAILED) out << "FAIL TO OPEN FILE " << path << " \n";
     };
     const bool cbc = (flags & kCbcCodings) != 0;
-    report(readIocFile("Tables/Auth/IOC_en.dat", c.encryption.input, c.encryption.output),
-           "Tables/Auth/IOC_en.dat");
+    report(readIocFile(kEncryptIocPath, c.encryption.input, c.encryption.output),
+           kEncryptIocPath);
     if (cbc) {
-        report(readCbcDataFile("Tables/Auth/CBCIOC_en.dat", c.encryption.data),
-               "Tables/Auth/CBCIOC_en.dat");
+        report(readCbcDataFile(kEncryptCbcPath, c.encryption.data),
+               kEncryptCbcPath);
     }
-    report(readIocFile("Tables/Auth/IOC_de.dat", c.decryption.input, c.decryption.output),
-           "Tables/Auth/IOC_de.dat");
+    report(readIocFile(kDecryptIocPath, c.decryption.input, c.decryption.output),
+           kDecryptIocPath);
     if (cbc) {
-        report(readCbcDataFile("Tables/Auth/CBCIOC_de.dat", c.decryption.data),
-               "Tables/Auth/CBCIOC_de.dat");
+        report(readCbcDataFile(kDecryptCbcPath, c.decryption.data),
+               kDecryptCbcPath);
     }
 }
 
@@ -256,3 +261,6 @@ int32_t runSelfTest(int32_t flags, std::ostream& out) {
     out.flush();
     return status;
 }
+
+#undef SELF_TEST_TPL
+#undef SELF_TEST_AUTH

@@ -8,11 +8,11 @@
 #include <vector>
 
 #include "support/known_answers.h"
-#include "support/openssl_reference.h"
+#include "support/reference_crypto.h"
 #include "support/support.h"
 
 using testsupport::hexBytes;
-using testsupport::opensslAes;
+using testsupport::referenceAes;
 using testsupport::pseudoRandomBytes;
 using Bytes = std::vector<uint8_t>;
 
@@ -91,7 +91,7 @@ TEST(Aes128Block, AgreesWithOpenSslOnRandomKeysAndBlocks) {
         const Bytes zeroIv(16, 0);
         Bytes block = plain;
         ASSERT_EQ(AES128_EncryptBlockRounds(block.data(), key.data(), 10), STATUS_OK);
-        ASSERT_EQ(block, opensslAes(true, key, zeroIv.data(), plain)) << i;
+        ASSERT_EQ(block, referenceAes(true, key, zeroIv.data(), plain)) << i;
     }
 }
 
@@ -107,7 +107,7 @@ TEST(Aes128Cbc, Sp80038aF21AndF22) {
     EXPECT_EQ(Bytes(sealed.begin(), sealed.begin() + 64), cipherText);
     const Bytes padBlock(cipherText.end() - 16, cipherText.end()); // zeros XOR last block
     EXPECT_EQ(Bytes(sealed.begin() + 64, sealed.end()),
-              opensslAes(true, key, Bytes(16, 0).data(), padBlock));
+              referenceAes(true, key, Bytes(16, 0).data(), padBlock));
 
     // F.2.2: the published ciphertext (followed by that padding block) decrypts
     // to the published plaintext.
@@ -130,7 +130,7 @@ TEST(Aes128Cbc, AgreesWithOpenSslAndRoundTripsOnEveryPadLength) {
         const Bytes iv = pseudoRandomBytes(16, 2000 + n);
         const Bytes plain = pseudoRandomBytes(n, 3000 + n);
         const Bytes sealed = encryptCbc(plain, key, iv);
-        ASSERT_EQ(sealed, opensslAes(true, key, iv.data(), padded(plain))) << "length " << n;
+        ASSERT_EQ(sealed, referenceAes(true, key, iv.data(), padded(plain))) << "length " << n;
 
         Bytes buffer = sealed;
         uint32_t length = static_cast<uint32_t>(buffer.size());
@@ -149,7 +149,7 @@ TEST(Aes128Cbc, OneBlockMessageIsPaddedBlockXorIvEncrypted) {
     for (size_t n = 0; n < 16; ++n) {
         block[n] ^= iv[n];
     }
-    EXPECT_EQ(encryptCbc(plain, key, iv), opensslAes(true, key, Bytes(16, 0).data(), block));
+    EXPECT_EQ(encryptCbc(plain, key, iv), referenceAes(true, key, Bytes(16, 0).data(), block));
     EXPECT_EQ(iv, ivCopy);
 }
 
@@ -198,7 +198,7 @@ TEST(Aes128Cbc, DecryptRejectsWhatCannotBeCiphertext) {
     // A ciphertext whose plaintext ends in 0x20 decrypts, then fails the pad check.
     Bytes plain = pseudoRandomBytes(32, 11);
     plain[31] = 0x20;
-    Bytes sealed = opensslAes(true, key, iv.data(), plain);
+    Bytes sealed = referenceAes(true, key, iv.data(), plain);
     length = 32;
     EXPECT_EQ(AES128_DecryptCBC(sealed.data(), &length, key.data(), iv.data()), STATUS_BAD_PADDING);
     EXPECT_EQ(length, 32u);

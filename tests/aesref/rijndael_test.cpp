@@ -10,13 +10,13 @@
 
 #include "aesref/aes_tables.h"
 #include "support/known_answers.h"
-#include "support/openssl_reference.h"
+#include "support/reference_crypto.h"
 #include "support/support.h"
 
 using testsupport::hexBytes;
 using testsupport::hexText;
 using testsupport::kEcb;
-using testsupport::opensslAes;
+using testsupport::referenceAes;
 
 namespace {
 
@@ -364,12 +364,12 @@ TEST(RijndaelBlock, AgreesWithOpenSslOnRandomKeysAndBlocks) {
             cipherInstance cipher = ecbCipher();
             uint8_t out[16] = {};
             ASSERT_EQ(blockEncrypt(&cipher, &key, block.data(), 128, out), 128);
-            ASSERT_EQ(std::vector<uint8_t>(out, out + 16), opensslAes(true, keyBytes, kEcb, block))
+            ASSERT_EQ(std::vector<uint8_t>(out, out + 16), referenceAes(true, keyBytes, kEcb, block))
                 << keyText;
 
             key.direction = DIR_DECRYPT;
             ASSERT_EQ(blockDecrypt(&cipher, &key, block.data(), 128, out), 128);
-            ASSERT_EQ(std::vector<uint8_t>(out, out + 16), opensslAes(false, keyBytes, kEcb, block))
+            ASSERT_EQ(std::vector<uint8_t>(out, out + 16), referenceAes(false, keyBytes, kEcb, block))
                 << keyText;
         }
     }

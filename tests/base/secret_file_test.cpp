@@ -3,9 +3,17 @@
 #include "base/secret_file.h"
 
 #include <gtest/gtest.h>
+
+#ifdef _WIN32
+#include <windows.h>
+
+#include <aclapi.h>
+#include <sddl.h>
+#else
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <filesystem>
 #include <string>
@@ -20,10 +28,12 @@ using testsupport::writeFile;
 
 namespace {
 
+#ifndef _WIN32
 mode_t modeOf(const fs::path& path) {
     struct stat info;
     return ::stat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;
 }
+#endif
 
 size_t toolFileCount(const fs::path& dir) {
     size_t count = 0;
@@ -35,6 +45,7 @@ size_t toolFileCount(const fs::path& dir) {
 
 } // namespace
 
+#ifndef _WIN32
 TEST(SecretFile, ReplacesPrivatelyAndNeverWritesThroughALink) {
     TempDir dir;
     writeFile(dir / "victim", "victim");
@@ -58,7 +69,11 @@ TEST(SecretFile, ReplacesPrivatelyAndNeverWritesThroughALink) {
     EXPECT_FALSE(fs::exists(dir / "nowhere"));
     EXPECT_EQ(toolFileCount(dir.path()), 0u);
 }
+#else
+POSIX_ONLY_TEST(SecretFile, ReplacesPrivatelyAndNeverWritesThroughALink, "file modes under umask and symbolic links; the DACL case below covers Windows")
+#endif
 
+#ifndef _WIN32
 TEST(SecretFile, DevicesAreWrittenInPlaceAndOtherSpecialFilesRefused) {
     TempDir dir;
     ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
@@ -79,6 +94,9 @@ TEST(SecretFile, DevicesAreWrittenInPlaceAndOtherSpecialFilesRefused) {
     EXPECT_TRUE(fs::is_fifo(dir / "fifo"));
     EXPECT_TRUE(fs::is_directory(dir / "folder"));
 }
+#else
+POSIX_ONLY_TEST(SecretFile, DevicesAreWrittenInPlaceAndOtherSpecialFilesRefused, "/dev/full and FIFOs")
+#endif
 
 // When a later rename of a group fails, the targets renamed before it get their
 // old files back, and no temporary or backup stays behind.
@@ -119,21 +137,26 @@ TEST(SecretFile, AGroupChangesAllItsFilesOrNone) {
 
 TEST(SecretFile, ReadsOnlyRegularFiles) {
     TempDir dir;
-    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
     writeFile(dir / "file", "0123456789");
-    const struct {
+    struct Case {
         std::string path;
         size_t limit;
         FileResult result;
         std::string text;
-    } cases[] = {
+    };
+    std::vector<Case> cases = {
         {(dir / "file").string(), static_cast<size_t>(-1), FileResult::ok, "0123456789"},
         {(dir / "file").string(), 4, FileResult::ok, "0123"},
-        {(dir / "fifo").string(), static_cast<size_t>(-1), FileResult::openFailed, ""},
-        {"/dev/zero", static_cast<size_t>(-1), FileResult::openFailed, ""},
         {dir.path().string(), static_cast<size_t>(-1), FileResult::openFailed, ""},
         {(dir / "missing").string(), static_cast<size_t>(-1), FileResult::openFailed, ""},
     };
+#ifdef _WIN32
+    cases.push_back({"NUL", static_cast<size_t>(-1), FileResult::openFailed, ""});
+#else
+    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+    cases.push_back({(dir / "fifo").string(), static_cast<size_t>(-1), FileResult::openFailed, ""});
+    cases.push_back({"/dev/zero", static_cast<size_t>(-1), FileResult::openFailed, ""});
+#endif
     for (const auto& c : cases) {
         std::string text;
         EXPECT_EQ(readRegularFile(c.path, text, c.limit), c.result) << c.path;
@@ -168,6 +191,7 @@ TEST(SecretFile, RecoveryFinishesAnInterruptedCommit) {
     EXPECT_EQ(toolFileCount(dir.path()), 0u);
 }
 
+#ifndef _WIN32
 // A second holder of the same output directory waits until the first lets go.
 TEST(SecretFile, OutputLocksSerialiseTwoProcesses) {
     TempDir dir;
@@ -197,3 +221,91 @@ TEST(SecretFile, OutputLocksSerialiseTwoProcesses) {
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
+#else
+POSIX_ONLY_TEST(SecretFile, OutputLocksSerialiseTwoProcesses, "fork; the tool-level concurrent-run test covers Windows")
+#endif
+
+#ifdef _WIN32
+// Every file the writer creates carries a protected DACL with one entry: full
+// access for the current user, nothing inherited from the folder. Wine keeps no
+// DACL of its own; it shows one made from the Unix mode, with an entry for
+// LocalSystem beside the user's, and no other.
+TEST(SecretFile, WindowsFilesAreForTheCurrentUserOnly) {
+    TempDir dir;
+    ASSERT_EQ(replaceFile((dir / "secret.h").string(), "fresh", 5), FileResult::ok);
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    ASSERT_EQ(GetNamedSecurityInfoW((dir / "secret.h").wstring().c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
+                                    nullptr, nullptr, &dacl, nullptr, &descriptor),
+              static_cast<DWORD>(ERROR_SUCCESS));
+    ASSERT_NE(dacl, nullptr);
+    HANDLE token = nullptr;
+    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token));
+    DWORD size = 0;
+    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    std::vector<char> user(size);
+    ASSERT_TRUE(GetTokenInformation(token, TokenUser, user.data(), size, &size));
+    CloseHandle(token);
+    const PSID self = reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid;
+    const bool underWine = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+    int userEntries = 0;
+    for (DWORD i = 0; i < dacl->AceCount; ++i) {
+        void* ace = nullptr;
+        ASSERT_TRUE(GetAce(dacl, i, &ace));
+        const auto* header = static_cast<ACE_HEADER*>(ace);
+        ASSERT_EQ(header->AceType, ACCESS_ALLOWED_ACE_TYPE) << "entry " << i;
+        PSID sid = &static_cast<ACCESS_ALLOWED_ACE*>(ace)->SidStart;
+        if (EqualSid(sid, self)) {
+            ++userEntries;
+            continue;
+        }
+        EXPECT_TRUE(underWine && IsWellKnownSid(sid, WinLocalSystemSid)) << "entry " << i << " is for another account";
+    }
+    EXPECT_EQ(userEntries, 1);
+    if (!underWine) {
+        SECURITY_DESCRIPTOR_CONTROL control = 0;
+        DWORD revision = 0;
+        ASSERT_TRUE(GetSecurityDescriptorControl(descriptor, &control, &revision));
+        EXPECT_NE(control & SE_DACL_PROTECTED, 0) << "inherits entries from its folder";
+        EXPECT_EQ(dacl->AceCount, 1);
+    }
+    LocalFree(descriptor);
+}
+
+// The old file stays whole when the replacing rename cannot happen: a
+// read-only target, or a target another handle holds open without
+// FILE_SHARE_DELETE (a sharing violation). In a group, the targets renamed
+// before the failing one get their old files back.
+TEST(SecretFile, WindowsReplaceKeepsTheOldFileWhenTheRenameIsRefused) {
+    TempDir dir;
+    writeFile(dir / "readonly.h", "old readonly");
+    ASSERT_TRUE(SetFileAttributesW((dir / "readonly.h").wstring().c_str(), FILE_ATTRIBUTE_READONLY));
+    EXPECT_EQ(replaceFile((dir / "readonly.h").string(), "new", 3), FileResult::writeFailed);
+    EXPECT_EQ(readFile(dir / "readonly.h"), "old readonly");
+    SetFileAttributesW((dir / "readonly.h").wstring().c_str(), FILE_ATTRIBUTE_NORMAL);
+
+    writeFile(dir / "a.h", "old a");
+    writeFile(dir / "held.h", "old held");
+    const HANDLE holder = CreateFileW((dir / "held.h").wstring().c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(replaceFile((dir / "held.h").string(), "new", 3), FileResult::writeFailed);
+    PendingFile files[2];
+    const char* names[] = {"a.h", "held.h"};
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_EQ(files[i].open((dir / names[i]).string()), FileResult::ok);
+        files[i].write("new", 3);
+        ASSERT_EQ(files[i].finish(), FileResult::ok);
+    }
+    PendingFile* group[] = {&files[0], &files[1]};
+    size_t failedAt = 99;
+    EXPECT_EQ(commitFiles(group, 2, &failedAt), FileResult::writeFailed);
+    EXPECT_EQ(failedAt, 1u);
+    CloseHandle(holder);
+    EXPECT_EQ(readFile(dir / "a.h"), "old a");
+    EXPECT_EQ(readFile(dir / "held.h"), "old held");
+    for (PendingFile& file : files) file.discard();
+    EXPECT_EQ(toolFileCount(dir.path()), 0u);
+    EXPECT_FALSE(fs::exists(dir / ".tabrix-commit"));
+}
+#endif

@@ -94,7 +94,7 @@ void ToolFolder::writeScript(const std::string& name,
         text.append("[").append(key, 0, slash).append("]\n");
         text.append(key, slash + 1).append(" = ").append(value).append("\n");
     }
-    testsupport::writeFile(path() / name, text);
+    testsupport::writeFile(*this / name, text);
 }
 
 const char* const kFixedSeed = "5EED5EED5EED5EED5EED5EED5EED5EED";

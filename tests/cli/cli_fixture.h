@@ -26,6 +26,7 @@ public:
     ToolFolder(); // writes the ten templates under tpl/ and creates out/
 
     const std::filesystem::path& path() const { return dir_.path(); }
+    // name is UTF-8, as every path the tests give the tool.
     std::filesystem::path operator/(const std::string& name) const { return dir_ / name; }
 
     // Writes a script: every key of the default script, with `changes` applied

@@ -2,12 +2,10 @@
 // fixed seed (a golden digest, not the files), and bad values are refused.
 #include <gtest/gtest.h>
 
-#include <openssl/evp.h>
-
 #include "cli_fixture.h"
 #include "coding/codings.h"
 #include "expected_messages.h"
-#include "support/openssl_reference.h"
+#include "support/reference_crypto.h"
 #include "wbcipher/mixed_white_box_aes_cipher.h"
 
 using clitest::kHeaders;
@@ -21,10 +19,9 @@ namespace {
 std::string headerDigest(const ToolFolder& folder, const std::vector<std::string>& headers) {
     std::string all;
     for (const auto& header : headers) all += testsupport::readFile(folder / header);
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    EXPECT_EQ(EVP_Digest(all.data(), all.size(), digest, &length, EVP_sha256(), nullptr), 1);
-    return testsupport::hexText(digest, length);
+    const std::vector<uint8_t> digest =
+        testsupport::referenceDigest(testsupport::Digest::sha256, all.data(), all.size());
+    return testsupport::hexText(digest.data(), digest.size());
 }
 
 // The six headers of the default script with RANDOM/seed = kFixedSeed, as the
@@ -105,7 +102,7 @@ TEST(TableFormat, MixedHeadersComputeAes) {
         cipher.SetMixedTables(storage.get());
         const std::vector<uint8_t> key = testsupport::hexBytes("000102030405060708090a0b0c0d0e0f");
         const std::vector<uint8_t> plain = testsupport::pseudoRandomBytes(64, 9);
-        const std::vector<uint8_t> expected = testsupport::opensslAes(true, key, testsupport::kEcb, plain);
+        const std::vector<uint8_t> expected = testsupport::referenceAes(true, key, testsupport::kEcb, plain);
         std::vector<uint8_t> forward = plain;
         std::vector<uint8_t> backward = expected;
         if (coded) {

@@ -21,7 +21,7 @@
 #include "coding/codings.h"
 #include "coding/ecb_codings.h"
 #include "driver_run.h"
-#include "support/openssl_reference.h"
+#include "support/reference_crypto.h"
 #include "support/support.h"
 #include "wbcipher/white_box_aes_cipher.h"
 #include "wbgen/table_generator.h"
@@ -290,7 +290,7 @@ TEST(RuntimePaths, PortableOnlyBuildNeverTakesSimd) {
     const Bytes data = testsupport::pseudoRandomBytes(16 * 100, 5);
     const std::vector<std::string> results = runtime.run({"PATH", "XE 0 0 " + hex(data)}, false);
     EXPECT_EQ(results[0], "portable");
-    EXPECT_EQ(results[1], "0 " + hex(testsupport::opensslAes(true, hexBytes(kKey), testsupport::kEcb, data)));
+    EXPECT_EQ(results[1], "0 " + hex(testsupport::referenceAes(true, hexBytes(kKey), testsupport::kEcb, data)));
 }
 
 TEST(RuntimePaths, BufferFunctionsAgreeWithOpenSsl) {
@@ -322,7 +322,7 @@ TEST(RuntimePaths, BufferFunctionsAgreeWithOpenSsl) {
         Bytes decrypted = hexBytes(results[1].substr(2));
         (void)decodeData(encrypted.data(), static_cast<uint32_t>(encrypted.size()), s[1]);
         (void)decodeData(decrypted.data(), static_cast<uint32_t>(decrypted.size()), s[3]);
-        EXPECT_EQ(encrypted, testsupport::opensslAes(true, hexBytes(kKey), testsupport::kEcb, data));
-        EXPECT_EQ(decrypted, testsupport::opensslAes(false, hexBytes(kKey), testsupport::kEcb, data));
+        EXPECT_EQ(encrypted, testsupport::referenceAes(true, hexBytes(kKey), testsupport::kEcb, data));
+        EXPECT_EQ(decrypted, testsupport::referenceAes(false, hexBytes(kKey), testsupport::kEcb, data));
     }
 }

@@ -22,7 +22,7 @@
 
 #include "driver_run.h"
 #include "support/known_answers.h"
-#include "support/openssl_reference.h"
+#include "support/reference_crypto.h"
 #include "support/support.h"
 
 namespace {
@@ -63,11 +63,11 @@ Bytes slice(const Bytes& bytes, size_t offset, size_t length) {
 
 // The OpenSSL reference with the key given as text.
 Bytes ecb(bool encrypt, const std::string& key, const Bytes& data) {
-    return testsupport::opensslAes(encrypt, testsupport::hexBytes(key), testsupport::kEcb, data);
+    return testsupport::referenceAes(encrypt, testsupport::hexBytes(key), testsupport::kEcb, data);
 }
 
 Bytes cbc(bool encrypt, const std::string& key, const Bytes& iv, const Bytes& data) {
-    return testsupport::opensslAes(encrypt, testsupport::hexBytes(key), iv.data(), data);
+    return testsupport::referenceAes(encrypt, testsupport::hexBytes(key), iv.data(), data);
 }
 
 // Byte i uses record 4*(i mod 4) + (i div 4) mod 4: AES state row i mod 4,

@@ -8,6 +8,15 @@
 
 #include <gtest/gtest.h>
 
+// A test that needs what only POSIX systems have (fork, FIFOs, umask, setrlimit,
+// SIGKILL, the preloaded fault library). Its definition stands under
+// #ifndef _WIN32; on Windows this stands in for it and says why it skips:
+//   #else
+//   POSIX_ONLY_TEST(SafeOutputs, KilledAnywhere, "SIGKILL crash loop")
+//   #endif
+#define POSIX_ONLY_TEST(suite, name, reason) \
+    TEST(suite, name) { GTEST_SKIP() << "POSIX only: " reason; }
+
 namespace testsupport {
 
 // Bytes of a hex text ("000102..."); the text must have an even number of digits.
@@ -58,6 +67,9 @@ int waitTool(int pid);
 //                      fd) contains this text,
 //   TABRIX_FAIL_SKIP   ... after this many such calls went through.
 
+// This test process's id (for names that must not clash between processes).
+int processId();
+
 // A fresh empty directory under the system temporary directory, removed when
 // the object goes out of scope.
 class TempDir {
@@ -67,7 +79,8 @@ public:
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
     const std::filesystem::path& path() const { return path_; }
-    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+    // name is UTF-8, as every path the tests give the tool.
+    std::filesystem::path operator/(const std::string& name) const;
 
 private:
     std::filesystem::path path_;

@@ -189,9 +189,9 @@ TEST(BlockPaths, BufferOperationsAgreeWithOpenSsl) {
     cipher.SetTables(plain.tables.get());
     std::vector<uint8_t> out(data.size());
     ASSERT_EQ(cipher.EncryptBlocks(data.data(), out.data(), 1000), STATUS_OK);
-    EXPECT_EQ(out, opensslAes(true, plain.keyBytes(), kEcb, data));
+    EXPECT_EQ(out, referenceAes(true, plain.keyBytes(), kEcb, data));
     ASSERT_EQ(cipher.DecryptBlocks(data.data(), out.data(), 1000), STATUS_OK);
-    EXPECT_EQ(out, opensslAes(false, plain.keyBytes(), kEcb, data));
+    EXPECT_EQ(out, referenceAes(false, plain.keyBytes(), kEcb, data));
 
     // Coded tables: coded in, coded out.
     const KeyTables& coded = ecbCodedTables();
@@ -200,12 +200,12 @@ TEST(BlockPaths, BufferOperationsAgreeWithOpenSsl) {
     (void)encodeData(work.data(), static_cast<uint32_t>(work.size()), coded.encIn());
     ASSERT_EQ(cipher.EncryptBlocks(work.data(), work.data(), 1000), STATUS_OK);
     (void)decodeData(work.data(), static_cast<uint32_t>(work.size()), coded.encOut());
-    EXPECT_EQ(work, opensslAes(true, coded.keyBytes(), kEcb, data));
+    EXPECT_EQ(work, referenceAes(true, coded.keyBytes(), kEcb, data));
     work = data;
     (void)encodeData(work.data(), static_cast<uint32_t>(work.size()), coded.decIn());
     ASSERT_EQ(cipher.DecryptBlocks(work.data(), work.data(), 1000), STATUS_OK);
     (void)decodeData(work.data(), static_cast<uint32_t>(work.size()), coded.decOut());
-    EXPECT_EQ(work, opensslAes(false, coded.keyBytes(), kEcb, data));
+    EXPECT_EQ(work, referenceAes(false, coded.keyBytes(), kEcb, data));
 }
 
 TEST(BlockPaths, CbcOverTheBlockPathsMatchesBlockByBlockAndOpenSsl) {
@@ -248,7 +248,7 @@ TEST(BlockPaths, CbcOverTheBlockPathsMatchesBlockByBlockAndOpenSsl) {
     std::vector<uint8_t> work = data;
     uint32_t length = static_cast<uint32_t>(work.size());
     ASSERT_EQ(cipher.MARLOAES128_DecryptCBC(work.data(), &length, 0), STATUS_OK);
-    EXPECT_EQ(work, opensslAes(false, plain.keyBytes(), ivBytes.data(), data));
+    EXPECT_EQ(work, referenceAes(false, plain.keyBytes(), ivBytes.data(), data));
 }
 
 TEST(BlockPaths, BufferOperationsWithoutTablesOrWithOverriddenRounds) {

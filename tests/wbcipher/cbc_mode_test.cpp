@@ -64,7 +64,7 @@ TEST(TableCbc, WithoutPaddingMatchesOpenSslAndDecryptsBack) {
             uint32_t capacity = length;
             ASSERT_EQ(cipher.MARLOAES128_EncryptCBC(buffer.data(), &size, &capacity, 0), STATUS_OK);
             EXPECT_EQ(size, length);
-            EXPECT_EQ(buffer, opensslAes(true, key.keyBytes(), iv.data(), plain));
+            EXPECT_EQ(buffer, referenceAes(true, key.keyBytes(), iv.data(), plain));
 
             ASSERT_EQ(cipher.MARLOAES128_DecryptCBC(buffer.data(), &size, 0), STATUS_OK);
             EXPECT_EQ(size, length);
@@ -204,7 +204,7 @@ TEST(TableCbc, StopsAtTheFirstFailingBlock) {
     const KeyTables& key = plainTables(2);
     const Block iv = randomIv(10);
     const std::vector<uint8_t> plain = testsupport::pseudoRandomBytes(64, 11);
-    const std::vector<uint8_t> cipherText = opensslAes(true, key.keyBytes(), iv.data(), plain);
+    const std::vector<uint8_t> cipherText = referenceAes(true, key.keyBytes(), iv.data(), plain);
 
     FailingCipher encryptor(2);
     attach(encryptor, key, iv);
@@ -247,7 +247,7 @@ TEST(TableCbc, CbcCompliantCodingsEncrypt) {
     uint32_t capacity = 1600;
     ASSERT_EQ(cipher.MARLOAES128_EncryptCBC(buffer.data(), &length, &capacity, 0), STATUS_OK);
     decodeData(buffer.data(), 1600, key.encOut());
-    EXPECT_EQ(buffer, opensslAes(true, key.keyBytes(), iv.data(), plain));
+    EXPECT_EQ(buffer, referenceAes(true, key.keyBytes(), iv.data(), plain));
 }
 
 // Decryption triple: ciphertext and IV coded with the decryption input set; the
@@ -261,7 +261,7 @@ TEST(TableCbc, CbcCompliantCodingsDecrypt) {
     encodeData(codedIv.data(), 16, key.decIn());
     WhiteBoxAesCipher cipher;
     attach(cipher, key, codedIv);
-    std::vector<uint8_t> buffer = opensslAes(true, key.keyBytes(), iv.data(), plain);
+    std::vector<uint8_t> buffer = referenceAes(true, key.keyBytes(), iv.data(), plain);
     encodeData(buffer.data(), 1600, key.decIn());
     uint32_t length = 1600;
     ASSERT_EQ(cipher.MARLOAES128_DecryptCBC(buffer.data(), &length, 0), STATUS_OK);

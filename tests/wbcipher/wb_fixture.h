@@ -13,7 +13,7 @@
 #include "coding/cbc_codings.h"
 #include "coding/ecb_codings.h"
 #include "support/known_answers.h"
-#include "support/openssl_reference.h"
+#include "support/reference_crypto.h"
 #include "support/support.h"
 #include "wbgen/table_generator.h"
 
@@ -23,7 +23,7 @@ using Block = std::array<uint8_t, 16>;
 
 using testsupport::hexText;
 using testsupport::kEcb;
-using testsupport::opensslAes;
+using testsupport::referenceAes;
 using vectors::kC1Key;
 using vectors::kC1Plain;
 using vectors::kC1Cipher;

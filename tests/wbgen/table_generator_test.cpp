@@ -14,7 +14,7 @@
 #include "aesref/rijndael.h"
 #include "coding/ecb_codings.h"
 #include "support/known_answers.h"
-#include "support/openssl_reference.h"
+#include "support/reference_crypto.h"
 #include "support/support.h"
 #include "support/twin_source.h"
 #include "wbgen/table_generator.h"
@@ -199,8 +199,8 @@ TEST(TableGeneration, PlainTablesAgreeWithOpenSsl) {
     const std::string key = hexText(keyBytes.data(), 16);
     auto tables = generateBoth(kStateB, key.c_str());
     const std::vector<uint8_t> data = testsupport::pseudoRandomBytes(16 * 200, 42);
-    const std::vector<uint8_t> sealed = testsupport::opensslAes(true, keyBytes, testsupport::kEcb, data);
-    const std::vector<uint8_t> opened = testsupport::opensslAes(false, keyBytes, testsupport::kEcb, data);
+    const std::vector<uint8_t> sealed = testsupport::referenceAes(true, keyBytes, testsupport::kEcb, data);
+    const std::vector<uint8_t> opened = testsupport::referenceAes(false, keyBytes, testsupport::kEcb, data);
     for (size_t n = 0; n < data.size(); n += 16) {
         const Block block = toBlock(data, n);
         ASSERT_EQ(evaluate(*tables, block, true), toBlock(sealed, n)) << n;
@@ -221,7 +221,7 @@ TEST(TableGeneration, ExternalEcbCodingsAreUndoneAndApplied) {
     const std::vector<uint8_t> data = testsupport::pseudoRandomBytes(16 * 100, 7);
     const std::vector<uint8_t> key = testsupport::hexBytes(kC1Key);
     for (bool encrypt : {true, false}) {
-        const std::vector<uint8_t> expected = testsupport::opensslAes(encrypt, key, testsupport::kEcb, data);
+        const std::vector<uint8_t> expected = testsupport::referenceAes(encrypt, key, testsupport::kEcb, data);
         for (size_t n = 0; n < data.size(); n += 16) {
             Block coded = toBlock(data, n);
             encodeData(coded.data(), 16, encrypt ? encIn : decIn);

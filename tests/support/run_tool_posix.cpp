@@ -119,51 +119,6 @@ int waitTool(int pid) {
     return WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
 }
 
-TempDir::TempDir() {
-    static std::atomic<int> counter{0};
-    const auto base = std::filesystem::temp_directory_path();
-    for (;;) {
-        path_ = base / ("tabrix-test-" + std::to_string(getpid()) + "-" +
-                        std::to_string(counter++));
-        if (std::filesystem::create_directory(path_)) break;
-    }
-}
-
-TempDir::~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-}
-
-std::string readFile(const std::filesystem::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
-void writeFile(const std::filesystem::path& path, const std::string& content) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file.write(content.data(), static_cast<std::streamsize>(content.size()));
-}
-
-::testing::AssertionResult sameBytes(const std::string& a, const std::string& b) {
-    if (a == b) return ::testing::AssertionSuccess();
-    size_t at = 0;
-    while (at < a.size() && at < b.size() && a[at] == b[at]) ++at;
-    auto around = [at](const std::string& text) {
-        const size_t from = at < 16 ? 0 : at - 16;
-        std::string quoted(1, '"');
-        quoted.append(text, std::min(from, text.size()), 48);
-        quoted.push_back('"');
-        return quoted;
-    };
-    return ::testing::AssertionFailure() << "sizes " << a.size() << " and " << b.size()
-                                         << ", first difference at byte " << at << ": " << around(a)
-                                         << " vs " << around(b);
-}
-
-::testing::AssertionResult sameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
-    ::testing::AssertionResult result = sameBytes(readFile(a), readFile(b));
-    if (!result) result << " (" << a.string() << " vs " << b.string() << ")";
-    return result;
-}
+int processId() { return static_cast<int>(getpid()); }
 
 } // namespace testsupport

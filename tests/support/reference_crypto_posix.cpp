@@ -1,4 +1,4 @@
-#include "support/openssl_reference.h"
+#include "support/reference_crypto.h"
 
 #include <gtest/gtest.h>
 #include <openssl/evp.h>
@@ -24,12 +24,12 @@ struct ContextFree {
 
 } // namespace
 
-std::vector<uint8_t> opensslAes(bool encrypt, const std::vector<uint8_t>& key, const uint8_t* iv,
+std::vector<uint8_t> referenceAes(bool encrypt, const std::vector<uint8_t>& key, const uint8_t* iv,
                                 const std::vector<uint8_t>& data) {
     const std::vector<uint8_t> failed(data.size(), 0);
     const EVP_CIPHER* cipher = cipherFor(key.size(), iv != kEcb);
     if (cipher == nullptr || data.size() % 16 != 0) {
-        ADD_FAILURE() << "opensslAes: key of " << key.size() << " bytes, data of " << data.size() << " bytes";
+        ADD_FAILURE() << "referenceAes (OpenSSL): key of " << key.size() << " bytes, data of " << data.size() << " bytes";
         return failed;
     }
     const std::unique_ptr<EVP_CIPHER_CTX, ContextFree> ctx(EVP_CIPHER_CTX_new());
@@ -44,11 +44,23 @@ std::vector<uint8_t> opensslAes(bool encrypt, const std::vector<uint8_t>& key, c
                     EVP_CipherFinal_ex(ctx.get(), out.data() + written, &tail) == 1 &&
                     static_cast<size_t>(written) + static_cast<size_t>(tail) == data.size();
     if (!ok) {
-        ADD_FAILURE() << "opensslAes: an OpenSSL call failed";
+        ADD_FAILURE() << "referenceAes (OpenSSL): an OpenSSL call failed";
         return failed;
     }
     out.resize(data.size());
     return out;
+}
+
+std::vector<uint8_t> referenceDigest(Digest kind, const void* data, size_t size) {
+    std::vector<uint8_t> digest(EVP_MAX_MD_SIZE);
+    unsigned int length = 0;
+    const EVP_MD* md = kind == Digest::md5 ? EVP_md5() : EVP_sha256();
+    if (EVP_Digest(data, size, digest.data(), &length, md, nullptr) != 1) {
+        ADD_FAILURE() << "referenceDigest (OpenSSL): EVP_Digest failed";
+        length = 0;
+    }
+    digest.resize(length);
+    return digest;
 }
 
 } // namespace testsupport
