@@ -24,6 +24,7 @@ const char kUsage[] =
     "  --check KEY        compare every recovered key with KEY (32 hex digits)\n"
     "  --check-encrypt KEY, --check-decrypt KEY   the same for one direction\n"
     "  --ioc-encrypt FILE, --ioc-decrypt FILE     compare the recovered codings with an IOC file\n"
+    "  --bge-plain        mixed format: run the BGE attack in its plain 2004 form, not the improved one\n"
     "Exit status: 0 every key recovered, 1 a key not recovered, 2 a check failed, 16 a file\n"
     "cannot be read, 30 no header path in the script, 40 malformed header, 41 bad usage.\n";
 
@@ -102,7 +103,8 @@ int32_t report(std::ostream& out, const char* name, const DirectionAudit& audit,
     }
     if (audit.bgeTried) {
         out << "  BGE attack on the mixed rounds: "
-            << (audit.bgeRecovered ? hexText(audit.key.data(), 16) + " (round keys 2 3 4 5 6 7 8)" : "not recovered")
+            << (audit.bgeRecovered ? hexText(audit.key.data(), 16) + " (round keys 2 3 4 5 6 7 8)"
+                                   : "not recovered (" + audit.bgeFailure + ")")
             << "\n";
     }
     if (audit.bgeRecovered) {
@@ -141,6 +143,7 @@ int32_t runAudit(const std::vector<std::string>& args, std::ostream& out) {
     std::vector<std::string> paths;
     std::string script;
     bool headers = false;
+    BgeForm bgeForm = BgeForm::Improved;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         const bool hasValue = i + 1 < args.size();
@@ -148,6 +151,8 @@ int32_t runAudit(const std::vector<std::string>& args, std::ostream& out) {
             paths.push_back(absolutePath(arg));
         } else if (arg == "--headers") {
             headers = true;
+        } else if (arg == "--bge-plain") {
+            bgeForm = BgeForm::Plain;
         } else if ((arg == "--check" || arg == "--check-encrypt" || arg == "--check-decrypt") && hasValue) {
             std::array<uint8_t, 16> key{};
             if (!parseKey(args[++i], key)) {
@@ -235,7 +240,7 @@ int32_t runAudit(const std::vector<std::string>& args, std::ostream& out) {
             std::array<uint8_t, 16> key{};
             if (bgeRecoverKey({*directions[d].tables, mixTables[static_cast<size_t>(2 * d)],
                                mixTables[static_cast<size_t>(2 * d + 1)]},
-                              directions[d].direction, key)) {
+                              directions[d].direction, key, bgeForm, &audit.bgeFailure)) {
                 audit.bgeRecovered = true;
                 audit.keyRecovered = true;
                 audit.key = key;

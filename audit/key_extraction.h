@@ -26,6 +26,7 @@ struct DirectionAudit {
     std::string structuralFailure;
     bool bgeTried = false;     // the BGE attack ran on mixed-format tables
     bool bgeRecovered = false; // ... and gave the key below (round keys 2 to 8 agree)
+    std::string bgeFailure;    // ... or the step where it failed
     bool codingsRecovered = false;     // inputCoding and outputCoding are known
     bool inputCoded = false;           // a non-identity input coding was merged
     bool outputCoded = false;          // a non-identity output coding was merged
