@@ -334,9 +334,9 @@ uint8_t chainSum(const uint8_t* const X[24], const uint8_t t[4][4], int b) {
     return static_cast<uint8_t>(hi << 4 | lo);
 }
 
-// Stage t, column c: raw input byte q is the state byte of row q that feeds
-// column c (ShiftRows or InvShiftRows).
-ColumnRound columnRound(const MixedDirectionTables& tables, Direction direction, int t, int c) {
+} // namespace
+
+ColumnRound mixedColumnRound(const MixedDirectionTables& tables, Direction direction, int t, int c) {
     return [&tables, direction, t, c](const uint8_t in[4], uint8_t out[4]) {
         const DirectionTables& e = tables.classic;
         const int slot = stageSlot(direction, t);
@@ -362,6 +362,8 @@ ColumnRound columnRound(const MixedDirectionTables& tables, Direction direction,
         for (int b = 0; b < 4; ++b) out[b] = chainSum(MX, w, b);
     };
 }
+
+namespace {
 
 struct SboxFit {
     uint8_t delta;  // input multiplier: plain = delta^-1 z (+ offset)
@@ -438,8 +440,8 @@ SboxFit fitSboxByDifferences(const ByteTable& f, const uint8_t* box, uint8_t zer
         const uint8_t lambda = gfMultiply(static_cast<uint8_t>(f[1] ^ f[0]), gfInverse(d1));
         bool fits = true;
         for (unsigned z = 2; z < 256 && fits; ++z) {
-            fits = (f[z] ^ f[0]) ==
-                   gfMultiply(lambda, static_cast<uint8_t>(box[gfMultiply(inverse, static_cast<uint8_t>(z)) ^ kappa] ^ s0));
+            const uint8_t x = static_cast<uint8_t>(gfMultiply(inverse, static_cast<uint8_t>(z)) ^ kappa);
+            fits = (f[z] ^ f[0]) == gfMultiply(lambda, static_cast<uint8_t>(box[x] ^ s0));
         }
         if (fits) {
             if (fit.count == 0) fit = SboxFit{static_cast<uint8_t>(delta), kappa, lambda, 0};
@@ -466,7 +468,7 @@ bool bgeRecoverKey(const MixedDirectionTables& tables, Direction direction, std:
     std::vector<std::array<std::array<ByteTable, 4>, 4>> decode(9);
     for (int t = 0; t < 9; ++t) {
         for (int c = 0; c < 4; ++c) {
-            const ColumnRound round = columnRound(tables, direction, t, c);
+            const ColumnRound round = mixedColumnRound(tables, direction, t, c);
             auto& decoders = decode[static_cast<size_t>(t)][static_cast<size_t>(c)];
             if (!recoverNonlinearParts(round, decoders, form)) {
                 why = at("no affine decoding of the outputs", stageSlot(direction, t), c);
@@ -483,7 +485,7 @@ bool bgeRecoverKey(const MixedDirectionTables& tables, Direction direction, std:
     std::vector<std::array<uint8_t, 4>> outputDelta(9); // delta_tc from the fits' lambda
     for (int t = 1; t < 9; ++t) {
         for (int c = 0; c < 4; ++c) {
-            const ColumnRound round = columnRound(tables, direction, t, c);
+            const ColumnRound round = mixedColumnRound(tables, direction, t, c);
             for (int q = 0; q < 4; ++q) {
                 const int j = feedingColumn(direction, q, c);
                 const ByteTable& previous = decode[static_cast<size_t>(t - 1)][static_cast<size_t>(j)][static_cast<size_t>(q)];
@@ -514,7 +516,7 @@ bool bgeRecoverKey(const MixedDirectionTables& tables, Direction direction, std:
     for (int t = 1; t < 8; ++t) {
         RoundKey roundKey{};
         for (int c = 0; c < 4; ++c) {
-            const ColumnRound round = columnRound(tables, direction, t, c);
+            const ColumnRound round = mixedColumnRound(tables, direction, t, c);
             const uint8_t zero[4] = {0, 0, 0, 0};
             uint8_t out[4];
             round(zero, out);

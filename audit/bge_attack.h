@@ -68,6 +68,12 @@ struct MixedDirectionTables {
     const std::vector<uint8_t>& mixXor; // [10][4][24][256]
 };
 
+// Stage t (0..8) of the mixed network, column c, as the attacks evaluate it:
+// round, XOR, mix and mix XOR tables composed. Input byte q is the state byte
+// of row q that feeds column c (ShiftRows or InvShiftRows); output byte b is
+// row b of column c. The function refers to tables, which must outlive it.
+ColumnRound mixedColumnRound(const MixedDirectionTables& tables, Direction direction, int t, int c);
+
 // Steps 1 to 3 on one direction's tables of the mixed format: round keys 2 to
 // 8 and the cipher key they all agree on. False when a step fails or the round
 // keys disagree; then *failure (when given) names the step and the table round
