@@ -95,11 +95,12 @@ bool collisionRecoverKey(const MixedDirectionTables& tables, Direction direction
     const std::array<uint8_t, 16> candidate =
         cipherKeyFromRoundKey(roundKey, direction == Direction::Encrypt ? 0 : 10);
     // The whole network, without external codings, against the reference.
-    const bool computesAes = agreesOnTestBlocks(direction, candidate, [&](const uint8_t block[16], const uint8_t expected[16]) {
-        uint8_t out[16];
-        evaluateMixedNetwork(tables, direction, block, out);
-        return std::equal(out, out + 16, expected);
-    });
+    const bool computesAes =
+        agreesOnTestBlocks(direction, candidate, [&](const uint8_t block[16], const uint8_t expected[16]) {
+            uint8_t out[16];
+            evaluateMixedNetwork(tables, direction, block, out);
+            return std::equal(out, out + 16, expected);
+        });
     if (!computesAes) {
         why = "key " + hexText(candidate.data(), candidate.size()) + " failed the check against the tables";
         return false;

@@ -84,7 +84,8 @@ TEST(CollisionAttack, AKeyThatFailsTheNetworkIsNotGiven) {
     for (uint8_t& entry : changed.last) entry ^= 1;
     std::array<uint8_t, 16> key{};
     std::string failure;
-    EXPECT_FALSE(collisionRecoverKey({changed, mixed.encrypt.mix, mixed.encrypt.mixXor}, Direction::Encrypt, key, &failure));
+    EXPECT_FALSE(
+        collisionRecoverKey({changed, mixed.encrypt.mix, mixed.encrypt.mixXor}, Direction::Encrypt, key, &failure));
     EXPECT_EQ(failure, "key " + encryptKey + " failed the check against the tables");
     EXPECT_EQ(key, (std::array<uint8_t, 16>{}));
 }
