@@ -1,5 +1,7 @@
-// BGE step 1: the non-linear parts of the output encodings of one round column,
-// up to an affine map (see bge_attack.h). 65,536 evaluations of the column.
+// The BGE attack on the mixed tables, in its plain and its improved form (see
+// bge_attack.h). Step 1 evaluates a column 65,536 times in the plain form and
+// 256 times per value of x_1 it needs in the improved one; step 3 tries 2^16
+// candidates per byte in the plain form and 2^8 in the improved one.
 #include "audit/bge_attack.h"
 
 #include <memory>
