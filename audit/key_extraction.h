@@ -24,7 +24,7 @@ struct DirectionAudit {
     // ("" when every table round passed its shortcut); mixing bijections make
     // the block-diagonal step fail.
     std::string structuralFailure;
-    bool bgeTried = false;     // the BGE attack ran on mixed-format tables
+    bool bgeTried = false;     // the collision and BGE attacks ran on mixed-format tables
     bool bgeRecovered = false; // ... and gave bgeKey (round keys 2 to 8 agree)
     std::array<uint8_t, 16> bgeKey{};
     std::string bgeFailure;    // ... or the step where it failed
