@@ -4,6 +4,7 @@
 #pragma once
 #include <array>
 #include <cstdint>
+#include <functional>
 
 #include "audit/key_extraction.h"
 
@@ -38,3 +39,9 @@ uint8_t gfInverse(uint8_t a);
 // Evaluates the network on one block as the runtime does (already coded input
 // in, coded output out).
 void evaluateNetwork(const DirectionTables& t, Direction d, const uint8_t in[16], uint8_t out[16]);
+
+// True when matches(block, expected) holds for four fixed pseudo-random blocks
+// and their AES-128 images under key (the inverse cipher for decryption), from
+// the reference cipher: how every attack checks a key against the tables.
+bool agreesOnTestBlocks(Direction d, const std::array<uint8_t, 16>& key,
+                        const std::function<bool(const uint8_t block[16], const uint8_t expected[16])>& matches);

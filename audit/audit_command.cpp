@@ -8,6 +8,7 @@
 #include "aesref/aes128.h"
 #include "audit/audit_script.h"
 #include "audit/bge_attack.h"
+#include "audit/collision_attack.h"
 #include "audit/key_extraction.h"
 #include "audit/table_headers.h"
 #include "base/secret_file.h"
@@ -24,6 +25,7 @@ const char kUsage[] =
     "  --check KEY        compare every recovered key with KEY (32 hex digits)\n"
     "  --check-encrypt KEY, --check-decrypt KEY   the same for one direction\n"
     "  --ioc-encrypt FILE, --ioc-decrypt FILE     compare the recovered codings with an IOC file\n"
+    "  --bge-plain        mixed format: run the BGE attack in its plain 2004 form, not the improved one\n"
     "Exit status: 0 every key recovered, 1 a key not recovered, 2 a check failed, 16 a file\n"
     "cannot be read, 30 no header path in the script, 40 malformed header, 41 bad usage.\n";
 
@@ -101,11 +103,17 @@ int32_t report(std::ostream& out, const char* name, const DirectionAudit& audit,
         out << ")\n";
     }
     if (audit.bgeTried) {
+        const char* roundKey = std::string(name) == "encryption" ? " (round key 0)" : " (round key 10)";
+        out << "  collision attack on the first round: "
+            << (audit.collisionRecovered ? hexText(audit.collisionKey.data(), 16) + roundKey
+                                         : "not recovered (" + audit.collisionFailure + ")")
+            << "\n";
         out << "  BGE attack on the mixed rounds: "
-            << (audit.bgeRecovered ? hexText(audit.key.data(), 16) + " (round keys 2 3 4 5 6 7 8)" : "not recovered")
+            << (audit.bgeRecovered ? hexText(audit.bgeKey.data(), 16) + " (round keys 2 3 4 5 6 7 8)"
+                                   : "not recovered (" + audit.bgeFailure + ")")
             << "\n";
     }
-    if (audit.bgeRecovered) {
+    if (audit.bgeRecovered && !audit.collisionRecovered) {
         out << "  external codings: not recovered (the BGE attack reads only the inner rounds)\n";
     } else if (audit.keyRecovered) {
         if (!audit.inputCoded) out << "  external input coding: none\n";
@@ -141,6 +149,7 @@ int32_t runAudit(const std::vector<std::string>& args, std::ostream& out) {
     std::vector<std::string> paths;
     std::string script;
     bool headers = false;
+    BgeForm bgeForm = BgeForm::Improved;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         const bool hasValue = i + 1 < args.size();
@@ -148,6 +157,8 @@ int32_t runAudit(const std::vector<std::string>& args, std::ostream& out) {
             paths.push_back(absolutePath(arg));
         } else if (arg == "--headers") {
             headers = true;
+        } else if (arg == "--bge-plain") {
+            bgeForm = BgeForm::Plain;
         } else if ((arg == "--check" || arg == "--check-encrypt" || arg == "--check-decrypt") && hasValue) {
             std::array<uint8_t, 16> key{};
             if (!parseKey(args[++i], key)) {
@@ -232,13 +243,18 @@ int32_t runAudit(const std::vector<std::string>& args, std::ostream& out) {
         DirectionAudit audit = auditDirection(*directions[d].tables, directions[d].direction);
         if (mixed[d] && !audit.keyRecovered) {
             audit.bgeTried = true;
-            std::array<uint8_t, 16> key{};
-            if (bgeRecoverKey({*directions[d].tables, mixTables[static_cast<size_t>(2 * d)],
-                               mixTables[static_cast<size_t>(2 * d + 1)]},
-                              directions[d].direction, key)) {
-                audit.bgeRecovered = true;
+            const MixedDirectionTables tables{*directions[d].tables, mixTables[static_cast<size_t>(2 * d)],
+                                              mixTables[static_cast<size_t>(2 * d + 1)]};
+            audit.bgeRecovered =
+                bgeRecoverKey(tables, directions[d].direction, audit.bgeKey, bgeForm, &audit.bgeFailure);
+            audit.collisionRecovered = collisionRecoverKey(tables, directions[d].direction, audit.collisionKey,
+                                                           &audit.collisionFailure);
+            if (audit.bgeRecovered && audit.collisionRecovered && audit.bgeKey != audit.collisionKey) {
+                audit.reason = "attacks disagree: " + hexText(audit.bgeKey.data(), 16) + " and " +
+                               hexText(audit.collisionKey.data(), 16);
+            } else if (audit.bgeRecovered || audit.collisionRecovered) {
                 audit.keyRecovered = true;
-                audit.key = key;
+                audit.key = audit.bgeRecovered ? audit.bgeKey : audit.collisionKey;
             }
         }
         const int32_t result =

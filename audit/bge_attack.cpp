@@ -1,5 +1,7 @@
-// BGE step 1: the non-linear parts of the output encodings of one round column,
-// up to an affine map (see bge_attack.h). 65,536 evaluations of the column.
+// The BGE attack on the mixed tables, in its plain and its improved form (see
+// bge_attack.h). Step 1 evaluates a column 65,536 times in the plain form and
+// 256 times per value of x_1 it needs in the improved one; step 3 tries 2^16
+// candidates per byte in the plain form and 2^8 in the improved one.
 #include "audit/bge_attack.h"
 
 #include <memory>
@@ -66,7 +68,87 @@ bool decoderOf(const std::array<ByteTable, 256>& y, ByteTable& decoder) {
 
 } // namespace
 
-bool recoverNonlinearParts(const ColumnRound& round, std::array<ByteTable, 4>& decoders) {
+namespace {
+
+// Step 1 from generators: the group needs only eight independent elements, so
+// x_1 runs only until every output byte has them (about ten values instead of
+// 256), and only those eight are checked to act as translations.
+bool decodersFromGenerators(const ColumnRound& round, std::array<ByteTable, 4>& decoders) {
+    // base[j]: output byte j for input (x0, 0, 0, 0); inverse0[j] its inverse.
+    std::array<ByteTable, 4> base{};
+    std::array<ByteTable, 4> inverse0{};
+    auto evaluate = [&round](unsigned x1, std::array<ByteTable, 4>& column) {
+        for (unsigned x0 = 0; x0 < 256; ++x0) {
+            const uint8_t in[4] = {static_cast<uint8_t>(x0), static_cast<uint8_t>(x1), 0, 0};
+            uint8_t out[4];
+            round(in, out);
+            for (size_t j = 0; j < 4; ++j) column[j][x0] = out[j];
+        }
+    };
+    evaluate(0, base);
+    for (size_t j = 0; j < 4; ++j) {
+        std::array<bool, 256> seen{};
+        for (unsigned x = 0; x < 256; ++x) {
+            if (seen[base[j][x]]) return false;
+            seen[base[j][x]] = true;
+            inverse0[j][base[j][x]] = static_cast<uint8_t>(x);
+        }
+    }
+    struct Span {
+        std::array<bool, 256> in{};
+        std::array<uint8_t, 256> points{};
+        unsigned size = 1;
+        std::vector<ByteTable> generators;
+    };
+    std::array<Span, 4> spans{};
+    for (size_t j = 0; j < 4; ++j) {
+        const uint8_t y0 = base[j][0];
+        spans[j].in[y0] = true;
+        spans[j].points[0] = y0;
+        decoders[j][y0] = 0;
+    }
+    std::array<ByteTable, 4> column{};
+    unsigned complete = 0;
+    for (unsigned x1 = 1; x1 < 256 && complete < 4; ++x1) {
+        evaluate(x1, column);
+        for (size_t j = 0; j < 4; ++j) {
+            Span& span = spans[j];
+            if (span.size == 256) continue;
+            // g = f_{x1} o f_0^-1; a new generator when it leaves the span.
+            ByteTable g{};
+            for (unsigned v = 0; v < 256; ++v) g[v] = column[j][inverse0[j][v]];
+            if (span.in[g[span.points[0]]]) continue;
+            const auto bit = static_cast<unsigned>(span.generators.size());
+            for (unsigned n = 0; n < span.size; ++n) {
+                const uint8_t point = g[span.points[n]];
+                if (span.in[point]) return false;
+                span.in[point] = true;
+                span.points[span.size + n] = point;
+                decoders[j][point] = static_cast<uint8_t>(decoders[j][span.points[n]] | (1u << bit));
+            }
+            span.size *= 2;
+            span.generators.push_back(g);
+            if (span.size == 256) ++complete;
+        }
+    }
+    if (complete < 4) return false;
+    // Each generator must shift the coordinates by its own: then all eight
+    // commute and have order 2, and the group is GF(2)^8 acting by translation.
+    for (size_t j = 0; j < 4; ++j) {
+        for (const ByteTable& g : spans[j].generators) {
+            const uint8_t shift = decoders[j][g[spans[j].points[0]]];
+            for (unsigned v = 0; v < 256; ++v) {
+                if (decoders[j][g[v]] != (decoders[j][v] ^ shift)) return false;
+            }
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+bool recoverNonlinearParts(const ColumnRound& round, std::array<ByteTable, 4>& decoders, BgeForm form) {
+    if (form == BgeForm::Improved) return decodersFromGenerators(round, decoders);
     auto grid = std::make_unique<Grid>();
     for (unsigned x1 = 0; x1 < 256; ++x1) {
         for (unsigned x0 = 0; x0 < 256; ++x0) {
@@ -185,10 +267,8 @@ bool generatesField(uint8_t gamma) {
     return power != gamma;
 }
 
-} // namespace
-
-bool recoverLinearParts(const ColumnRound& round, Direction direction, std::array<ByteTable, 4>& decoders) {
-    if (!recoverNonlinearParts(round, decoders)) return false;
+// Step 2 on decoders that step 1 filled.
+bool removeLinearParts(const ColumnRound& round, Direction direction, std::array<ByteTable, 4>& decoders) {
     // relation[b'][q]: decoded byte b' as an affine map of decoded byte 0, while
     // input byte q varies (the other inputs fixed at 0).
     std::array<std::array<Linear, 4>, 4> relation{};
@@ -234,6 +314,13 @@ bool recoverLinearParts(const ColumnRound& round, Direction direction, std::arra
     return false;
 }
 
+} // namespace
+
+bool recoverLinearParts(const ColumnRound& round, Direction direction, std::array<ByteTable, 4>& decoders,
+                        BgeForm form) {
+    return recoverNonlinearParts(round, decoders, form) && removeLinearParts(round, direction, decoders);
+}
+
 namespace {
 
 // Byte b of the XOR-chain sum of words t[0..3] through the XOR tables X of one
@@ -249,9 +336,9 @@ uint8_t chainSum(const uint8_t* const X[24], const uint8_t t[4][4], int b) {
     return static_cast<uint8_t>(hi << 4 | lo);
 }
 
-// Stage t, column c: raw input byte q is the state byte of row q that feeds
-// column c (ShiftRows or InvShiftRows).
-ColumnRound columnRound(const MixedDirectionTables& tables, Direction direction, int t, int c) {
+} // namespace
+
+ColumnRound mixedColumnRound(const MixedDirectionTables& tables, Direction direction, int t, int c) {
     return [&tables, direction, t, c](const uint8_t in[4], uint8_t out[4]) {
         const DirectionTables& e = tables.classic;
         const int slot = stageSlot(direction, t);
@@ -277,6 +364,8 @@ ColumnRound columnRound(const MixedDirectionTables& tables, Direction direction,
         for (int b = 0; b < 4; ++b) out[b] = chainSum(MX, w, b);
     };
 }
+
+namespace {
 
 struct SboxFit {
     uint8_t delta;  // input multiplier: plain = delta^-1 z (+ offset)
@@ -310,16 +399,85 @@ SboxFit fitSbox(const ByteTable& f, const uint8_t* box) {
     return fit;
 }
 
+// The same fit without the search over kappa. The S-box (or its inverse) is
+// the field inversion with affine maps around it, and x -> x^-1 ^ (x ^ a)^-1
+// takes one value four times (on x in {0, a, a w, a w^2}, w^3 = 1) and every
+// other at most twice. So for an input difference d of F, the output
+// difference met four times marks the four inputs whose inversion input lies
+// in a.GF(4); two differences leave one common input z0, where the inversion
+// input is 0: delta^-1 z0 ^ kappa = zero (0 for the S-box, 0x63 for its
+// inverse). Only delta is then searched: 2^8 candidates instead of 2^16.
+SboxFit fitSboxByDifferences(const ByteTable& f, const uint8_t* box, uint8_t zero) {
+    std::array<int, 256> common{}; // how many differences put z in their four-set
+    int differences = 0;
+    int z0 = -1;
+    for (unsigned d = 1; d < 256 && z0 < 0; d <<= 1) {
+        std::array<uint8_t, 256> count{};
+        for (unsigned z = 0; z < 256; ++z) ++count[f[z] ^ f[z ^ d]];
+        int four = -1;
+        for (unsigned b = 0; b < 256; ++b) {
+            if (count[b] > 4 || (count[b] == 4 && four >= 0)) return SboxFit{0, 0, 0, 0};
+            if (count[b] == 4) four = static_cast<int>(b);
+        }
+        if (four < 0) return SboxFit{0, 0, 0, 0};
+        ++differences;
+        int candidates = 0;
+        for (unsigned z = 0; z < 256; ++z) {
+            if ((f[z] ^ f[z ^ d]) == four && ++common[z] == differences) ++candidates;
+        }
+        if (candidates == 0) return SboxFit{0, 0, 0, 0};
+        if (candidates == 1) {
+            for (unsigned z = 0; z < 256; ++z) {
+                if (common[z] == differences) z0 = static_cast<int>(z);
+            }
+        }
+    }
+    SboxFit fit{0, 0, 0, 0};
+    if (z0 < 0) return fit;
+    for (unsigned delta = 1; delta < 256; ++delta) {
+        const uint8_t inverse = gfInverse(static_cast<uint8_t>(delta));
+        const auto kappa = static_cast<uint8_t>(gfMultiply(inverse, static_cast<uint8_t>(z0)) ^ zero);
+        const uint8_t s0 = box[kappa];
+        const uint8_t d1 = static_cast<uint8_t>(box[gfMultiply(inverse, 1) ^ kappa] ^ s0);
+        const uint8_t lambda = gfMultiply(static_cast<uint8_t>(f[1] ^ f[0]), gfInverse(d1));
+        bool fits = true;
+        for (unsigned z = 2; z < 256 && fits; ++z) {
+            const uint8_t x = static_cast<uint8_t>(gfMultiply(inverse, static_cast<uint8_t>(z)) ^ kappa);
+            fits = (f[z] ^ f[0]) == gfMultiply(lambda, static_cast<uint8_t>(box[x] ^ s0));
+        }
+        if (fits) {
+            if (fit.count == 0) fit = SboxFit{static_cast<uint8_t>(delta), kappa, lambda, 0};
+            ++fit.count;
+        }
+    }
+    return fit;
+}
+
+std::string at(const char* what, int t, int c) {
+    return std::string(what) + " at table round " + std::to_string(t) + ", column " + std::to_string(c);
+}
+
 } // namespace
 
-bool bgeRecoverKey(const MixedDirectionTables& tables, Direction direction, std::array<uint8_t, 16>& key) {
+bool bgeRecoverKey(const MixedDirectionTables& tables, Direction direction, std::array<uint8_t, 16>& key,
+                   BgeForm form, std::string* failure) {
+    std::string ignored;
+    std::string& why = failure != nullptr ? *failure : ignored;
     const uint8_t* box = direction == Direction::Encrypt ? aesSbox : aesInvSbox;
+    // The input where box inverts 0: 0 for the S-box, S(0) for its inverse.
+    const uint8_t inversionZero = direction == Direction::Encrypt ? 0 : aesSbox[0];
     // decode[t][c][b]: output byte (b, c) of stage t -> delta_tc * u ^ e_tcb.
     std::vector<std::array<std::array<ByteTable, 4>, 4>> decode(9);
     for (int t = 0; t < 9; ++t) {
         for (int c = 0; c < 4; ++c) {
-            if (!recoverLinearParts(columnRound(tables, direction, t, c), direction,
-                                    decode[static_cast<size_t>(t)][static_cast<size_t>(c)])) {
+            const ColumnRound round = mixedColumnRound(tables, direction, t, c);
+            auto& decoders = decode[static_cast<size_t>(t)][static_cast<size_t>(c)];
+            if (!recoverNonlinearParts(round, decoders, form)) {
+                why = at("no affine decoding of the outputs", stageSlot(direction, t), c);
+                return false;
+            }
+            if (!removeLinearParts(round, direction, decoders)) {
+                why = at("no linear parts fit", stageSlot(direction, t), c);
                 return false;
             }
         }
@@ -329,7 +487,7 @@ bool bgeRecoverKey(const MixedDirectionTables& tables, Direction direction, std:
     std::vector<std::array<uint8_t, 4>> outputDelta(9); // delta_tc from the fits' lambda
     for (int t = 1; t < 9; ++t) {
         for (int c = 0; c < 4; ++c) {
-            const ColumnRound round = columnRound(tables, direction, t, c);
+            const ColumnRound round = mixedColumnRound(tables, direction, t, c);
             for (int q = 0; q < 4; ++q) {
                 const int j = feedingColumn(direction, q, c);
                 const ByteTable& previous = decode[static_cast<size_t>(t - 1)][static_cast<size_t>(j)][static_cast<size_t>(q)];
@@ -343,8 +501,11 @@ bool bgeRecoverKey(const MixedDirectionTables& tables, Direction direction, std:
                     round(in, out);
                     f[z] = decode[static_cast<size_t>(t)][static_cast<size_t>(c)][0][out[0]];
                 }
-                const SboxFit fit = fitSbox(f, box);
-                if (fit.count != 1) return false;
+                const SboxFit fit = form == BgeForm::Improved ? fitSboxByDifferences(f, box, inversionZero) : fitSbox(f, box);
+                if (fit.count != 1) {
+                    why = at(fit.count == 0 ? "no S-box fit" : "more than one S-box fit", stageSlot(direction, t), c);
+                    return false;
+                }
                 fits[static_cast<size_t>(t)][static_cast<size_t>(q)][static_cast<size_t>(j)] = fit;
                 outputDelta[static_cast<size_t>(t)][static_cast<size_t>(c)] =
                     gfMultiply(fit.lambda, gfInverse(mixCoefficient(direction, 0, q)));
@@ -357,7 +518,7 @@ bool bgeRecoverKey(const MixedDirectionTables& tables, Direction direction, std:
     for (int t = 1; t < 8; ++t) {
         RoundKey roundKey{};
         for (int c = 0; c < 4; ++c) {
-            const ColumnRound round = columnRound(tables, direction, t, c);
+            const ColumnRound round = mixedColumnRound(tables, direction, t, c);
             const uint8_t zero[4] = {0, 0, 0, 0};
             uint8_t out[4];
             round(zero, out);
@@ -375,7 +536,10 @@ bool bgeRecoverKey(const MixedDirectionTables& tables, Direction direction, std:
                 // there has the same delta, and kappa = delta^-1 e ^ k (encryption,
                 // whose key comes before the S-box) or delta^-1 e (decryption).
                 const SboxFit& next = fits[static_cast<size_t>(t + 1)][static_cast<size_t>(b)][static_cast<size_t>(c)];
-                if (next.delta != delta) return false;
+                if (next.delta != delta) {
+                    why = at("the field factors of two rounds disagree", stageSlot(direction, t), c);
+                    return false;
+                }
                 const uint8_t zb = decode[static_cast<size_t>(t)][static_cast<size_t>(c)][static_cast<size_t>(b)][out[b]];
                 if (direction == Direction::Encrypt) {
                     uint8_t u = 0;
@@ -405,7 +569,10 @@ bool bgeRecoverKey(const MixedDirectionTables& tables, Direction direction, std:
         // (slot 9 - t) adds round key 9 - t after the inverse S-box.
         const int roundIndex = direction == Direction::Encrypt ? t + 1 : stageSlot(direction, t);
         const std::array<uint8_t, 16> candidate = cipherKeyFromRoundKey(roundKey, roundIndex);
-        if (found && candidate != key) return false;
+        if (found && candidate != key) {
+            why = "round keys disagree";
+            return false;
+        }
         key = candidate;
         found = true;
     }

@@ -20,10 +20,20 @@
 // (2^16 candidates) makes the S-box inputs plain (encryption: up to the round
 // key); the constants of the previous round's outputs then give the round key
 // (decryption: the key added after the inverse S-box, through MixColumns).
+//
+// The improved form (after Lepoint, Rivain, De Mulder, Roelse and Preneel,
+// "Two Attacks on a White-Box AES Implementation", SAC 2013, which bring the
+// attack's work factor down from 2^30 to 2^22) changes the costly steps, not
+// what they find: step 1 builds the group from eight generators, stopping
+// at the first values of x_1 that give them, instead of all 256 maps (256
+// evaluations of a column per value of x_1); step 3 locates the S-box input offset from the
+// differences of the inversion inside the S-box and searches only the
+// multiplication (2^8 candidates per byte instead of 2^16).
 #pragma once
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "audit/table_headers.h"
@@ -34,17 +44,22 @@ using ColumnRound = std::function<void(const uint8_t in[4], uint8_t out[4])>;
 
 using ByteTable = std::array<uint8_t, 256>;
 
+// Which form of steps 1 and 3 runs: the plain one of 2004 or the improved one.
+enum class BgeForm { Plain, Improved };
+
 // For every output byte j, fills decoders[j] such that decoders[j] o Q_j is
 // affine over GF(2)^8. False, decoders unspecified, when the column is not of the
 // form above (a y_j(., x_1) that is no bijection, or maps that form no such group).
-bool recoverNonlinearParts(const ColumnRound& round, std::array<ByteTable, 4>& decoders);
+bool recoverNonlinearParts(const ColumnRound& round, std::array<ByteTable, 4>& decoders,
+                           BgeForm form = BgeForm::Plain);
 
 // Step 2: decoders[j] from step 1 are refined so that decoders[j] o Q_j is
 // z -> delta * z ^ e_j (multiplication in GF(2^8)) with one unknown delta != 0
 // for the whole column and unknown constants e_j. mix(b, q) is the column's
 // matrix: MixColumns for an encryption round, InvMixColumns for decryption.
 // False when no consistent linear parts exist.
-bool recoverLinearParts(const ColumnRound& round, Direction direction, std::array<ByteTable, 4>& decoders);
+bool recoverLinearParts(const ColumnRound& round, Direction direction, std::array<ByteTable, 4>& decoders,
+                        BgeForm form = BgeForm::Plain);
 
 // The mixed format's tables of one direction, as read from its headers.
 struct MixedDirectionTables {
@@ -53,7 +68,15 @@ struct MixedDirectionTables {
     const std::vector<uint8_t>& mixXor; // [10][4][24][256]
 };
 
+// Stage t (0..8) of the mixed network, column c, as the attacks evaluate it:
+// round, XOR, mix and mix XOR tables composed. Input byte q is the state byte
+// of row q that feeds column c (ShiftRows or InvShiftRows); output byte b is
+// row b of column c. The function refers to tables, which must outlive it.
+ColumnRound mixedColumnRound(const MixedDirectionTables& tables, Direction direction, int t, int c);
+
 // Steps 1 to 3 on one direction's tables of the mixed format: round keys 2 to
 // 8 and the cipher key they all agree on. False when a step fails or the round
-// keys disagree.
-bool bgeRecoverKey(const MixedDirectionTables& tables, Direction direction, std::array<uint8_t, 16>& key);
+// keys disagree; then *failure (when given) names the step and the table round
+// and column where it failed, or "round keys disagree".
+bool bgeRecoverKey(const MixedDirectionTables& tables, Direction direction, std::array<uint8_t, 16>& key,
+                   BgeForm form = BgeForm::Plain, std::string* failure = nullptr);

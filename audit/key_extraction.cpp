@@ -488,18 +488,7 @@ bool Extraction::recoverCodings(const RoundKeys& keys, DirectionAudit& result) c
 // The tables, with the recovered codings around them, against the reference
 // AES-128 on a few fixed blocks.
 bool Extraction::verify(const std::array<uint8_t, 16>& key, const DirectionAudit& result) const {
-    const std::string keyText = keyHex(key);
-    uint32_t state = 0x9E3779B9u;
-    for (int n = 0; n < 4; ++n) {
-        uint8_t plain[16];
-        for (uint8_t& byte : plain) {
-            state = state * 1664525u + 1013904223u;
-            byte = static_cast<uint8_t>(state >> 24);
-        }
-        uint8_t expected[16];
-        const int32_t status = d_ == Direction::Encrypt ? AES128_EncryptBlockHex(keyText.c_str(), plain, expected, 10)
-                                                        : AES128_DecryptBlockHex(keyText.c_str(), plain, expected, 0);
-        if (status != STATUS_OK) return false;
+    return agreesOnTestBlocks(d_, key, [this, &result](const uint8_t plain[16], const uint8_t expected[16]) {
         uint8_t coded[16];
         uint8_t out[16];
         for (int i = 0; i < 16; ++i) {
@@ -509,8 +498,8 @@ bool Extraction::verify(const std::array<uint8_t, 16>& key, const DirectionAudit
         for (int i = 0; i < 16; ++i) {
             if (result.outputCoding[static_cast<size_t>(4 * (i % 4) + i / 4)][expected[i]] != out[i]) return false;
         }
-    }
-    return true;
+        return true;
+    });
 }
 
 // The shortcut's three steps per table round and column: the XOR chains give

@@ -24,8 +24,13 @@ struct DirectionAudit {
     // ("" when every table round passed its shortcut); mixing bijections make
     // the block-diagonal step fail.
     std::string structuralFailure;
-    bool bgeTried = false;     // the BGE attack ran on mixed-format tables
-    bool bgeRecovered = false; // ... and gave the key below (round keys 2 to 8 agree)
+    bool bgeTried = false;     // the collision and BGE attacks ran on mixed-format tables
+    bool bgeRecovered = false; // ... and gave bgeKey (round keys 2 to 8 agree)
+    std::array<uint8_t, 16> bgeKey{};
+    std::string bgeFailure;    // ... or the step where it failed
+    bool collisionRecovered = false; // the first-round collision attack (mixed format) gave
+    std::array<uint8_t, 16> collisionKey{}; // this key, checked on the whole network without codings
+    std::string collisionFailure;    // ... or why not
     bool codingsRecovered = false;     // inputCoding and outputCoding are known
     bool inputCoded = false;           // a non-identity input coding was merged
     bool outputCoded = false;          // a non-identity output coding was merged

@@ -8,7 +8,14 @@
 #                                   from examples/mixed.cfg: the audit runs the
 #                                   BGE attack on the encryption tables; the
 #                                   keys columns count each direction's keys
-#                                   that passed the check
+#                                   that passed the check; every audit run is
+#                                   followed by one with --bge-plain on the same
+#                                   headers, so the improved and the plain form
+#                                   of the BGE attack are timed side by side
+#                                   ("plain BGE", and improved / plain); the
+#                                   collision keys column counts the
+#                                   directions whose first-round collision
+#                                   attack gave a key
 #
 # Each case: SETS fresh table sets, each with a fresh random key pair and
 # "seed = system"; "/g:" runs once per set (wall time of the whole command);
@@ -41,8 +48,8 @@ echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -
 for case in none ecb cbc; do
     flag=1; command="/${case}ioc:audit.cfg"
     if [ "$case" = none ]; then flag=0; command=""; fi
-    : > gen.txt; : > enc.txt; : > dec.txt; : > whole.txt
-    recovered=0; shortcut=0; enc_keys=0; dec_keys=0
+    : > gen.txt; : > enc.txt; : > dec.txt; : > whole.txt; : > plain_enc.txt; : > plain_dec.txt
+    recovered=0; shortcut=0; enc_keys=0; dec_keys=0; plain_enc_keys=0; plain_dec_keys=0; enc_coll=0; dec_coll=0
     for _ in $(seq "${SETS:-1}"); do
         encrypt_key=$(key); decrypt_key=$(key)
         sed -e "s|^encryptKey = .*|encryptKey = $encrypt_key|" -e "s|^decryptKey = .*|decryptKey = $decrypt_key|" \
@@ -71,6 +78,15 @@ for case in none ecb cbc; do
             enc_keys=$((enc_keys + $(grep -c '^CHECK OK: encryption key' report.txt || true)))
             dec_keys=$((dec_keys + $(grep -c '^CHECK OK: decryption key' report.txt || true)))
             awk '/^encryption key/ {d="enc"} /^decryption key/ {d="dec"} /^  time: / {print $2 >> (d ".txt")}' report.txt
+            if [ "$format" = mixed ]; then
+                read -r e d < <(awk '/^encryption key/ {k="e"} /^decryption key/ {k="d"}
+                    /^  collision attack on the first round: [0-9a-f]+ / {n[k]++} END {print n["e"] + 0, n["d"] + 0}' report.txt)
+                enc_coll=$((enc_coll + e)); dec_coll=$((dec_coll + d))
+                "$build/tabrix-audit" --bge-plain "${checks[@]}" audit.cfg > plain.txt || true
+                plain_enc_keys=$((plain_enc_keys + $(grep -c '^CHECK OK: encryption key' plain.txt || true)))
+                plain_dec_keys=$((plain_dec_keys + $(grep -c '^CHECK OK: decryption key' plain.txt || true)))
+                awk '/^encryption key/ {d="plain_enc"} /^decryption key/ {d="plain_dec"} /^  time: / {print $2 >> (d ".txt")}' plain.txt
+            fi
         done
     done
     generate=$(median < gen.txt); enc=$(median < enc.txt); dec=$(median < dec.txt); whole=$(median < whole.txt)
@@ -78,4 +94,11 @@ for case in none ecb cbc; do
         printf "%-5s recovered %d/%d | /g: %6.1f ms | attack: encryption %5.1f ms (%.3f of /g:), decryption %5.1f ms (%.3f of /g:) | audit run %6.1f ms (%.2f of /g:) | shortcut failed in %d/%d directions | keys: encryption %d/%d, decryption %d/%d\n",
             c, ok, n, g, e, e / g, d, d / g, w, w / g, s, 2 * n, ek, n, dk, n
     }'
+    if [ "$format" = mixed ]; then
+        pe=$(median < plain_enc.txt); pd=$(median < plain_dec.txt)
+        awk -v c="$case" -v e="$enc" -v d="$dec" -v pe="$pe" -v pd="$pd" -v n="$(wc -l < whole.txt)" -v ek="$plain_enc_keys" -v dk="$plain_dec_keys" -v ec="$enc_coll" -v dc="$dec_coll" 'BEGIN {
+            printf "%-5s plain BGE: encryption %7.1f ms, decryption %7.1f ms | improved / plain: encryption %.4f, decryption %.4f | plain keys: encryption %d/%d, decryption %d/%d | collision attack keys: encryption %d/%d, decryption %d/%d\n",
+                c, pe, pd, e / pe, d / pd, ek, n, dk, n, ec, n, dc, n
+        }'
+    fi
 done

@@ -3,6 +3,7 @@
 #include <sstream>
 
 #include "audit/audit_command.h"
+#include "audit/table_headers.h"
 
 namespace audittest {
 
@@ -67,6 +68,27 @@ AuditRun audit(const std::vector<std::string>& args) {
     std::ostringstream out;
     const int status = runAudit(args, out);
     return {status, out.str()};
+}
+
+::testing::AssertionResult readMix(const TableRun& run, Direction direction, MixHeaders& headers) {
+    const bool encrypt = direction == Direction::Encrypt;
+    const std::string mixName = encrypt ? "mixTables" : "invMixTables";
+    const std::string mixXorName = encrypt ? "mixXorTables" : "invMixXorTables";
+    std::string error;
+    if (parseTableText(testsupport::readFile(run.file("out/" + mixName + ".h")), mixName.c_str(), kRoundTableBytes,
+                       headers.mix, error) != 0 ||
+        parseTableText(testsupport::readFile(run.file("out/" + mixXorName + ".h")), mixXorName.c_str(),
+                       kXorTableBytes, headers.mixXor, error) != 0) {
+        return ::testing::AssertionFailure() << error;
+    }
+    return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult loadMixed(const TableRun& run, MixedSet& mixed) {
+    std::string error;
+    if (loadHeaderSet(run.headers(), mixed.set, error) != 0) return ::testing::AssertionFailure() << error;
+    const ::testing::AssertionResult encrypt = readMix(run, Direction::Encrypt, mixed.encrypt);
+    return encrypt ? readMix(run, Direction::Decrypt, mixed.decrypt) : encrypt;
 }
 
 std::string randomKey(uint32_t seed) {

@@ -1,7 +1,12 @@
 // Table sets made by the real tool in a temporary folder, for the audit tests.
 #pragma once
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
+
+#include "audit/bge_attack.h"
+#include "audit/table_headers.h"
 
 #include "support/support.h"
 
@@ -40,6 +45,25 @@ struct AuditRun {
 
 // runAudit on args, output captured.
 AuditRun audit(const std::vector<std::string>& args);
+
+// The mix and mix XOR tables of one direction of a mixed run, from its headers.
+struct MixHeaders {
+    std::vector<uint8_t> mix;
+    std::vector<uint8_t> mixXor;
+};
+::testing::AssertionResult readMix(const TableRun& run, Direction direction, MixHeaders& headers);
+
+// All ten headers of a mixed run, parsed.
+struct MixedSet {
+    HeaderSet set;
+    MixHeaders encrypt;
+    MixHeaders decrypt;
+    MixedDirectionTables tables(Direction direction) const {
+        const bool e = direction == Direction::Encrypt;
+        return {e ? set.encrypt : set.decrypt, e ? encrypt.mix : decrypt.mix, e ? encrypt.mixXor : decrypt.mixXor};
+    }
+};
+::testing::AssertionResult loadMixed(const TableRun& run, MixedSet& mixed);
 
 // A key text of 32 hex digits drawn from the tests' pseudo-random generator.
 std::string randomKey(uint32_t seed);

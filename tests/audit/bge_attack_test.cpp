@@ -93,13 +93,15 @@ TEST(BgeAttack, RecoversTheOutputEncodingsUpToAnAffineMap) {
                 out[j] = outputEncoding[j][u];
             }
         };
-        std::array<ByteTable, 4> decoders{};
-        ASSERT_TRUE(recoverNonlinearParts(round, decoders)) << trial;
-        for (int j = 0; j < 4; ++j) {
-            ByteTable composed{};
-            for (unsigned u = 0; u < 256; ++u) composed[u] = decoders[j][outputEncoding[j][u]];
-            EXPECT_TRUE(isAffine(composed)) << trial << " " << j;
-            EXPECT_FALSE(isAffine(outputEncoding[j])) << "a random encoding is not affine already";
+        for (const BgeForm form : {BgeForm::Plain, BgeForm::Improved}) {
+            std::array<ByteTable, 4> decoders{};
+            ASSERT_TRUE(recoverNonlinearParts(round, decoders, form)) << trial;
+            for (int j = 0; j < 4; ++j) {
+                ByteTable composed{};
+                for (unsigned u = 0; u < 256; ++u) composed[u] = decoders[j][outputEncoding[j][u]];
+                EXPECT_TRUE(isAffine(composed)) << trial << " " << j << " form " << static_cast<int>(form);
+                EXPECT_FALSE(isAffine(outputEncoding[j])) << "a random encoding is not affine already";
+            }
         }
     }
 }
@@ -125,9 +127,11 @@ TEST(BgeAttack, StepTwoLeavesOneFieldMultiplicationPerColumn) {
                 out[j] = outputEncoding[static_cast<size_t>(j)][u];
             }
         };
-        std::array<ByteTable, 4> decoders{};
-        ASSERT_TRUE(recoverLinearParts(round, direction, decoders));
-        EXPECT_TRUE(linearPartsRemoved(round, direction, decoders));
+        for (const BgeForm form : {BgeForm::Plain, BgeForm::Improved}) {
+            std::array<ByteTable, 4> decoders{};
+            ASSERT_TRUE(recoverLinearParts(round, direction, decoders, form));
+            EXPECT_TRUE(linearPartsRemoved(round, direction, decoders)) << static_cast<int>(form);
+        }
     }
 }
 
@@ -142,9 +146,11 @@ TEST(BgeAttack, RefusesColumnsOfAnotherForm) {
     const ColumnRound constant = [](const uint8_t in[4], uint8_t out[4]) {
         for (int j = 0; j < 4; ++j) out[j] = in[1];
     };
-    std::array<ByteTable, 4> decoders{};
-    EXPECT_FALSE(recoverNonlinearParts(modular, decoders));
-    EXPECT_FALSE(recoverNonlinearParts(constant, decoders));
+    for (const BgeForm form : {BgeForm::Plain, BgeForm::Improved}) {
+        std::array<ByteTable, 4> decoders{};
+        EXPECT_FALSE(recoverNonlinearParts(modular, decoders, form));
+        EXPECT_FALSE(recoverNonlinearParts(constant, decoders, form));
+    }
 }
 
 // On real mixed tables from the tool: steps 1 and 2 on a column of table round 1 (round tables,
@@ -215,38 +221,65 @@ TEST(BgeAttack, StepOneOnMixedTablesFromTheTool) {
     EXPECT_FALSE(isAffine(relation(false)));
 }
 
-// Steps 1 to 3 give both keys of mixed tables from the tool, plain and under
-// ECB codings (the external codings sit outside the rounds used).
+// Steps 1 to 3, in both forms, give both keys of mixed tables from the tool:
+// without codings, under ECB codings and under a CBC triple (the external
+// codings sit outside the rounds used).
 TEST(BgeAttack, RecoversBothKeysOfMixedTables) {
-    for (const char* coding : {"", "/ecbioc:"}) {
-        SCOPED_TRACE(*coding == '\0' ? "no codings" : coding);
+    const struct {
+        BgeForm form;
+        const char* coding;
+    } cases[] = {{BgeForm::Plain, ""},           {BgeForm::Plain, "/ecbioc:"},    {BgeForm::Improved, ""},
+                 {BgeForm::Improved, "/ecbioc:"}, {BgeForm::Improved, "/cbcioc:"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.form == BgeForm::Plain ? "plain " : "improved ") +
+                     (*c.coding == '\0' ? "no codings" : c.coding));
         const std::string encryptKey = audittest::randomKey(43);
         const std::string decryptKey = audittest::randomKey(44);
-        const audittest::TableRun run(encryptKey, decryptKey, coding, "000102030405060708090A0B0C0D0E0F", {}, true);
+        const audittest::TableRun run(encryptKey, decryptKey, c.coding, "000102030405060708090A0B0C0D0E0F", {}, true);
         ASSERT_TRUE(run.ok()) << run.output();
-        HeaderSet set;
-        std::string error;
-        ASSERT_EQ(loadHeaderSet(run.headers(), set, error), 0) << error;
-        struct Case {
-            const DirectionTables& tables;
-            Direction direction;
-            const char* mixName;
-            const char* mixXorName;
-            const std::string& key;
-        };
-        const Case cases[] = {{set.encrypt, Direction::Encrypt, "mixTables", "mixXorTables", encryptKey},
-                              {set.decrypt, Direction::Decrypt, "invMixTables", "invMixXorTables", decryptKey}};
-        for (const Case& c : cases) {
-            SCOPED_TRACE(c.mixName);
-            std::vector<uint8_t> mix;
-            std::vector<uint8_t> mixXor;
-            ASSERT_EQ(parseTableText(testsupport::readFile(run.file(std::string("out/") + c.mixName + ".h")), c.mixName,
-                                     kRoundTableBytes, mix, error), 0) << error;
-            ASSERT_EQ(parseTableText(testsupport::readFile(run.file(std::string("out/") + c.mixXorName + ".h")),
-                                     c.mixXorName, kXorTableBytes, mixXor, error), 0) << error;
+        audittest::MixedSet mixed;
+        ASSERT_TRUE(audittest::loadMixed(run, mixed));
+        for (const Direction direction : {Direction::Encrypt, Direction::Decrypt}) {
             std::array<uint8_t, 16> key{};
-            ASSERT_TRUE(bgeRecoverKey({c.tables, mix, mixXor}, c.direction, key));
-            EXPECT_EQ(hexText(key.data(), key.size()), c.key);
+            std::string failure;
+            ASSERT_TRUE(bgeRecoverKey(mixed.tables(direction), direction, key, c.form, &failure)) << failure;
+            EXPECT_EQ(hexText(key.data(), key.size()), direction == Direction::Encrypt ? encryptKey : decryptKey);
+        }
+    }
+}
+
+// A damaged mix table (two entries of one byte's table swapped, so that round
+// is no AES round under any encoding) or random mix tables: both forms give
+// no key and name the step and the table round where they stopped.
+TEST(BgeAttack, DamagedMixTablesGiveNoKeyAndSayWhere) {
+    const audittest::TableRun run(audittest::randomKey(45), audittest::randomKey(46), "",
+                                  "000102030405060708090A0B0C0D0E0F", {}, true);
+    ASSERT_TRUE(run.ok()) << run.output();
+    audittest::MixedSet mixed;
+    ASSERT_TRUE(audittest::loadMixed(run, mixed));
+    const audittest::MixHeaders& headers = mixed.encrypt;
+    audittest::MixHeaders swapped = headers;
+    // Table round 4, column 1, row 2: entries 17 and 200 (four bytes each).
+    const size_t table = ((4 * 4 + 1) * 4 + 2) * 256 * 4;
+    std::swap_ranges(swapped.mix.begin() + static_cast<std::ptrdiff_t>(table + 17 * 4),
+                     swapped.mix.begin() + static_cast<std::ptrdiff_t>(table + 18 * 4),
+                     swapped.mix.begin() + static_cast<std::ptrdiff_t>(table + 200 * 4));
+    audittest::MixHeaders random = headers;
+    random.mix = testsupport::pseudoRandomBytes(headers.mix.size(), 7);
+    const struct {
+        const char* name;
+        const audittest::MixHeaders& headers;
+        const char* failure;
+    } cases[] = {{"swapped", swapped, "no affine decoding of the outputs at table round 4, column 1"},
+                 {"random", random, "no affine decoding of the outputs at table round 0, column 0"}};
+    for (const auto& c : cases) {
+        for (const BgeForm form : {BgeForm::Plain, BgeForm::Improved}) {
+            SCOPED_TRACE(std::string(c.name) + (form == BgeForm::Plain ? " plain" : " improved"));
+            std::array<uint8_t, 16> key{};
+            std::string failure;
+            EXPECT_FALSE(bgeRecoverKey({mixed.set.encrypt, c.headers.mix, c.headers.mixXor}, Direction::Encrypt, key,
+                                       form, &failure));
+            EXPECT_EQ(failure, c.failure);
         }
     }
 }
