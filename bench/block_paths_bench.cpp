@@ -54,9 +54,9 @@ WhiteBoxAesCipher& cipher() {
     return *object;
 }
 
-const PreparedTables& prepared() {
-    static const PreparedTablesPtr layout = prepareBlockTables(tables());
-    return *layout;
+const BlockNetwork& network() {
+    static const BlockNetworksPtr prepared = prepareBlockNetworks(tables());
+    return prepared->enc;
 }
 
 // The jobs that OpenSSL does beside the table cipher.
@@ -136,7 +136,7 @@ void BM_Block_plain(benchmark::State& state) {
 void BM_Block_unrolled(benchmark::State& state) {
     compare(state, Job::BlockEncrypt, [](uint8_t* buffer, size_t blocks) {
         for (size_t n = 0; n < blocks; ++n) {
-            cipherBlockPortable(Direction::Encryption, tables(), prepared(), buffer + 16 * n, buffer + 16 * n);
+            cipherBlockPortable(Direction::Encryption, network(), buffer + 16 * n, buffer + 16 * n);
         }
     });
 }
@@ -150,7 +150,7 @@ void BM_EcbDecrypt(benchmark::State& state) {
 }
 void BM_EcbEncrypt_portable(benchmark::State& state) {
     compare(state, Job::EcbEncrypt, [](uint8_t* buffer, size_t blocks) {
-        cipherBlocksPortable(Direction::Encryption, tables(), prepared(), buffer, buffer, blocks);
+        cipherBlocksPortable(Direction::Encryption, network(), buffer, buffer, blocks);
     });
 }
 void BM_EcbEncrypt_vbmi(benchmark::State& state) {
@@ -159,7 +159,7 @@ void BM_EcbEncrypt_vbmi(benchmark::State& state) {
         return;
     }
     compare(state, Job::EcbEncrypt, [](uint8_t* buffer, size_t blocks) {
-        cipherBlocksAvx512Vbmi(Direction::Encryption, prepared(), buffer, buffer, blocks);
+        cipherBlocksAvx512Vbmi(Direction::Encryption, network(), buffer, buffer, blocks);
     });
 }
 void BM_CbcEncrypt(benchmark::State& state) {
