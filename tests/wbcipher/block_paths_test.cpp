@@ -27,22 +27,13 @@ namespace {
 const size_t kLengths[] = {0, 1, 63, 64, 65, 1000};
 
 // Every byte drawn at random, XOR-table upper bits included: no structure for a
-// fast path to lean on.
-const TableStorage& randomTables() {
-    static const std::unique_ptr<TableStorage> tables = [] {
-        auto storage = std::make_unique<TableStorage>();
-        const std::vector<uint8_t> bytes = testsupport::pseudoRandomBytes(sizeof(TableStorage), 400);
-        std::memcpy(storage.get(), bytes.data(), bytes.size());
-        return storage;
-    }();
-    return *tables;
-}
-
-// The same for the mixed format, mix tables included.
-const MixedTableStorage& randomMixedTables() {
-    static const std::unique_ptr<MixedTableStorage> tables = [] {
-        auto storage = std::make_unique<MixedTableStorage>();
-        const std::vector<uint8_t> bytes = testsupport::pseudoRandomBytes(sizeof(MixedTableStorage), 401);
+// fast path to lean on. One table set per format (TableStorage or
+// MixedTableStorage, mix tables included).
+template <class Storage>
+const Storage& randomTables() {
+    static const std::unique_ptr<Storage> tables = [] {
+        auto storage = std::make_unique<Storage>();
+        const std::vector<uint8_t> bytes = testsupport::pseudoRandomBytes(sizeof(Storage), 400);
         std::memcpy(storage.get(), bytes.data(), bytes.size());
         return storage;
     }();
@@ -70,11 +61,11 @@ NamedTables mixedSet(const char* name, const MixedTableStorage& mixed) { return 
 
 std::vector<NamedTables> allTables() {
     using testsupport::MixedCodings;
-    return {{"random", &randomTables()},
+    return {{"random", &randomTables<TableStorage>()},
             {"plain", plainTables(1).tables.get()},
             {"ECB-coded", ecbCodedTables().tables.get()},
             {"CBC-coded", cbcCodedTables().tables.get()},
-            mixedSet("mixed random", randomMixedTables()),
+            mixedSet("mixed random", randomTables<MixedTableStorage>()),
             mixedSet("mixed plain", generatedMixedTables(MixedCodings::None)),
             mixedSet("mixed ECB-coded", generatedMixedTables(MixedCodings::Ecb)),
             mixedSet("mixed CBC-coded", generatedMixedTables(MixedCodings::Cbc))};
