@@ -149,17 +149,9 @@ TABRIX_VBMI void sixtyFourBlocks(Direction direction, const BlockNetwork& networ
         r[n] = _mm512_loadu_si512(in + 64 * n);
     }
     transpose(r);
-    constexpr Direction E = Direction::Encryption;
-    constexpr Direction De = Direction::Decryption;
-    if (direction == E && network.mixed()) {
-        throughNetwork<E, true>(network, r);
-    } else if (direction == E) {
-        throughNetwork<E, false>(network, r);
-    } else if (network.mixed()) {
-        throughNetwork<De, true>(network, r);
-    } else {
-        throughNetwork<De, false>(network, r);
-    }
+    withNetworkForm(direction, network, [&](auto d, auto mixed) {
+        throughNetwork<decltype(d)::value, decltype(mixed)::value>(network, r);
+    });
     transpose(r);
     for (int n = 0; n < 16; ++n) {
         _mm512_storeu_si512(out + 64 * n, r[n]);
