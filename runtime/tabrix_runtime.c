@@ -143,37 +143,47 @@ static unsigned char prepared_mix_round[2][TABLE_ROUNDS][4][4][4][256] TABRIX_AL
 #endif
 static int use_vbmi;
 
-/* The prepared tables as the evaluators read them (C does not convert a pointer
- * to an array into a pointer to a const array by itself). */
+/* A prepared layer's XOR tables as the evaluators read them (C does not
+ * convert a pointer to an array into a pointer to a const array by itself). */
+static const unsigned char (*read_only(unsigned char x[4][24][256]))[24][256]
+{
+    return (const unsigned char (*)[24][256])x;
+}
+
+/* A direction's table block of stage (0 runs first): encryption round r is
+ * slot r, decryption runs from slot 9 down to 1. */
+#define AT_STAGE(direction, stage, encryption, decryption) \
+    ((direction) == ENCRYPTION ? (encryption)[stage] : (decryption)[TABLE_ROUNDS - (stage)])
+
 static const unsigned char (*xor_prepared(int direction, unsigned stage))[24][256]
 {
-    return (const unsigned char (*)[24][256])prepared_xor[direction][stage];
+    return read_only(prepared_xor[direction][stage]);
 }
 
 static const unsigned char (*round_tables(int direction, unsigned stage))[4][256][4]
 {
-    return direction == ENCRYPTION ? roundTables[stage] : invRoundTables[TABLE_ROUNDS - stage];
+    return AT_STAGE(direction, stage, roundTables, invRoundTables);
 }
 
 static const unsigned char (*xor_tables(int direction, unsigned stage))[24][256]
 {
-    return direction == ENCRYPTION ? xorTables[stage] : invXorTables[TABLE_ROUNDS - stage];
+    return AT_STAGE(direction, stage, xorTables, invXorTables);
 }
 
 #ifdef TABRIX_MIXED
 static const unsigned char (*mix_xor_prepared(int direction, unsigned stage))[24][256]
 {
-    return (const unsigned char (*)[24][256])prepared_mix_xor[direction][stage];
+    return read_only(prepared_mix_xor[direction][stage]);
 }
 
 static const unsigned char (*mix_tables(int direction, unsigned stage))[4][256][4]
 {
-    return direction == ENCRYPTION ? mixTables[stage] : invMixTables[TABLE_ROUNDS - stage];
+    return AT_STAGE(direction, stage, mixTables, invMixTables);
 }
 
 static const unsigned char (*mix_xor_tables(int direction, unsigned stage))[24][256]
 {
-    return direction == ENCRYPTION ? mixXorTables[stage] : invMixXorTables[TABLE_ROUNDS - stage];
+    return AT_STAGE(direction, stage, mixXorTables, invMixXorTables);
 }
 #endif
 
