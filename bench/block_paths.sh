@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # The table cipher's block paths beside OpenSSL (bench_block_paths_bench), run
-# RUNS times in each of three set-ups, one after the other within each round so
-# that all see the same load; prints the median of every figure.
+# RUNS times in each of four set-ups, one after the other within each round so
+# that all see the same load; prints the median of every figure. Every case is
+# timed on the classic format and on the mixed one in the same iterations: the
+# last two columns are the mixed format's ns per block and its ratio to the
+# classic format's.
 #   simd      the paths this CPU selects; OpenSSL's table AES (AES-NI masked with
 #             OPENSSL_ia32cap=~0x200020200000000, set by the program itself)
 #   portable  TABRIX_PORTABLE=1; the same OpenSSL
@@ -48,8 +51,10 @@ echo "CPU: $cpu; $runs runs per set-up; medians"
 for setup in $setups; do
     echo
     echo "== $setup"
-    printf '%-28s %10s %16s %18s\n' "case/blocks" "ns/block" "x OpenSSL same" "x OpenSSL CBC-dec"
+    printf '%-28s %10s %16s %18s %16s %15s\n' "case/blocks" "ns/block" "x OpenSSL same" "x OpenSSL CBC-dec" \
+        "mixed ns/block" "mixed/classic"
     join <(median 3 < "$work/$setup" | sort) <(median 4 < "$work/$setup" | sort) |
-        join - <(median 5 < "$work/$setup" | sort) |
-        sort -t/ -k1,1 -k2,2n | awk '{ printf "%-28s %10.1f %16.2f %18.2f\n", $1, $2, $3, $4 }'
+        join - <(median 5 < "$work/$setup" | sort) | join - <(median 6 < "$work/$setup" | sort) |
+        join - <(median 7 < "$work/$setup" | sort) | sort -t/ -k1,1 -k2,2n |
+        awk '{ printf "%-28s %10.1f %16.2f %18.2f %16.1f %15.2f\n", $1, $2, $3, $4, $5, $6 }'
 done

@@ -2,12 +2,16 @@
 // runtime compiled at -O2 as applications get it (Runtime_*), in ns per block
 // beside OpenSSL's AES-128 doing the same job on the same buffer, timed in the
 // same iterations: single blocks, ECB, CBC encryption, CBC decryption and (in
-// the runtime) counter mode, on 1, 4, 64 and 4,096 blocks.
+// the runtime) counter mode, on 1, 4, 64 and 4,096 blocks. Every case runs the
+// classic format and the mixed one (the tool's MixedWhiteBoxAesCipher, and the
+// runtime compiled around mixed headers under the prefix tabrixmixed) in the
+// same iterations.
 //
 //   build/bench/bench_block_paths_bench [--benchmark_repetitions=5]
 //
-// Each case reports ns_per_block, openssl_ns_per_block (the same operation) and
-// x_openssl, their ratio; with repetitions, the medians are the figures to quote.
+// Each case reports ns_per_block (classic), openssl_ns_per_block (the same
+// operation) and x_openssl, their ratio, and mixed_ns_per_block with
+// mixed_x_classic; with repetitions, the medians are the figures to quote.
 // At the end a summary prints every case also as a ratio to OpenSSL's CBC
 // decryption of as many blocks, its fastest table mode, measured in the same run.
 // bench/block_paths.sh runs it several times and prints the medians.
@@ -32,7 +36,9 @@
 #include <vector>
 
 #include "tabrix_runtime.h"
+#include "tabrixmixed.h"
 #include "wbcipher/block_paths.h"
+#include "wbcipher/mixed_white_box_aes_cipher.h"
 #include "wbcipher/white_box_aes_cipher.h"
 #include "table_cipher_setup.h"
 
@@ -43,20 +49,46 @@ const uint8_t kIv[16] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
 using Clock = std::chrono::steady_clock;
 
 using benchsetup::kKey;
-using benchsetup::tables;
 
-WhiteBoxAesCipher& cipher() {
-    static WhiteBoxAesCipher* const object = [] {
-        auto* made = new WhiteBoxAesCipher;
-        made->SetTables(&tables());
-        return made;
+// One table format as the cases use it: the tool's cipher, its encryption
+// network, and the runtime compiled around tables of that format.
+struct Format {
+    WhiteBoxAesCipher& cipher;
+    const BlockNetwork& network;
+    void (*encryptBlock)(const unsigned char in[16], unsigned char out[16]);
+    int (*encryptEcb)(const unsigned char* in, unsigned char* out, size_t length);
+    int (*decryptEcb)(const unsigned char* in, unsigned char* out, size_t length);
+    int (*encryptCbc)(unsigned char* buffer, size_t length, const unsigned char iv[16]);
+    int (*decryptCbc)(unsigned char* buffer, size_t length, const unsigned char iv[16]);
+    void (*cryptCtr)(unsigned char* buffer, size_t length, const unsigned char counter[16]);
+};
+
+const Format& classic() {
+    static WhiteBoxAesCipher cipher;
+    static const BlockNetworksPtr prepared = prepareBlockNetworks(benchsetup::tables());
+    static const Format format = [] {
+        cipher.SetTables(&benchsetup::tables());
+        return Format{cipher,           prepared->enc,      tabrix_encrypt_block, tabrix_encrypt_ecb,
+                      tabrix_decrypt_ecb, tabrix_encrypt_cbc, tabrix_decrypt_cbc,   tabrix_crypt_ctr};
     }();
-    return *object;
+    return format;
 }
 
-const PreparedTables& prepared() {
-    static const PreparedTablesPtr layout = prepareBlockTables(tables());
-    return *layout;
+const Format& mixed() {
+    static MixedWhiteBoxAesCipher cipher;
+    static const BlockNetworksPtr prepared = prepareBlockNetworks(benchsetup::mixedTables());
+    static const Format format = [] {
+        cipher.SetMixedTables(&benchsetup::mixedTables());
+        return Format{cipher,
+                      prepared->enc,
+                      tabrixmixed_encrypt_block,
+                      tabrixmixed_encrypt_ecb,
+                      tabrixmixed_decrypt_ecb,
+                      tabrixmixed_encrypt_cbc,
+                      tabrixmixed_decrypt_cbc,
+                      tabrixmixed_crypt_ctr};
+    }();
+    return format;
 }
 
 // The jobs that OpenSSL does beside the table cipher.
@@ -94,8 +126,17 @@ private:
     EVP_CIPHER_CTX* ctx_;
 };
 
-using TableRun = std::function<void(uint8_t* buffer, size_t blocks)>;
+using TableRun = std::function<void(const Format& format, uint8_t* buffer, size_t blocks)>;
 
+double secondsOf(const TableRun& table, const Format& format, uint8_t* buffer, size_t blocks) {
+    const auto start = Clock::now();
+    table(format, buffer, blocks);
+    benchmark::ClobberMemory();
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// table on the classic format (the iteration time), on the mixed one, and the
+// OpenSSL job, one after the other in every iteration.
 void compare(benchmark::State& state, Job job, const TableRun& table) {
     const size_t blocks = static_cast<size_t>(state.range(0));
     std::vector<uint8_t> data(16 * blocks);
@@ -104,17 +145,18 @@ void compare(benchmark::State& state, Job job, const TableRun& table) {
     }
     std::vector<uint8_t> reference(data.size());
     OpenSsl openssl(job);
+    const Format& classicFormat = classic();
+    const Format& mixedFormat = mixed();
     double tableSeconds = 0;
+    double mixedSeconds = 0;
     double opensslSeconds = 0;
     for (auto _ : state) {
-        auto start = Clock::now();
-        table(data.data(), blocks);
-        benchmark::ClobberMemory();
-        const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        const double seconds = secondsOf(table, classicFormat, data.data(), blocks);
         state.SetIterationTime(seconds);
         tableSeconds += seconds;
+        mixedSeconds += secondsOf(table, mixedFormat, data.data(), blocks);
 
-        start = Clock::now();
+        const auto start = Clock::now();
         openssl.run(data.data(), reference.data(), blocks);
         benchmark::ClobberMemory();
         opensslSeconds += std::chrono::duration<double>(Clock::now() - start).count();
@@ -123,34 +165,38 @@ void compare(benchmark::State& state, Job job, const TableRun& table) {
     state.counters["ns_per_block"] = tableSeconds * 1e9 / total;
     state.counters["openssl_ns_per_block"] = opensslSeconds * 1e9 / total;
     state.counters["x_openssl"] = tableSeconds / opensslSeconds;
+    state.counters["mixed_ns_per_block"] = mixedSeconds * 1e9 / total;
+    state.counters["mixed_x_classic"] = mixedSeconds / tableSeconds;
 }
 
 // The table cipher's operations never fail with tables set: statuses ignored.
 void BM_Block_plain(benchmark::State& state) {
-    compare(state, Job::BlockEncrypt, [](uint8_t* buffer, size_t blocks) {
+    compare(state, Job::BlockEncrypt, [](const Format& f, uint8_t* buffer, size_t blocks) {
         for (size_t n = 0; n < blocks; ++n) {
-            (void)cipher().EncryptBlock(buffer + 16 * n, buffer + 16 * n);
+            (void)f.cipher.EncryptBlock(buffer + 16 * n, buffer + 16 * n);
         }
     });
 }
 void BM_Block_unrolled(benchmark::State& state) {
-    compare(state, Job::BlockEncrypt, [](uint8_t* buffer, size_t blocks) {
+    compare(state, Job::BlockEncrypt, [](const Format& f, uint8_t* buffer, size_t blocks) {
         for (size_t n = 0; n < blocks; ++n) {
-            cipherBlockPortable(Direction::Encryption, tables(), prepared(), buffer + 16 * n, buffer + 16 * n);
+            cipherBlockPortable(Direction::Encryption, f.network, buffer + 16 * n, buffer + 16 * n);
         }
     });
 }
 void BM_EcbEncrypt(benchmark::State& state) {
-    compare(state, Job::EcbEncrypt,
-            [](uint8_t* buffer, size_t blocks) { (void)cipher().EncryptBlocks(buffer, buffer, blocks); });
+    compare(state, Job::EcbEncrypt, [](const Format& f, uint8_t* buffer, size_t blocks) {
+        (void)f.cipher.EncryptBlocks(buffer, buffer, blocks);
+    });
 }
 void BM_EcbDecrypt(benchmark::State& state) {
-    compare(state, Job::EcbDecrypt,
-            [](uint8_t* buffer, size_t blocks) { (void)cipher().DecryptBlocks(buffer, buffer, blocks); });
+    compare(state, Job::EcbDecrypt, [](const Format& f, uint8_t* buffer, size_t blocks) {
+        (void)f.cipher.DecryptBlocks(buffer, buffer, blocks);
+    });
 }
 void BM_EcbEncrypt_portable(benchmark::State& state) {
-    compare(state, Job::EcbEncrypt, [](uint8_t* buffer, size_t blocks) {
-        cipherBlocksPortable(Direction::Encryption, tables(), prepared(), buffer, buffer, blocks);
+    compare(state, Job::EcbEncrypt, [](const Format& f, uint8_t* buffer, size_t blocks) {
+        cipherBlocksPortable(Direction::Encryption, f.network, buffer, buffer, blocks);
     });
 }
 void BM_EcbEncrypt_vbmi(benchmark::State& state) {
@@ -158,51 +204,55 @@ void BM_EcbEncrypt_vbmi(benchmark::State& state) {
         state.SkipWithError("this CPU lacks AVX-512 VBMI");
         return;
     }
-    compare(state, Job::EcbEncrypt, [](uint8_t* buffer, size_t blocks) {
-        cipherBlocksAvx512Vbmi(Direction::Encryption, prepared(), buffer, buffer, blocks);
+    compare(state, Job::EcbEncrypt, [](const Format& f, uint8_t* buffer, size_t blocks) {
+        cipherBlocksAvx512Vbmi(Direction::Encryption, f.network, buffer, buffer, blocks);
     });
 }
 void BM_CbcEncrypt(benchmark::State& state) {
-    compare(state, Job::CbcEncrypt, [](uint8_t* buffer, size_t blocks) {
+    compare(state, Job::CbcEncrypt, [](const Format& f, uint8_t* buffer, size_t blocks) {
         uint32_t length = static_cast<uint32_t>(16 * blocks);
         uint32_t capacity = length;
-        (void)cipher().MARLOAES128_EncryptCBC(buffer, &length, &capacity, 0);
+        (void)f.cipher.MARLOAES128_EncryptCBC(buffer, &length, &capacity, 0);
     });
 }
 void BM_CbcDecrypt(benchmark::State& state) {
-    compare(state, Job::CbcDecrypt, [](uint8_t* buffer, size_t blocks) {
+    compare(state, Job::CbcDecrypt, [](const Format& f, uint8_t* buffer, size_t blocks) {
         uint32_t length = static_cast<uint32_t>(16 * blocks);
-        (void)cipher().MARLOAES128_DecryptCBC(buffer, &length, 0);
+        (void)f.cipher.MARLOAES128_DecryptCBC(buffer, &length, 0);
     });
 }
 
 void BM_Runtime_Block(benchmark::State& state) {
-    compare(state, Job::BlockEncrypt, [](uint8_t* buffer, size_t blocks) {
+    compare(state, Job::BlockEncrypt, [](const Format& f, uint8_t* buffer, size_t blocks) {
         for (size_t n = 0; n < blocks; ++n) {
-            tabrix_encrypt_block(buffer + 16 * n, buffer + 16 * n);
+            f.encryptBlock(buffer + 16 * n, buffer + 16 * n);
         }
     });
 }
 void BM_Runtime_EcbEncrypt(benchmark::State& state) {
-    compare(state, Job::EcbEncrypt,
-            [](uint8_t* buffer, size_t blocks) { (void)tabrix_encrypt_ecb(buffer, buffer, 16 * blocks); });
+    compare(state, Job::EcbEncrypt, [](const Format& f, uint8_t* buffer, size_t blocks) {
+        (void)f.encryptEcb(buffer, buffer, 16 * blocks);
+    });
 }
 void BM_Runtime_EcbDecrypt(benchmark::State& state) {
-    compare(state, Job::EcbDecrypt,
-            [](uint8_t* buffer, size_t blocks) { (void)tabrix_decrypt_ecb(buffer, buffer, 16 * blocks); });
+    compare(state, Job::EcbDecrypt, [](const Format& f, uint8_t* buffer, size_t blocks) {
+        (void)f.decryptEcb(buffer, buffer, 16 * blocks);
+    });
 }
 void BM_Runtime_CbcEncrypt(benchmark::State& state) {
-    compare(state, Job::CbcEncrypt,
-            [](uint8_t* buffer, size_t blocks) { (void)tabrix_encrypt_cbc(buffer, 16 * blocks, kIv); });
+    compare(state, Job::CbcEncrypt, [](const Format& f, uint8_t* buffer, size_t blocks) {
+        (void)f.encryptCbc(buffer, 16 * blocks, kIv);
+    });
 }
 void BM_Runtime_CbcDecrypt(benchmark::State& state) {
-    compare(state, Job::CbcDecrypt,
-            [](uint8_t* buffer, size_t blocks) { (void)tabrix_decrypt_cbc(buffer, 16 * blocks, kIv); });
+    compare(state, Job::CbcDecrypt, [](const Format& f, uint8_t* buffer, size_t blocks) {
+        (void)f.decryptCbc(buffer, 16 * blocks, kIv);
+    });
 }
 
 void BM_Runtime_Ctr(benchmark::State& state) {
     compare(state, Job::Ctr,
-            [](uint8_t* buffer, size_t blocks) { tabrix_crypt_ctr(buffer, 16 * blocks, kIv); });
+            [](const Format& f, uint8_t* buffer, size_t blocks) { f.cryptCtr(buffer, 16 * blocks, kIv); });
 }
 
 void sizes(benchmark::internal::Benchmark* b) {
@@ -237,26 +287,34 @@ public:
                 // "BM_CbcDecrypt/4096/min_time:0.050/manual_time" -> "CbcDecrypt/4096"
                 std::string name = run.run_name.function_name + "/" + run.run_name.args;
                 name.erase(0, 3);
-                figures_[name] = {run.counters.at("ns_per_block"), run.counters.at("openssl_ns_per_block")};
+                figures_[name] = {run.counters.at("ns_per_block"), run.counters.at("openssl_ns_per_block"),
+                                  run.counters.at("mixed_ns_per_block")};
             }
         }
     }
 
-    // One line per case: "summary NAME/BLOCKS ns x_same x_cbc", x_cbc against
-    // OpenSSL's CBC decryption of as many blocks, its fastest table mode.
+    // One line per case: "summary NAME/BLOCKS ns x_same x_cbc mixed_ns
+    // mixed_x_classic", x_cbc against OpenSSL's CBC decryption of as many
+    // blocks, its fastest table mode; ns and the ratios of the classic format.
     void printSummary() const {
-        std::printf("\n%-8s %-28s %10s %16s %18s\n", "", "case/blocks", "ns/block", "x OpenSSL same",
-                    "x OpenSSL CBC-dec");
+        std::printf("\n%-8s %-28s %10s %16s %18s %16s %15s\n", "", "case/blocks", "ns/block", "x OpenSSL same",
+                    "x OpenSSL CBC-dec", "mixed ns/block", "mixed/classic");
         for (const auto& [name, figure] : figures_) {
             const auto cbc = figures_.find("CbcDecrypt" + name.substr(name.find('/')));
-            const double opensslCbc = cbc != figures_.end() ? cbc->second.second : 0.0;
-            std::printf("%-8s %-28s %10.1f %16.2f %18.2f\n", "summary", name.c_str(), figure.first,
-                        figure.first / figure.second, opensslCbc > 0 ? figure.first / opensslCbc : 0.0);
+            const double opensslCbc = cbc != figures_.end() ? cbc->second.openssl : 0.0;
+            std::printf("%-8s %-28s %10.1f %16.2f %18.2f %16.1f %15.2f\n", "summary", name.c_str(), figure.table,
+                        figure.table / figure.openssl, opensslCbc > 0 ? figure.table / opensslCbc : 0.0,
+                        figure.mixed, figure.mixed / figure.table);
         }
     }
 
 private:
-    std::map<std::string, std::pair<double, double>> figures_;
+    struct Figure {
+        double table;   // classic, ns per block
+        double openssl; // the same operation, ns per block
+        double mixed;   // mixed, ns per block
+    };
+    std::map<std::string, Figure> figures_;
 };
 
 } // namespace
@@ -265,6 +323,7 @@ int main(int argc, char** argv) {
     benchsetup::holdOpenSslToTables(argv);
     benchmark::AddCustomContext("table cipher block path", blockPathName(selectedBlockPath()));
     benchmark::AddCustomContext("runtime block path", tabrix_block_path());
+    benchmark::AddCustomContext("mixed runtime block path", tabrixmixed_block_path());
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
         return 1;

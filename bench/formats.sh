@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # "/g:" with [TABLES] format = mixed beside the classic format, run alternately
 # in one run (medians of RUNS each, so that both see the same load), then the
-# mixed benchmark program: generation alone, cipher ns per block and table
-# bytes per direction, mixed beside classic.
+# mixed benchmark program: generation alone, cipher ns per block (block by block
+# and over a buffer) and table bytes per direction, mixed beside classic; then
+# every block path of the tool and the runtime on 4,096-block buffers, classic
+# and mixed timed in the same iterations (bench_block_paths_bench; medians of
+# several runs: bench/block_paths.sh).
 #
 #   bench/formats.sh [build-dir]      (RUNS=7 by default)
 #
@@ -41,3 +44,8 @@ printf 'header bytes per direction (encryption): classic %s | mixed %s\n' \
     "$(cat out/mixed_round_tables.h out/mixed_xor_tables.h out/mixed_final_round_table.h \
         out/mixed_mix_tables.h out/mixed_mix_xor_tables.h | wc -c)"
 "$build/bench/bench_mixed_bench" --benchmark_color=false
+echo
+echo "block paths on 4,096 blocks, ns per block (Block_plain: the plain evaluator; Ecb*, Cbc*, Runtime_*:"
+echo "the path selected for this CPU; *_portable, *_vbmi, Block_unrolled: that path)"
+"$build/bench/bench_block_paths_bench" --benchmark_filter=/4096/ 2>/dev/null |
+    awk '/^summary/ { printf "%-24s classic %8.1f | mixed %8.1f | mixed/classic %.2f\n", $2, $3, $6, $7 }'

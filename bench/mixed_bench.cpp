@@ -1,8 +1,10 @@
 // The mixed table format beside the classic one, measured in the same
 // iterations: generation of both directions (the tables only, no text), and the
-// table cipher's blocks in ns per block for each direction. Counters:
-// classic_*, mixed_* and mixed/classic; the table size per direction as bytes.
-// "/g:" as a whole command is timed by bench/formats.sh.
+// table cipher in ns per block for each direction, block by block (the plain
+// evaluator) and over a buffer (the selected block path). Counters: classic_*,
+// mixed_* and mixed/classic; the table size per direction as bytes. "/g:" as a
+// whole command is timed by bench/formats.sh; every block path, tool and
+// runtime, by bench_block_paths_bench.
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -14,11 +16,12 @@
 #include "wbcipher/white_box_aes_cipher.h"
 #include "wbgen/mixed_table_generator.h"
 #include "wbgen/table_generator.h"
+#include "table_cipher_setup.h"
 
 namespace {
 
-const char* const kKey = "2b7e151628aed2a6abf7158809cf4f3c";
-constexpr RandomState kState{3, 1, 4, 1, 5, 9, 2, 6, 5, 3, 5, 8, 9, 7, 9, 3};
+using benchsetup::kState;
+const char* const kKey = benchsetup::kKeyText;
 constexpr size_t kBlocks = 256;
 
 using Clock = std::chrono::steady_clock;
@@ -58,39 +61,28 @@ void BM_GenerateClassicAndMixed(benchmark::State& state) {
         static_cast<double>(sizeof(EncryptionTableSet) + sizeof(MixedEncryptionTables));
 }
 
-void runBlocks(WhiteBoxAesCipher& cipher, std::vector<uint8_t>& data, bool encrypt) {
-    for (size_t n = 0; n < data.size(); n += 16) {
-        // The tables are set: blocks cannot fail.
-        if (encrypt) {
-            (void)cipher.EncryptBlock(&data[n], &data[n]);
-        } else {
-            (void)cipher.DecryptBlock(&data[n], &data[n]);
+// Block by block through the plain evaluator, or the whole buffer on the block path.
+enum class Way { Blocks, Buffer };
+
+void runBlocks(WhiteBoxAesCipher& cipher, std::vector<uint8_t>& data, bool encrypt, Way way) {
+    // The tables are set: blocks cannot fail.
+    if (way == Way::Buffer) {
+        const size_t blocks = data.size() / 16;
+        (void)(encrypt ? cipher.EncryptBlocks(data.data(), data.data(), blocks)
+                       : cipher.DecryptBlocks(data.data(), data.data(), blocks));
+    } else {
+        for (size_t n = 0; n < data.size(); n += 16) {
+            (void)(encrypt ? cipher.EncryptBlock(&data[n], &data[n]) : cipher.DecryptBlock(&data[n], &data[n]));
         }
     }
     benchmark::ClobberMemory();
 }
 
-void runCiphers(benchmark::State& state, bool encrypt) {
-    static const auto classic = [] {
-        auto storage = std::make_unique<TableStorage>();
-        std::ostringstream report;
-        TableGenerator generator(kState, report);
-        (void)generator.generateEncryptionTables(kKey, *storage, nullptr, nullptr);
-        (void)generator.generateDecryptionTables(kKey, *storage, nullptr, nullptr);
-        return storage;
-    }();
-    static const auto mixed = [] {
-        auto storage = std::make_unique<MixedTableStorage>();
-        std::ostringstream report;
-        RandomSource random(kState);
-        (void)generateMixedEncryptionTables(random, kKey, *storage, nullptr, nullptr, report);
-        (void)generateMixedDecryptionTables(random, kKey, *storage, nullptr, nullptr, report);
-        return storage;
-    }();
+void runCiphers(benchmark::State& state, bool encrypt, Way way) {
     WhiteBoxAesCipher classicCipher;
-    classicCipher.SetTables(classic.get());
+    classicCipher.SetTables(&benchsetup::tables());
     MixedWhiteBoxAesCipher mixedCipher;
-    mixedCipher.SetMixedTables(mixed.get());
+    mixedCipher.SetMixedTables(&benchsetup::mixedTables());
     std::vector<uint8_t> data(16 * kBlocks);
     for (size_t n = 0; n < data.size(); ++n) data[n] = static_cast<uint8_t>(n * 131 + 7);
 
@@ -98,10 +90,10 @@ void runCiphers(benchmark::State& state, bool encrypt) {
     double mixedSeconds = 0;
     for (auto _ : state) {
         auto start = Clock::now();
-        runBlocks(classicCipher, data, encrypt);
+        runBlocks(classicCipher, data, encrypt, way);
         classicSeconds += secondsSince(start);
         start = Clock::now();
-        runBlocks(mixedCipher, data, encrypt);
+        runBlocks(mixedCipher, data, encrypt, way);
         const double elapsed = secondsSince(start);
         mixedSeconds += elapsed;
         state.SetIterationTime(elapsed);
@@ -112,13 +104,17 @@ void runCiphers(benchmark::State& state, bool encrypt) {
     state.counters["mixed/classic"] = mixedSeconds / classicSeconds;
 }
 
-void BM_EncryptClassicAndMixed(benchmark::State& state) { runCiphers(state, true); }
-void BM_DecryptClassicAndMixed(benchmark::State& state) { runCiphers(state, false); }
+void BM_EncryptClassicAndMixed(benchmark::State& state) { runCiphers(state, true, Way::Blocks); }
+void BM_DecryptClassicAndMixed(benchmark::State& state) { runCiphers(state, false, Way::Blocks); }
+void BM_EcbEncryptClassicAndMixed(benchmark::State& state) { runCiphers(state, true, Way::Buffer); }
+void BM_EcbDecryptClassicAndMixed(benchmark::State& state) { runCiphers(state, false, Way::Buffer); }
 
 } // namespace
 
 BENCHMARK(BM_GenerateClassicAndMixed)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_EncryptClassicAndMixed)->UseManualTime()->MinTime(1.0);
 BENCHMARK(BM_DecryptClassicAndMixed)->UseManualTime()->MinTime(1.0);
+BENCHMARK(BM_EcbEncryptClassicAndMixed)->UseManualTime()->MinTime(1.0);
+BENCHMARK(BM_EcbDecryptClassicAndMixed)->UseManualTime()->MinTime(1.0);
 
 BENCHMARK_MAIN();

@@ -1,5 +1,6 @@
 // Shared by the table-cipher benchmarks: one table set generated for the
-// SP 800-38A key, and OpenSSL held to its portable table-based AES.
+// SP 800-38A key in each format, and OpenSSL held to its portable table-based
+// AES.
 #pragma once
 #include <benchmark/benchmark.h>
 #include <unistd.h>
@@ -9,6 +10,7 @@
 #include <memory>
 #include <sstream>
 
+#include "wbgen/mixed_table_generator.h"
 #include "wbgen/table_generator.h"
 
 namespace benchsetup {
@@ -17,15 +19,30 @@ inline const char* const kKeyText = "2b7e151628aed2a6abf7158809cf4f3c";
 inline constexpr uint8_t kKey[16] = {0x2b, 0x7e, 0x15, 0x16, 0x28, 0xae, 0xd2, 0xa6,
                                      0xab, 0xf7, 0x15, 0x88, 0x09, 0xcf, 0x4f, 0x3c};
 
+inline constexpr RandomState kState{3, 1, 4, 1, 5, 9, 2, 6, 5, 3, 5, 8, 9, 7, 9, 3};
+
 // Both directions for kKeyText, without external codings, from a fixed seed.
 inline const TableStorage& tables() {
     static const std::unique_ptr<TableStorage> storage = [] {
         auto generated = std::make_unique<TableStorage>();
         std::ostringstream report;
-        TableGenerator generator(RandomState{3, 1, 4, 1, 5, 9, 2, 6, 5, 3, 5, 8, 9, 7, 9, 3}, report);
+        TableGenerator generator(kState, report);
         // A well-formed key: generation cannot fail.
         (void)generator.generateEncryptionTables(kKeyText, *generated, nullptr, nullptr);
         (void)generator.generateDecryptionTables(kKeyText, *generated, nullptr, nullptr);
+        return generated;
+    }();
+    return *storage;
+}
+
+// The same key in the mixed format, from the same seed.
+inline const MixedTableStorage& mixedTables() {
+    static const std::unique_ptr<MixedTableStorage> storage = [] {
+        auto generated = std::make_unique<MixedTableStorage>();
+        std::ostringstream report;
+        RandomSource random(kState);
+        (void)generateMixedEncryptionTables(random, kKeyText, *generated, nullptr, nullptr, report);
+        (void)generateMixedDecryptionTables(random, kKeyText, *generated, nullptr, nullptr, report);
         return generated;
     }();
     return *storage;

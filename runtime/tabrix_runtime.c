@@ -10,6 +10,9 @@
  *      nibble through the 4-bit XOR tables: stage u adds y(u+1) to the running
  *      sum, low-nibble table 6b + 2u first, then high-nibble table 6b + 2u + 1,
  *      each indexed by (new nibble << 4) | running nibble.
+ * In the mixed format a second layer of the same kind follows each table
+ * round: mix table [column c][row b] takes state byte (b, c) and feeds column c
+ * again, summed through the mix XOR tables as above.
  * A last byte table per state position finishes the cipher. Every value between
  * tables is carried under the random nibble codings the generator chose, so the
  * state is never plain inside; only the table contents know the codings.
@@ -73,169 +76,24 @@
 
 
 /* Source column of row i for output column c: +1 shifts left (encryption),
- * +3 = -1 mod 4 shifts right (decryption). */
+ * +3 = -1 mod 4 shifts right (decryption); the mix tables keep the column. */
 #define ENCRYPT_SHIFT 1
 #define DECRYPT_SHIFT 3
+#define MIX_SHIFT 0
 
 static unsigned source_column(unsigned c, unsigned i, unsigned shift)
 {
     return (c + i * shift) & 3u;
 }
 
-#ifdef TABRIX_MIXED
-/* The mixed format is evaluated block by block by the plain evaluator below;
- * the prepared, batched and SIMD paths serve the classic format only. */
-#define ENCRYPTION 0
-#define DECRYPTION 1
-/* Blocks that CBC decryption and counter mode take at a time. */
-#define CHUNK_BLOCKS 256
-static const int use_vbmi = 0;
 
-typedef unsigned char state_t[4][4]; /* [row][column] */
-
-static void load_state(state_t s, const unsigned char block[16])
-{
-    unsigned i, c;
-    for (c = 0; c < 4; ++c)
-        for (i = 0; i < 4; ++i)
-            s[i][c] = block[4 * c + i];
-}
-
-static void store_state(unsigned char block[16], state_t s)
-{
-    unsigned i, c;
-    for (c = 0; c < 4; ++c)
-        for (i = 0; i < 4; ++i)
-            block[4 * c + i] = s[i][c];
-}
-
-/* Sums the four contributions t[0..3][c] to every output byte (b, c) through
- * xor_table, [column c][24][256]. Only the low four bits of an entry count. */
-static void xor_sum(state_t s, const unsigned char *t[4][4], const unsigned char xor_table[4][24][256])
-{
-    unsigned c, b, u;
-
-    for (c = 0; c < 4; ++c) {
-        for (b = 0; b < 4; ++b) {
-            unsigned lo = t[0][c][b] & 0x0Fu;
-            unsigned hi = (unsigned)t[0][c][b] >> 4;
-            for (u = 0; u < 3; ++u) {
-                unsigned y = t[u + 1][c][b];
-                lo = xor_table[c][6 * b + 2 * u][((y & 0x0Fu) << 4) | lo] & 0x0Fu;
-                hi = xor_table[c][6 * b + 2 * u + 1][(y & 0xF0u) | hi] & 0x0Fu;
-            }
-            s[b][c] = (unsigned char)((hi << 4) | lo);
-        }
-    }
-}
-
-/* One table round. round_table is [column j][row i][256][4], xor_table is
- * [column c][24][256]. */
-static void table_round(state_t s, const unsigned char round_table[4][4][256][4],
-                        const unsigned char xor_table[4][24][256], unsigned shift)
-{
-    const unsigned char *t[4][4]; /* [row][output column] -> 4 contribution bytes */
-    unsigned i, c;
-
-    for (i = 0; i < 4; ++i) {
-        for (c = 0; c < 4; ++c) {
-            unsigned j = source_column(c, i, shift);
-            t[i][c] = round_table[j][i][s[i][j]];
-        }
-    }
-    xor_sum(s, t, xor_table);
-}
-
-#ifdef TABRIX_MIXED
-/* The mixed format's second half of a table round: mix table (c, b), [column
- * c][row b][256][4], takes byte (b, c) and feeds column c again. */
-static void mix_round(state_t s, const unsigned char mix_table[4][4][256][4],
-                      const unsigned char mix_xor_table[4][24][256])
-{
-    const unsigned char *t[4][4];
-    unsigned b, c;
-
-    for (b = 0; b < 4; ++b)
-        for (c = 0; c < 4; ++c)
-            t[b][c] = mix_table[c][b][s[b][c]];
-    xor_sum(s, t, mix_xor_table);
-}
-#define MIX_ROUND(s, mix, mix_xor, r) mix_round(s, mix[r], mix_xor[r])
-#else
-#define MIX_ROUND(s, mix, mix_xor, r) ((void)0)
-#endif
-
-/* The last step: one byte table per state position, [column j][row i][256]. */
-static void last_step(state_t s, const unsigned char table[4][4][256], unsigned shift)
-{
-    state_t copy;
-    unsigned i, c;
-
-    memcpy(copy, s, sizeof copy);
-    for (c = 0; c < 4; ++c) {
-        for (i = 0; i < 4; ++i) {
-            unsigned j = source_column(c, i, shift);
-            s[i][c] = table[j][i][copy[i][j]];
-        }
-    }
-}
-
-static void mixed_encrypt(const unsigned char in[16], unsigned char out[16])
-{
-    state_t s;
-    unsigned r;
-
-    load_state(s, in);
-    for (r = 0; r < 9; ++r) {
-        table_round(s, roundTables[r], xorTables[r], ENCRYPT_SHIFT);
-        MIX_ROUND(s, mixTables, mixXorTables, r);
-    }
-    last_step(s, finalRoundTable, ENCRYPT_SHIFT);
-    store_state(out, s);
-}
-
-static void mixed_decrypt(const unsigned char in[16], unsigned char out[16])
-{
-    state_t s;
-    unsigned r;
-
-    load_state(s, in);
-    /* Rounds 10 down to 2 of the inverse cipher live at indexes 9 down to 1. */
-    for (r = 9; r >= 1; --r) {
-        table_round(s, invRoundTables[r], invXorTables[r], DECRYPT_SHIFT);
-        MIX_ROUND(s, invMixTables, invMixXorTables, r);
-    }
-    last_step(s, invFirstRoundTable, DECRYPT_SHIFT);
-    store_state(out, s);
-}
-
-void tabrix_prepare(void)
-{
-}
-
-static void fast_block(int direction, const unsigned char in[16], unsigned char out[16])
-{
-    if (direction == ENCRYPTION)
-        mixed_encrypt(in, out);
-    else
-        mixed_decrypt(in, out);
-}
-
-static void cipher_blocks(int direction, const unsigned char *in, unsigned char *out, size_t blocks)
-{
-    size_t i;
-
-    for (i = 0; i < blocks; ++i)
-        fast_block(direction, in + i * TABRIX_BLOCK_SIZE, out + i * TABRIX_BLOCK_SIZE);
-}
-
-#else /* the classic format */
-
-/* Fast evaluation of the compiled-in tables: a layout prepared once from them,
- * an unrolled single block, a portable batch that goes round by round over up
- * to 64 blocks, and on x86-64 CPUs with AVX-512 VBMI a path that evaluates 64
- * blocks at once with byte permutes. Every path gives the same bytes as the
- * plain evaluator above; the tests hold them to it.
+/* Evaluation of the compiled-in tables: a layout prepared once from them, an
+ * unrolled single block, a portable batch that goes layer by layer over up to
+ * 64 blocks, and on x86-64 CPUs with AVX-512 VBMI a path that evaluates 64
+ * blocks at once with byte permutes. A layer is one word-table look-up with its
+ * XOR tables: the round tables of a stage, and in the mixed format the mix
+ * tables behind them. Every path gives the same bytes as the tool's plain
+ * evaluator; the tests hold them to it.
  *
  * The prepared XOR tables are turned round so that the running nibble stays in
  * the high half of a byte: entry (r << 4 | v) of prepared table n holds the low
@@ -276,24 +134,58 @@ static unsigned char prepared_round[2][TABLE_ROUNDS][4][4][4][256] TABRIX_ALIGNE
 static unsigned char prepared_last[2][4][4][256] TABRIX_ALIGNED;
 static unsigned char butterfly[8][64] TABRIX_ALIGNED;
 #endif
+#ifdef TABRIX_MIXED
+/* The mix layers, prepared as the round layers above. */
+static unsigned char prepared_mix_xor[2][TABLE_ROUNDS][4][24][256] TABRIX_ALIGNED;
+#if TABRIX_X86_SIMD
+static unsigned char prepared_mix_round[2][TABLE_ROUNDS][4][4][4][256] TABRIX_ALIGNED;
+#endif
+#endif
 static int use_vbmi;
 
-/* The prepared tables as the evaluators read them (C does not convert a pointer
- * to an array into a pointer to a const array by itself). */
+/* A prepared layer's XOR tables as the evaluators read them (C does not
+ * convert a pointer to an array into a pointer to a const array by itself). */
+static const unsigned char (*read_only(unsigned char x[4][24][256]))[24][256]
+{
+    return (const unsigned char (*)[24][256])x;
+}
+
+/* A direction's table block of stage (0 runs first): encryption round r is
+ * slot r, decryption runs from slot 9 down to 1. */
+#define AT_STAGE(direction, stage, encryption, decryption) \
+    ((direction) == ENCRYPTION ? (encryption)[stage] : (decryption)[TABLE_ROUNDS - (stage)])
+
 static const unsigned char (*xor_prepared(int direction, unsigned stage))[24][256]
 {
-    return (const unsigned char (*)[24][256])prepared_xor[direction][stage];
+    return read_only(prepared_xor[direction][stage]);
 }
 
 static const unsigned char (*round_tables(int direction, unsigned stage))[4][256][4]
 {
-    return direction == ENCRYPTION ? roundTables[stage] : invRoundTables[TABLE_ROUNDS - stage];
+    return AT_STAGE(direction, stage, roundTables, invRoundTables);
 }
 
 static const unsigned char (*xor_tables(int direction, unsigned stage))[24][256]
 {
-    return direction == ENCRYPTION ? xorTables[stage] : invXorTables[TABLE_ROUNDS - stage];
+    return AT_STAGE(direction, stage, xorTables, invXorTables);
 }
+
+#ifdef TABRIX_MIXED
+static const unsigned char (*mix_xor_prepared(int direction, unsigned stage))[24][256]
+{
+    return read_only(prepared_mix_xor[direction][stage]);
+}
+
+static const unsigned char (*mix_tables(int direction, unsigned stage))[4][256][4]
+{
+    return AT_STAGE(direction, stage, mixTables, invMixTables);
+}
+
+static const unsigned char (*mix_xor_tables(int direction, unsigned stage))[24][256]
+{
+    return AT_STAGE(direction, stage, mixXorTables, invMixXorTables);
+}
+#endif
 
 static int vbmi_wanted(void)
 {
@@ -311,23 +203,44 @@ static int vbmi_wanted(void)
 #endif
 }
 
+/* One layer's XOR tables turned round, [column c][table n][r << 4 | v]. */
+static void prepare_xor(const unsigned char (*x)[24][256], unsigned char out[4][24][256])
+{
+    unsigned c, n, r, v;
+    for (c = 0; c < 4; ++c) {
+        for (n = 0; n < 24; ++n) {
+            const unsigned shift = n % 6 == 4 ? 0 : 4;
+            for (r = 0; r < 16; ++r)
+                for (v = 0; v < 16; ++v)
+                    out[c][n][r << 4 | v] = (unsigned char)((x[c][n][v << 4 | r] & 0x0Fu) << shift);
+        }
+    }
+}
+
+#if TABRIX_X86_SIMD
+/* One layer's word tables split into byte tables, [column j][row k][byte b][x]. */
+static void prepare_round(const unsigned char (*t)[4][256][4], unsigned char out[4][4][4][256])
+{
+    unsigned j, k, b, x;
+    for (j = 0; j < 4; ++j)
+        for (k = 0; k < 4; ++k)
+            for (x = 0; x < 256; ++x)
+                for (b = 0; b < 4; ++b)
+                    out[j][k][b][x] = t[j][k][x][b];
+}
+#endif
+
 static void build_prepared(void)
 {
     int d;
-    unsigned stage, c, n, r, v;
+    unsigned stage;
 
     for (d = 0; d < 2; ++d) {
         for (stage = 0; stage < TABLE_ROUNDS; ++stage) {
-            const unsigned char (*x)[24][256] = xor_tables(d, stage);
-            for (c = 0; c < 4; ++c) {
-                for (n = 0; n < 24; ++n) {
-                    const unsigned shift = n % 6 == 4 ? 0 : 4;
-                    for (r = 0; r < 16; ++r)
-                        for (v = 0; v < 16; ++v)
-                            prepared_xor[d][stage][c][n][r << 4 | v] =
-                                (unsigned char)((x[c][n][v << 4 | r] & 0x0Fu) << shift);
-                }
-            }
+            prepare_xor(xor_tables(d, stage), prepared_xor[d][stage]);
+#ifdef TABRIX_MIXED
+            prepare_xor(mix_xor_tables(d, stage), prepared_mix_xor[d][stage]);
+#endif
         }
     }
     use_vbmi = vbmi_wanted();
@@ -338,24 +251,24 @@ static void build_prepared(void)
         return;
     for (d = 0; d < 2; ++d) {
         for (stage = 0; stage < TABLE_ROUNDS; ++stage) {
-            const unsigned char (*t)[4][256][4] = round_tables(d, stage);
-            unsigned j, k, b, x;
-            for (j = 0; j < 4; ++j)
-                for (k = 0; k < 4; ++k)
-                    for (x = 0; x < 256; ++x)
-                        for (b = 0; b < 4; ++b)
-                            prepared_round[d][stage][j][k][b][x] = t[j][k][x][b];
+            prepare_round(round_tables(d, stage), prepared_round[d][stage]);
+#ifdef TABRIX_MIXED
+            prepare_round(mix_tables(d, stage), prepared_mix_round[d][stage]);
+#endif
         }
     }
     memcpy(prepared_last[ENCRYPTION], finalRoundTable, sizeof prepared_last[ENCRYPTION]);
     memcpy(prepared_last[DECRYPTION], invFirstRoundTable, sizeof prepared_last[DECRYPTION]);
     /* VPERMT2B indexes of butterfly stage k, for the lower and the upper register
      * of a pair; 64 and above pick from the second source. */
-    for (n = 0; n < 4; ++n) {
-        for (r = 0; r < 64; ++r) {
-            const unsigned second = (r >> n & 1u) != 0 ? 64u : 0u;
-            butterfly[2 * n][r] = (unsigned char)(second + (r & ~(1u << n)));
-            butterfly[2 * n + 1][r] = (unsigned char)(second + (r | 1u << n));
+    {
+        unsigned k, r;
+        for (k = 0; k < 4; ++k) {
+            for (r = 0; r < 64; ++r) {
+                const unsigned second = (r >> k & 1u) != 0 ? 64u : 0u;
+                butterfly[2 * k][r] = (unsigned char)(second + (r & ~(1u << k)));
+                butterfly[2 * k + 1][r] = (unsigned char)(second + (r | 1u << k));
+            }
         }
     }
 #endif
@@ -442,6 +355,19 @@ static void fast_round(int direction, unsigned stage, const unsigned char *s, un
         fast_round_decrypt(s, t, round_tables(DECRYPTION, stage), xor_prepared(DECRYPTION, stage));
 }
 
+#ifdef TABRIX_MIXED
+/* The mix layer of a stage: every column feeds itself. */
+static void fast_mix(int direction, unsigned stage, const unsigned char *s, unsigned char *t)
+{
+    const unsigned char (*T)[4][256][4] = mix_tables(direction, stage);
+    const unsigned char (*X)[24][256] = mix_xor_prepared(direction, stage);
+    OUTPUT_COLUMN(MIX_SHIFT, 0);
+    OUTPUT_COLUMN(MIX_SHIFT, 1);
+    OUTPUT_COLUMN(MIX_SHIFT, 2);
+    OUTPUT_COLUMN(MIX_SHIFT, 3);
+}
+#endif
+
 /* The last byte table from s into out (distinct buffers), block byte order. */
 static void fast_last(int direction, const unsigned char *s, unsigned char *out)
 {
@@ -459,15 +385,19 @@ static void fast_last(int direction, const unsigned char *s, unsigned char *out)
 static void fast_block(int direction, const unsigned char in[16], unsigned char out[16])
 {
     unsigned char a[16], b[16];
-    unsigned char *s = a, *t = b, *done;
+    unsigned char *s = a, *t = b;
     unsigned stage;
 
     memcpy(a, in, 16);
     for (stage = 0; stage < TABLE_ROUNDS; ++stage) {
         fast_round(direction, stage, s, t);
-        done = s;
+#ifdef TABRIX_MIXED
+        fast_mix(direction, stage, t, s);
+#else
+        unsigned char *done = s;
         s = t;
         t = done;
+#endif
     }
     fast_last(direction, s, out);
 }
@@ -479,16 +409,21 @@ static void portable_blocks(int direction, const unsigned char *in, unsigned cha
     unsigned stage;
 
     for (start = 0; start < blocks; start += count) {
-        unsigned char (*s)[16] = a, (*t)[16] = b, (*done)[16];
+        unsigned char (*s)[16] = a, (*t)[16] = b;
         count = blocks - start < BATCH_BLOCKS ? blocks - start : BATCH_BLOCKS;
         memcpy(a, in + 16 * start, 16 * count);
-        /* Round by round over the batch: one round's tables stay in the cache. */
+        /* Layer by layer over the batch: one layer's tables stay in the cache. */
         for (stage = 0; stage < TABLE_ROUNDS; ++stage) {
             for (n = 0; n < count; ++n)
                 fast_round(direction, stage, s[n], t[n]);
-            done = s;
+#ifdef TABRIX_MIXED
+            for (n = 0; n < count; ++n)
+                fast_mix(direction, stage, t[n], s[n]);
+#else
+            unsigned char (*done)[16] = s;
             s = t;
             t = done;
+#endif
         }
         for (n = 0; n < count; ++n)
             fast_last(direction, s[n], out + 16 * (start + n));
@@ -566,7 +501,7 @@ TABRIX_VBMI static void vbmi_64(int direction, const unsigned char *in, unsigned
 {
     const unsigned shift = direction == ENCRYPTION ? ENCRYPT_SHIFT : DECRYPT_SHIFT;
     __m512i a[16], b[16];
-    __m512i *s = a, *t = b, *done;
+    __m512i *s = a, *t = b;
     unsigned n, stage, c, i;
 
     for (n = 0; n < 16; ++n)
@@ -575,20 +510,25 @@ TABRIX_VBMI static void vbmi_64(int direction, const unsigned char *in, unsigned
     for (stage = 0; stage < TABLE_ROUNDS; ++stage) {
         vbmi_round(s, t, (const unsigned char (*)[4][4][256])prepared_round[direction][stage],
                    xor_prepared(direction, stage), shift);
-        done = s;
+#ifdef TABRIX_MIXED
+        vbmi_round(t, s, (const unsigned char (*)[4][4][256])prepared_mix_round[direction][stage],
+                   mix_xor_prepared(direction, stage), MIX_SHIFT);
+#else
+        __m512i *done = s;
         s = t;
         t = done;
+#endif
     }
-    /* Nine rounds leave the state in b; the last step writes it back into a. */
+    /* The last step reads across columns: from s into t. */
     for (c = 0; c < 4; ++c) {
         for (i = 0; i < 4; ++i) {
             const unsigned j = source_column(c, i, shift);
-            a[4 * c + i] = look_up(prepared_last[direction][j][i], s[4 * j + i]);
+            t[4 * c + i] = look_up(prepared_last[direction][j][i], s[4 * j + i]);
         }
     }
-    transpose(a);
+    transpose(t);
     for (n = 0; n < 16; ++n)
-        _mm512_storeu_si512((void *)(out + 64 * n), a[n]);
+        _mm512_storeu_si512((void *)(out + 64 * n), t[n]);
 }
 
 TABRIX_VBMI static void vbmi_blocks(int direction, const unsigned char *in, unsigned char *out, size_t blocks)
@@ -624,8 +564,6 @@ static void cipher_blocks(int direction, const unsigned char *in, unsigned char 
     else
         portable_blocks(direction, in, out, blocks);
 }
-
-#endif /* TABRIX_MIXED */
 
 void tabrix_encrypt_block(const unsigned char in[16], unsigned char out[16])
 {

@@ -19,9 +19,9 @@
  * (override with -DTABRIX_MIX_TABLES_HEADER='"other.h"' and the like). Compile
  * with -DTABRIX_MIXED, or let the runtime find mix_tables.h on the include
  * path (compilers with __has_include, as GCC and Clang have). The functions and
- * the coding rules below are the same for both formats.
- * The mixed format takes the plain block-by-block evaluator: the batched and
- * SIMD paths serve the classic format only.
+ * the coding rules below are the same for both formats, and so are the block
+ * paths (portable and AVX-512 VBMI); a mixed table round does twice the
+ * look-ups of a classic one.
  *
  * External codings are the caller's business. Tables generated with an IOC
  * file (useEncryptIOC / useDecryptIOC = 1) expect their input coded with the
@@ -86,7 +86,7 @@ typedef struct {
  * tables, and picks the block path for this CPU: AVX-512 VBMI where the CPU has
  * it, else portable C. The layout lives in static memory: 440 KB of XOR tables
  * turned round, and on a CPU that takes the AVX-512 path 300 KB more of round
- * tables split into byte tables.
+ * tables split into byte tables (twice as much for the mixed format).
  * The environment variable TABRIX_PORTABLE set to anything but "0" when it runs,
  * or compiling with -DTABRIX_PORTABLE_ONLY, keeps the portable path. Every
  * function below calls it when it has not run yet; with GCC or Clang that first

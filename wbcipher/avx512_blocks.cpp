@@ -14,13 +14,16 @@
 // seven index bits in the first or the second pair, and bit 7 of the index
 // chooses between the two results. Every look-up of the network, round word
 // bytes and XOR nibbles alike, is one such step over 64 blocks. Reads the
-// PreparedTables layout (byte-sliced round tables, turned XOR tables). Compiled
+// prepared layers (byte-sliced word tables, turned XOR tables); the mixed
+// format's mix layer follows each stage's round layer. Compiled
 // for the feature through function attributes only, so that nothing else in
 // the program is built for it; the dispatch calls it after checking the CPU.
 // NOT constant-time.
+#include <algorithm>
 #include <array>
 #include <cassert>
 #include <cstring>
+#include <utility>
 
 #include "wbcipher/block_paths.h"
 
@@ -79,16 +82,17 @@ TABRIX_VBMI inline __m512i andOr(__m512i a, __m512i b, __m512i c) {
     return _mm512_ternarylogic_epi32(a, b, c, 0xEA);
 }
 
-template <Direction D>
-TABRIX_VBMI void tableRound(const __m512i state[16], __m512i next[16], const uint8_t (&R)[4][4][4][256],
-                            const uint8_t (&X)[4][kXorTablesPerColumn][256]) {
+// One layer routed by Step (block_paths.h), from state into next.
+template <int Step>
+TABRIX_VBMI void layer(const __m512i state[16], __m512i next[16], const uint8_t (&R)[4][4][4][256],
+                       const uint8_t (&X)[4][kXorTablesPerColumn][256]) {
     const __m512i lowNibbles = _mm512_set1_epi8(0x0F);
     const __m512i highNibbles = _mm512_set1_epi8(static_cast<char>(0xF0));
     for (int c = 0; c < 4; ++c) {
-        const int j0 = sourceColumn(D, 0, c);
-        const int j1 = sourceColumn(D, 1, c);
-        const int j2 = sourceColumn(D, 2, c);
-        const int j3 = sourceColumn(D, 3, c);
+        const int j0 = routedColumn(Step, 0, c);
+        const int j1 = routedColumn(Step, 1, c);
+        const int j2 = routedColumn(Step, 2, c);
+        const int j3 = routedColumn(Step, 3, c);
         for (int b = 0; b < 4; ++b) {
             // Running nibbles in the high half of each byte, as the prepared XOR
             // tables take them. 16-bit shifts move nibbles between neighbouring
@@ -110,39 +114,44 @@ TABRIX_VBMI void tableRound(const __m512i state[16], __m512i next[16], const uin
     }
 }
 
-template <Direction D>
-TABRIX_VBMI void throughNetwork(const PreparedDirection& tables, __m512i (&a)[16]) {
+// Mixed: a stage is the round-table layer, then the mix-table layer.
+template <Direction D, bool Mixed>
+TABRIX_VBMI void throughNetwork(const BlockNetwork& network, __m512i (&a)[16]) {
+    const PreparedDirection& tables = *network.prepared;
     __m512i b[16];
     __m512i* state = a;
     __m512i* next = b;
     for (int stage = 0; stage < kTableRounds; ++stage) {
-        tableRound<D>(state, next, tables.rounds[stage], tables.xors[stage]);
-        __m512i* done = state;
-        state = next;
-        next = done;
+        layer<roundStep(D)>(state, next, tables.rounds[stage], tables.xors[stage]);
+        std::swap(state, next);
+        if constexpr (Mixed) {
+            layer<kMixStep>(state, next, network.mix->rounds[stage], network.mix->xors[stage]);
+            std::swap(state, next);
+        }
     }
-    // Nine rounds leave the state in b; the last step writes it back into a.
+    // The last step reads across columns: into the other buffer, then into a.
     for (int c = 0; c < 4; ++c) {
         for (int i = 0; i < 4; ++i) {
             const int j = sourceColumn(D, i, c);
-            a[4 * c + i] = lookUp(tables.last[j][i], state[4 * j + i]);
+            next[4 * c + i] = lookUp(tables.last[j][i], state[4 * j + i]);
         }
+    }
+    if (next != a) {
+        std::copy(next, next + 16, a);
     }
 }
 
 // 64 blocks from in to out (which may be the same).
-TABRIX_VBMI void sixtyFourBlocks(Direction direction, const PreparedDirection& tables, const uint8_t* in,
+TABRIX_VBMI void sixtyFourBlocks(Direction direction, const BlockNetwork& network, const uint8_t* in,
                                  uint8_t* out) {
     __m512i r[16];
     for (int n = 0; n < 16; ++n) {
         r[n] = _mm512_loadu_si512(in + 64 * n);
     }
     transpose(r);
-    if (direction == Direction::Encryption) {
-        throughNetwork<Direction::Encryption>(tables, r);
-    } else {
-        throughNetwork<Direction::Decryption>(tables, r);
-    }
+    withNetworkForm(direction, network, [&](auto d, auto mixed) {
+        throughNetwork<decltype(d)::value, decltype(mixed)::value>(network, r);
+    });
     transpose(r);
     for (int n = 0; n < 16; ++n) {
         _mm512_storeu_si512(out + 64 * n, r[n]);
@@ -151,26 +160,25 @@ TABRIX_VBMI void sixtyFourBlocks(Direction direction, const PreparedDirection& t
 
 } // namespace
 
-TABRIX_VBMI void cipherBlocksAvx512Vbmi(Direction direction, const PreparedTables& prepared,
-                                        const uint8_t* input, uint8_t* output, size_t blocks) {
-    const PreparedDirection& tables = prepared.of(direction);
+TABRIX_VBMI void cipherBlocksAvx512Vbmi(Direction direction, const BlockNetwork& network, const uint8_t* input,
+                                        uint8_t* output, size_t blocks) {
     size_t start = 0;
     for (; blocks - start >= kLanes; start += kLanes) {
-        sixtyFourBlocks(direction, tables, input + 16 * start, output + 16 * start);
+        sixtyFourBlocks(direction, network, input + 16 * start, output + 16 * start);
     }
     if (start < blocks) {
         // The tail goes through a zero-padded batch.
         alignas(64) uint8_t batch[16 * kLanes] = {};
         const size_t bytes = 16 * (blocks - start);
         std::memcpy(batch, input + 16 * start, bytes);
-        sixtyFourBlocks(direction, tables, batch, batch);
+        sixtyFourBlocks(direction, network, batch, batch);
         std::memcpy(output + 16 * start, batch, bytes);
     }
 }
 
 #else
 
-void cipherBlocksAvx512Vbmi(Direction, const PreparedTables&, const uint8_t*, uint8_t*, size_t) {
+void cipherBlocksAvx512Vbmi(Direction, const BlockNetwork&, const uint8_t*, uint8_t*, size_t) {
     assert(false && "the AVX-512 VBMI path is not built");
 }
 

@@ -1,6 +1,6 @@
 // The one place that chooses an evaluator for the table cipher's block loops:
 // by CPU feature at run time, with the portable path as the fallback, and the
-// table layout that a SIMD path reads.
+// prepared layout that the paths read, for either table format.
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -13,15 +13,17 @@ namespace {
 // the portable path.
 constexpr size_t kSimdMinBlocks = 8;
 
-void prepareDirection(const RoundTableBlock& rounds, const XorTableBlock& xors, const SingleTableBlock& last,
-                      Direction direction, PreparedDirection& prepared) {
+// The layers of one word-table block and its XOR-table block (round tables or
+// mix tables), by stage in processing order.
+void prepareLayers(const RoundTableBlock& words, const XorTableBlock& xors, Direction direction,
+                   PreparedLayers& prepared) {
     for (int stage = 0; stage < kTableRounds; ++stage) {
         const int slot = tableRoundSlot(direction, stage);
         for (int j = 0; j < 4; ++j) {
             for (int k = 0; k < 4; ++k) {
                 for (int x = 0; x < 256; ++x) {
                     for (int b = 0; b < 4; ++b) {
-                        prepared.rounds[stage][j][k][b][x] = rounds[slot][j][k][x][b];
+                        prepared.rounds[stage][j][k][b][x] = words[slot][j][k][x][b];
                     }
                 }
             }
@@ -39,7 +41,28 @@ void prepareDirection(const RoundTableBlock& rounds, const XorTableBlock& xors, 
             }
         }
     }
-    std::memcpy(prepared.last, last, sizeof prepared.last);
+}
+
+// The classic format's networks and the layout they read.
+struct ClassicNetworks : BlockNetworks {
+    PreparedDirection encLayers;
+    PreparedDirection decLayers;
+};
+
+// The mixed format's: the classic part, and the mix layers behind it.
+struct MixedNetworks : ClassicNetworks {
+    PreparedLayers encMix;
+    PreparedLayers decMix;
+};
+
+// Fills prepared with the classic part of storage and points networks at it.
+void prepareClassic(const TableStorage& storage, ClassicNetworks& prepared) {
+    prepareLayers(storage.enc.roundTables, storage.enc.xorTables, Direction::Encryption, prepared.encLayers);
+    std::memcpy(prepared.encLayers.last, storage.enc.finalRoundTable, sizeof prepared.encLayers.last);
+    prepareLayers(storage.dec.invRoundTables, storage.dec.invXorTables, Direction::Decryption, prepared.decLayers);
+    std::memcpy(prepared.decLayers.last, storage.dec.invFirstRoundTable, sizeof prepared.decLayers.last);
+    prepared.enc = {&storage.enc.roundTables, &prepared.encLayers, nullptr, nullptr};
+    prepared.dec = {&storage.dec.invRoundTables, &prepared.decLayers, nullptr, nullptr};
 }
 
 } // namespace
@@ -74,25 +97,37 @@ const char* blockPathName(BlockPath path) {
     return path == BlockPath::Avx512Vbmi ? "avx512vbmi" : "portable";
 }
 
-PreparedTablesPtr prepareBlockTables(const TableStorage& storage) {
-    PreparedTables* prepared = new (std::nothrow) PreparedTables;
+BlockNetworksPtr prepareBlockNetworks(const TableStorage& storage) {
+    auto* prepared = new (std::nothrow) ClassicNetworks;
     if (prepared == nullptr) {
         return nullptr;
     }
-    prepareDirection(storage.enc.roundTables, storage.enc.xorTables, storage.enc.finalRoundTable,
-                     Direction::Encryption, prepared->enc);
-    prepareDirection(storage.dec.invRoundTables, storage.dec.invXorTables, storage.dec.invFirstRoundTable,
-                     Direction::Decryption, prepared->dec);
-    return PreparedTablesPtr(prepared);
+    prepareClassic(storage, *prepared);
+    return BlockNetworksPtr(prepared);
 }
 
-void cipherBlocks(Direction direction, BlockPath path, const TableStorage& storage,
-                  const PreparedTables& prepared, const uint8_t* input, uint8_t* output, size_t blocks) {
+BlockNetworksPtr prepareBlockNetworks(const MixedTableStorage& storage) {
+    auto* prepared = new (std::nothrow) MixedNetworks;
+    if (prepared == nullptr) {
+        return nullptr;
+    }
+    prepareClassic(storage.tables, *prepared);
+    prepareLayers(storage.enc.mixTables, storage.enc.mixXorTables, Direction::Encryption, prepared->encMix);
+    prepareLayers(storage.dec.invMixTables, storage.dec.invMixXorTables, Direction::Decryption, prepared->decMix);
+    prepared->enc.mixWords = &storage.enc.mixTables;
+    prepared->enc.mix = &prepared->encMix;
+    prepared->dec.mixWords = &storage.dec.invMixTables;
+    prepared->dec.mix = &prepared->decMix;
+    return BlockNetworksPtr(prepared);
+}
+
+void cipherBlocks(Direction direction, BlockPath path, const BlockNetwork& network, const uint8_t* input,
+                  uint8_t* output, size_t blocks) {
     if (path == BlockPath::Avx512Vbmi && blocks >= kSimdMinBlocks) {
-        cipherBlocksAvx512Vbmi(direction, prepared, input, output, blocks);
+        cipherBlocksAvx512Vbmi(direction, network, input, output, blocks);
     } else if (blocks == 1) {
-        cipherBlockPortable(direction, storage, prepared, input, output);
+        cipherBlockPortable(direction, network, input, output);
     } else {
-        cipherBlocksPortable(direction, storage, prepared, input, output, blocks);
+        cipherBlocksPortable(direction, network, input, output, blocks);
     }
 }

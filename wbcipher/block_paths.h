@@ -1,12 +1,16 @@
 // The evaluators behind the table cipher's block loops, and the one place that
-// chooses between them. Every path computes exactly what the plain single-block
-// evaluator (WhiteBoxAesCipher::EncryptRounds / DecryptRounds with the full round
-// limit) computes; the tests hold each of them to it. NOT constant-time.
+// chooses between them, for the classic and the mixed table format. Every path
+// computes exactly what the plain single-block evaluator of its format
+// (WhiteBoxAesCipher or MixedWhiteBoxAesCipher, EncryptRounds / DecryptRounds
+// with the full round limit) computes; the tests hold each of them to it. NOT
+// constant-time.
 #pragma once
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <type_traits>
 
+#include "wbgen/mixed_table_storage.h"
 #include "wbgen/table_storage.h"
 
 // A way of evaluating the full cipher on independent blocks.
@@ -23,8 +27,8 @@ enum class BlockPath {
 #define TABRIX_X86_SIMD 0
 #endif
 
-// The layout that the fast paths read beside the TableStorage, built once from
-// it by prepareBlockTables; the plain evaluator reads the TableStorage alone.
+// The layout that the fast paths read beside the table storage, built once from
+// it by prepareBlockNetworks; the plain evaluators read the storage alone.
 // Tables are in processing order (stage 0 first) in both directions.
 //
 // XOR tables are turned round so that the running nibble stays in the high half
@@ -35,21 +39,70 @@ enum class BlockPath {
 // is the OR of its two chains' last results; upper bits of the generated entries
 // are dropped here once.
 //
-// For the SIMD paths the round words are also split into byte tables ([j][k][b][x]
+// For the SIMD paths the word tables are also split into byte tables ([j][k][b][x]
 // instead of [j][k][x][b]), so that one 256-byte table serves one output row.
-struct alignas(64) PreparedDirection {
+//
+// A layer is one byte-to-word look-up with its XOR tables: the round tables of
+// a stage, or in the mixed format also the mix tables behind them.
+struct alignas(64) PreparedLayers {
     uint8_t xors[kTableRounds][4][kXorTablesPerColumn][256];  // [stage][column c][table n][r << 4 | v]
     uint8_t rounds[kTableRounds][4][4][4][256];               // [stage][column j][row k][byte b][x]
-    uint8_t last[4][4][256];                                  // [column j][row k][x]
 };
-struct PreparedTables {
-    PreparedDirection enc;
-    PreparedDirection dec;
-    const PreparedDirection& of(Direction direction) const {
+struct alignas(64) PreparedDirection : PreparedLayers {
+    uint8_t last[4][4][256]; // [column j][row k][x]
+};
+
+// How a layer routes state bytes to output columns: the row-k table of output
+// column c reads column (c + step * k) mod 4. Round tables route by ShiftRows
+// (step 1) or InvShiftRows (step 3); mix tables keep every column (step 0).
+constexpr int routedColumn(int step, int k, int c) { return (c + step * k) & 3; }
+constexpr int roundStep(Direction direction) { return direction == Direction::Encryption ? 1 : 3; }
+constexpr int kMixStep = 0;
+static_assert(routedColumn(roundStep(Direction::Encryption), 3, 2) == sourceColumn(Direction::Encryption, 3, 2) &&
+              routedColumn(roundStep(Direction::Decryption), 3, 2) == sourceColumn(Direction::Decryption, 3, 2));
+
+// What the fast paths read for one direction of one table set: the storage's
+// round-table words by slot (the portable path reads them in place) and the
+// prepared layers; for the mixed format also the mix-table words and their
+// prepared layers (null for the classic format).
+struct BlockNetwork {
+    const RoundTableBlock* words = nullptr;
+    const PreparedDirection* prepared = nullptr;
+    const RoundTableBlock* mixWords = nullptr;
+    const PreparedLayers* mix = nullptr;
+    bool mixed() const { return mix != nullptr; }
+};
+
+// Both directions' networks, and the prepared layout they point into.
+struct BlockNetworks {
+    BlockNetwork enc;
+    BlockNetwork dec;
+    const BlockNetwork& of(Direction direction) const {
         return direction == Direction::Encryption ? enc : dec;
     }
+    virtual ~BlockNetworks() = default;
 };
-using PreparedTablesPtr = std::shared_ptr<const PreparedTables>;
+using BlockNetworksPtr = std::shared_ptr<const BlockNetworks>;
+
+// Calls run(direction, mixed) with the direction and the network's format as
+// std::integral_constant arguments, so that a path instantiates one template
+// per case.
+template <typename Run>
+void withNetworkForm(Direction direction, const BlockNetwork& network, Run&& run) {
+    using Encrypting = std::integral_constant<Direction, Direction::Encryption>;
+    using Decrypting = std::integral_constant<Direction, Direction::Decryption>;
+    if (direction == Direction::Encryption) {
+        if (network.mixed()) {
+            run(Encrypting{}, std::true_type{});
+        } else {
+            run(Encrypting{}, std::false_type{});
+        }
+    } else if (network.mixed()) {
+        run(Decrypting{}, std::true_type{});
+    } else {
+        run(Decrypting{}, std::false_type{});
+    }
+}
 
 // Whether this build and this CPU can run path (the portable path: always).
 bool blockPathSupported(BlockPath path);
@@ -62,26 +115,28 @@ BlockPath selectedBlockPath();
 // Printable name of a path ("portable", "avx512vbmi").
 const char* blockPathName(BlockPath path);
 
-// The layout the fast paths read, built from storage (about 745 KB); nullptr
-// when memory runs out (the caller then stays with the plain evaluator). The
-// result is a copy: later changes to storage do not reach it.
-PreparedTablesPtr prepareBlockTables(const TableStorage& storage);
+// The networks of a table set, with their prepared layout (about 745 KB for the
+// classic format, 1.5 MB for the mixed one); nullptr when memory runs out (the
+// caller then stays with the plain evaluator). The layout is a copy; the round
+// and mix words are read in storage, which must outlive the result.
+BlockNetworksPtr prepareBlockNetworks(const TableStorage& storage);
+BlockNetworksPtr prepareBlockNetworks(const MixedTableStorage& storage);
 
 // The full cipher in direction on `blocks` independent 16-byte blocks, from input
-// to output, on path. input and output may be the same buffer; otherwise they
-// must not overlap. Neither needs any alignment. prepared comes from
-// prepareBlockTables(storage); path must be supported.
-void cipherBlocks(Direction direction, BlockPath path, const TableStorage& storage,
-                  const PreparedTables& prepared, const uint8_t* input, uint8_t* output, size_t blocks);
+// to output, on path, over network (of that direction). input and output may be
+// the same buffer; otherwise they must not overlap. Neither needs any alignment.
+// path must be supported.
+void cipherBlocks(Direction direction, BlockPath path, const BlockNetwork& network, const uint8_t* input,
+                  uint8_t* output, size_t blocks);
 
 // One block on the portable path, unrolled: the serial step of CBC encryption.
 // input and output may be the same.
-void cipherBlockPortable(Direction direction, const TableStorage& storage, const PreparedTables& prepared,
-                         const uint8_t input[16], uint8_t output[16]);
+void cipherBlockPortable(Direction direction, const BlockNetwork& network, const uint8_t input[16],
+                         uint8_t output[16]);
 
 // The paths themselves, for the dispatch above and for the tests; arguments as
 // for cipherBlocks.
-void cipherBlocksPortable(Direction direction, const TableStorage& storage, const PreparedTables& prepared,
-                          const uint8_t* input, uint8_t* output, size_t blocks);
-void cipherBlocksAvx512Vbmi(Direction direction, const PreparedTables& prepared, const uint8_t* input,
+void cipherBlocksPortable(Direction direction, const BlockNetwork& network, const uint8_t* input,
+                          uint8_t* output, size_t blocks);
+void cipherBlocksAvx512Vbmi(Direction direction, const BlockNetwork& network, const uint8_t* input,
                             uint8_t* output, size_t blocks);

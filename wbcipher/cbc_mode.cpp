@@ -59,7 +59,7 @@ int32_t WhiteBoxAesCipher::MARLOAES128_EncryptCBC(uint8_t* buffer, uint32_t* len
             xorBlock(block, block - 16);
         }
         if (portableBlock) {
-            cipherBlockPortable(Direction::Encryption, *tables, *prepared_, block, block);
+            cipherBlockPortable(Direction::Encryption, networks_->enc, block, block);
             continue;
         }
         const int32_t status = EncryptBlockInPlace(block);
@@ -108,7 +108,7 @@ void WhiteBoxAesCipher::decryptChained(uint8_t* buffer, uint32_t blocks) {
         const size_t start = end > kDecryptChunkBlocks ? end - kDecryptChunkBlocks : 0;
         const size_t count = end - start;
         uint8_t* chunk = buffer + 16 * start;
-        cipherBlocks(Direction::Decryption, path_, *tables, *prepared_, chunk, plain, count);
+        cipherBlocks(Direction::Decryption, path_, networks_->dec, chunk, plain, count);
         for (size_t n = 0; n < count; ++n) {
             xorBlock(plain + 16 * n, start + n > 0 ? chunk + 16 * n - 16 : iv);
         }

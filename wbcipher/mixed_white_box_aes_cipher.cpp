@@ -8,6 +8,7 @@
 #include "wbcipher/mixed_white_box_aes_cipher.h"
 
 #include <cstring>
+#include <typeinfo>
 
 #include "base/status.h"
 #include "wbcipher/column_sums.h"
@@ -110,6 +111,11 @@ int32_t MixedWhiteBoxAesCipher::DecryptRounds(const uint8_t input[16], uint8_t o
 
 int32_t MixedWhiteBoxAesCipher::SetMixedTables(const MixedTableStorage* storage) {
     mixedTables = storage;
-    (void)SetTables(storage != nullptr ? &storage->tables : nullptr);
+    // Without memory for the layout the plain evaluator does every block.
+    if (storage == nullptr) {
+        useTables(nullptr, nullptr, typeid(MixedWhiteBoxAesCipher));
+    } else {
+        useTables(&storage->tables, prepareBlockNetworks(*storage), typeid(MixedWhiteBoxAesCipher));
+    }
     return STATUS_OK;
 }

@@ -1,7 +1,8 @@
 // The table cipher over the mixed table format (wbgen/mixed_table_storage.h):
-// the same block, round-limited and CBC operations as WhiteBoxAesCipher, whose
-// CBC mode reaches this evaluator through the virtual round operations. NOT
-// constant-time.
+// the same block, round-limited, buffer and CBC operations as WhiteBoxAesCipher.
+// Its rounds are the plain evaluator, the reference; the buffer operations and
+// CBC run on the block paths (block_paths.h) over the mixed tables, or, in a
+// class that overrides the rounds, on those block by block. NOT constant-time.
 #pragma once
 #include <cstdint>
 
@@ -16,7 +17,9 @@ public:
     [[nodiscard]] int32_t EncryptRounds(const uint8_t input[16], uint8_t output[16], int32_t rounds) override;
     [[nodiscard]] int32_t DecryptRounds(const uint8_t input[16], uint8_t output[16], int32_t rounds) override;
 
-    // Stores the pointer (may be null); the storage must outlive its use. Returns 0.
+    // Stores the pointer (may be null); the storage must outlive its use. Also
+    // builds, once, the layout that the fast block paths read: call it again
+    // after changing the tables. Returns 0.
     int32_t SetMixedTables(const MixedTableStorage* storage);
 
 private:

@@ -1,11 +1,13 @@
-// The portable evaluators: the table network of the plain evaluator written out
+// The portable evaluators: the table network of the plain evaluators written out
 // with every table index but the data fixed at compile time, over the prepared
-// XOR tables (block_paths.h), so that a chain step is one OR and one load.
+// XOR tables (block_paths.h), so that a chain step is one OR and one load. The
+// mixed format runs a second layer, its mix tables, behind every stage's round
+// tables; the code is the same with another routing.
 //
-// cipherBlocksPortable goes round by round over a batch of blocks: one round's
-// tables (16 KB of round words and 24 KB of XOR tables) are then read for many
-// blocks in a row and stay in the first-level cache, where block after block
-// would walk all ten rounds' 400 KB. The state is kept in block byte order,
+// cipherBlocksPortable goes layer by layer over a batch of blocks: one layer's
+// tables (16 KB of words and 24 KB of XOR tables) are then read for many blocks
+// in a row and stay in the first-level cache, where block after block would walk
+// all of a direction's 400 KB (800 KB mixed). The state is kept in block byte order,
 // byte 4c + i holding row i of column c. NOT constant-time.
 #include <algorithm>
 #include <cstring>
@@ -18,23 +20,17 @@ namespace {
 // Blocks that go through one round together.
 constexpr size_t kBatchBlocks = 64;
 
-template <Direction D>
-const RoundTableSlot& roundTablesAt(const TableStorage& storage, int stage) {
-    const int slot = tableRoundSlot(D, stage);
-    return D == Direction::Encryption ? storage.enc.roundTables[slot] : storage.dec.invRoundTables[slot];
-}
-
 using PreparedXors = uint8_t[4][kXorTablesPerColumn][256];
 
-// Row b of output column c: the four row contributions y0..y3 summed nibble by
-// nibble through the prepared XOR tables of stage 0, 1 and 2; the running
-// nibbles travel in the high half of a byte.
-template <Direction D, int c, int b>
+// Row b of output column c of a layer routed by Step: the four row contributions
+// y0..y3 summed nibble by nibble through the layer's prepared XOR tables; the
+// running nibbles travel in the high half of a byte.
+template <int Step, int c, int b>
 inline uint8_t outputByte(const uint8_t state[16], const RoundTableSlot& T, const PreparedXors& X) {
-    constexpr int j0 = sourceColumn(D, 0, c);
-    constexpr int j1 = sourceColumn(D, 1, c);
-    constexpr int j2 = sourceColumn(D, 2, c);
-    constexpr int j3 = sourceColumn(D, 3, c);
+    constexpr int j0 = routedColumn(Step, 0, c);
+    constexpr int j1 = routedColumn(Step, 1, c);
+    constexpr int j2 = routedColumn(Step, 2, c);
+    constexpr int j3 = routedColumn(Step, 3, c);
     const uint32_t y0 = T[j0][0][state[4 * j0 + 0]][b];
     const uint32_t y1 = T[j1][1][state[4 * j1 + 1]][b];
     const uint32_t y2 = T[j2][2][state[4 * j2 + 2]][b];
@@ -51,16 +47,16 @@ inline uint8_t outputByte(const uint8_t state[16], const RoundTableSlot& T, cons
     return static_cast<uint8_t>(hi | lo);
 }
 
-template <Direction D, int... p>
-inline void tableRoundAt(const uint8_t state[16], uint8_t next[16], const RoundTableSlot& T,
-                         const PreparedXors& X, std::integer_sequence<int, p...>) {
-    ((next[p] = outputByte<D, p / 4, p % 4>(state, T, X)), ...);
+template <int Step, int... p>
+inline void layerAt(const uint8_t state[16], uint8_t next[16], const RoundTableSlot& T, const PreparedXors& X,
+                    std::integer_sequence<int, p...>) {
+    ((next[p] = outputByte<Step, p / 4, p % 4>(state, T, X)), ...);
 }
 
-// One table round from state into next (distinct buffers).
-template <Direction D>
-inline void tableRound(const uint8_t state[16], uint8_t next[16], const RoundTableSlot& T, const PreparedXors& X) {
-    tableRoundAt<D>(state, next, T, X, std::make_integer_sequence<int, 16>{});
+// One layer from state into next (distinct buffers).
+template <int Step>
+inline void layer(const uint8_t state[16], uint8_t next[16], const RoundTableSlot& T, const PreparedXors& X) {
+    layerAt<Step>(state, next, T, X, std::make_integer_sequence<int, 16>{});
 }
 
 template <Direction D, int... p>
@@ -76,24 +72,37 @@ inline void lastStep(const uint8_t state[16], uint8_t output[16], const SingleTa
     lastStepAt<D>(state, output, F, std::make_integer_sequence<int, 16>{});
 }
 
-template <Direction D>
-void oneBlock(const TableStorage& storage, const PreparedDirection& prepared, const uint8_t input[16],
-              uint8_t output[16]) {
+// Mixed: a stage is the round-table layer, then the mix-table layer.
+template <Direction D, bool Mixed>
+void oneBlock(const BlockNetwork& network, const uint8_t input[16], uint8_t output[16]) {
     uint8_t a[16];
     uint8_t b[16];
     std::memcpy(a, input, 16);
     uint8_t* state = a;
     uint8_t* next = b;
     for (int stage = 0; stage < kTableRounds; ++stage) {
-        tableRound<D>(state, next, roundTablesAt<D>(storage, stage), prepared.xors[stage]);
+        const int slot = tableRoundSlot(D, stage);
+        layer<roundStep(D)>(state, next, (*network.words)[slot], network.prepared->xors[stage]);
         std::swap(state, next);
+        if constexpr (Mixed) {
+            layer<kMixStep>(state, next, (*network.mixWords)[slot], network.mix->xors[stage]);
+            std::swap(state, next);
+        }
     }
-    lastStep<D>(state, output, prepared.last);
+    lastStep<D>(state, output, network.prepared->last);
 }
 
-template <Direction D>
-void batchBlocks(const TableStorage& storage, const PreparedDirection& prepared, const uint8_t* input,
-                 uint8_t* output, size_t blocks) {
+// One layer over a batch, from state into next.
+template <int Step>
+void batchLayer(const uint8_t (*state)[16], uint8_t (*next)[16], size_t count, const RoundTableSlot& T,
+                const PreparedXors& X) {
+    for (size_t n = 0; n < count; ++n) {
+        layer<Step>(state[n], next[n], T, X);
+    }
+}
+
+template <Direction D, bool Mixed>
+void batchBlocks(const BlockNetwork& network, const uint8_t* input, uint8_t* output, size_t blocks) {
     uint8_t a[kBatchBlocks][16];
     uint8_t b[kBatchBlocks][16];
     for (size_t start = 0; start < blocks; start += kBatchBlocks) {
@@ -102,14 +111,15 @@ void batchBlocks(const TableStorage& storage, const PreparedDirection& prepared,
         uint8_t(*state)[16] = a;
         uint8_t(*next)[16] = b;
         for (int stage = 0; stage < kTableRounds; ++stage) {
-            const RoundTableSlot& T = roundTablesAt<D>(storage, stage);
-            const PreparedXors& X = prepared.xors[stage];
-            for (size_t n = 0; n < count; ++n) {
-                tableRound<D>(state[n], next[n], T, X);
-            }
+            const int slot = tableRoundSlot(D, stage);
+            batchLayer<roundStep(D)>(state, next, count, (*network.words)[slot], network.prepared->xors[stage]);
             std::swap(state, next);
+            if constexpr (Mixed) {
+                batchLayer<kMixStep>(state, next, count, (*network.mixWords)[slot], network.mix->xors[stage]);
+                std::swap(state, next);
+            }
         }
-        const SingleTableBlock& F = prepared.last;
+        const SingleTableBlock& F = network.prepared->last;
         for (size_t n = 0; n < count; ++n) {
             lastStep<D>(state[n], output + 16 * (start + n), F);
         }
@@ -118,20 +128,16 @@ void batchBlocks(const TableStorage& storage, const PreparedDirection& prepared,
 
 } // namespace
 
-void cipherBlockPortable(Direction direction, const TableStorage& storage, const PreparedTables& prepared,
-                         const uint8_t input[16], uint8_t output[16]) {
-    if (direction == Direction::Encryption) {
-        oneBlock<Direction::Encryption>(storage, prepared.enc, input, output);
-    } else {
-        oneBlock<Direction::Decryption>(storage, prepared.dec, input, output);
-    }
+void cipherBlockPortable(Direction direction, const BlockNetwork& network, const uint8_t input[16],
+                         uint8_t output[16]) {
+    withNetworkForm(direction, network, [&](auto d, auto mixed) {
+        oneBlock<decltype(d)::value, decltype(mixed)::value>(network, input, output);
+    });
 }
 
-void cipherBlocksPortable(Direction direction, const TableStorage& storage, const PreparedTables& prepared,
-                          const uint8_t* input, uint8_t* output, size_t blocks) {
-    if (direction == Direction::Encryption) {
-        batchBlocks<Direction::Encryption>(storage, prepared.enc, input, output, blocks);
-    } else {
-        batchBlocks<Direction::Decryption>(storage, prepared.dec, input, output, blocks);
-    }
+void cipherBlocksPortable(Direction direction, const BlockNetwork& network, const uint8_t* input,
+                          uint8_t* output, size_t blocks) {
+    withNetworkForm(direction, network, [&](auto d, auto mixed) {
+        batchBlocks<decltype(d)::value, decltype(mixed)::value>(network, input, output, blocks);
+    });
 }

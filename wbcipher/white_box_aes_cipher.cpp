@@ -10,6 +10,7 @@
 
 #include <cstring>
 #include <typeinfo>
+#include <utility>
 
 #include "aesref/aes128.h"
 #include "base/status.h"
@@ -120,11 +121,17 @@ int32_t WhiteBoxAesCipher::DecryptRoundsDirect(const uint8_t input[16], uint8_t 
 }
 
 int32_t WhiteBoxAesCipher::SetTables(const TableStorage* storage) {
+    // Without memory for the layout the plain evaluator does every block.
+    useTables(storage, storage != nullptr ? prepareBlockNetworks(*storage) : nullptr, typeid(WhiteBoxAesCipher));
+    return STATUS_OK;
+}
+
+void WhiteBoxAesCipher::useTables(const TableStorage* storage, BlockNetworksPtr networks,
+                                  const std::type_info& evaluator) {
     tables = storage;
     path_ = selectedBlockPath();
-    // Without memory for the layout the plain evaluator does every block.
-    prepared_ = storage != nullptr ? prepareBlockTables(*storage) : nullptr;
-    return STATUS_OK;
+    networks_ = std::move(networks);
+    evaluator_ = &evaluator;
 }
 
 int32_t WhiteBoxAesCipher::EncryptBlock(const uint8_t input[16], uint8_t output[16]) {
@@ -146,7 +153,7 @@ int32_t WhiteBoxAesCipher::DecryptBlockInPlace(uint8_t block[16]) {
 }
 
 bool WhiteBoxAesCipher::fastPaths() const {
-    return prepared_ != nullptr && typeid(*this) == typeid(WhiteBoxAesCipher);
+    return networks_ != nullptr && typeid(*this) == *evaluator_;
 }
 
 int32_t WhiteBoxAesCipher::cipherBuffer(Direction direction, const uint8_t* input, uint8_t* output,
@@ -155,7 +162,7 @@ int32_t WhiteBoxAesCipher::cipherBuffer(Direction direction, const uint8_t* inpu
         return STATUS_NO_TABLES;
     }
     if (fastPaths()) {
-        cipherBlocks(direction, path_, *tables, *prepared_, input, output, blocks);
+        cipherBlocks(direction, path_, networks_->of(direction), input, output, blocks);
         return STATUS_OK;
     }
     for (size_t n = 0; n < blocks; ++n) {

@@ -4,6 +4,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <typeinfo>
 
 #include "wbcipher/block_paths.h"
 #include "wbgen/table_storage.h"
@@ -63,10 +64,17 @@ private:
 public:
     uint8_t iv[16] = {};
 
+protected:
+    // Sets the tables that every operation needs (null: none) and the networks
+    // that the fast block paths run on (null: the plain evaluator does every
+    // block); the paths stand in for the rounds only in an object whose dynamic
+    // type is evaluator, whose own rounds they compute.
+    void useTables(const TableStorage* storage, BlockNetworksPtr networks, const std::type_info& evaluator);
+
 private:
     // True when the fast block paths may stand in for EncryptRounds and
-    // DecryptRounds: they are this class's own (the paths compute the same), and
-    // the prepared layout exists (which implies tables).
+    // DecryptRounds: they compute this object's own rounds, and the prepared
+    // layout exists (which implies tables).
     bool fastPaths() const;
     int32_t cipherBuffer(Direction direction, const uint8_t* input, uint8_t* output, size_t blocks);
     // CBC decryption of whole blocks on the block path; tables must be set.
@@ -74,5 +82,6 @@ private:
 
     // Behind iv, so that the fields above keep their places.
     BlockPath path_ = BlockPath::Portable;
-    PreparedTablesPtr prepared_;
+    BlockNetworksPtr networks_;
+    const std::type_info* evaluator_ = nullptr;
 };

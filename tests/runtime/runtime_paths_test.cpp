@@ -1,6 +1,7 @@
 // The C runtime's block paths (unrolled single block, portable batch, AVX-512
-// VBMI) against the tool's plain single-block evaluator on the same tables:
-// random tables and generated ones, with and without external codings, ECB over
+// VBMI) against the tool's plain single-block evaluator of the same format on
+// the same tables: random tables and generated ones, classic and mixed (ten
+// headers), with and without external codings, ECB over
 // 0, 1, 63, 64, 65 and 1,000 blocks on unaligned and in-place buffers, single
 // blocks, CBC and counter mode; generated tables also against OpenSSL. The runtime is built
 // at -O2 around headers written here from each TableStorage, and run once on
@@ -21,8 +22,10 @@
 #include "coding/codings.h"
 #include "coding/ecb_codings.h"
 #include "driver_run.h"
+#include "support/mixed_tables.h"
 #include "support/reference_crypto.h"
 #include "support/support.h"
+#include "wbcipher/mixed_white_box_aes_cipher.h"
 #include "wbcipher/white_box_aes_cipher.h"
 #include "wbgen/table_generator.h"
 
@@ -67,7 +70,14 @@ void writeHeader(const fs::path& path, const char* name, const void* table, cons
     writeFile(path, out.str());
 }
 
-// The runtime compiled around one TableStorage, in a temporary folder.
+// One table set in either format: mixed, when set, is the whole set and classic
+// its classic part.
+struct TableSet {
+    const TableStorage* classic;
+    const MixedTableStorage* mixed = nullptr;
+};
+
+// The runtime compiled around one table set, in a temporary folder.
 class CompiledRuntime {
 public:
     CompiledRuntime() {
@@ -81,8 +91,17 @@ public:
     CompiledRuntime(const CompiledRuntime&) = delete;
     CompiledRuntime& operator=(const CompiledRuntime&) = delete;
 
-    void build(const TableStorage& tables, const std::string& extraFlags = "") {
+    // The mixed format's four headers more let the runtime find the format.
+    void build(const TableSet& set, const std::string& extraFlags = "") {
         ASSERT_FALSE(dir_.empty()) << "no temporary folder";
+        const TableStorage& tables = *set.classic;
+        if (set.mixed != nullptr) {
+            const MixedTableStorage& m = *set.mixed;
+            writeHeader(dir_ / "mix_tables.h", "mixTables", m.enc.mixTables, {10, 4, 4, 256, 4});
+            writeHeader(dir_ / "mix_xor_tables.h", "mixXorTables", m.enc.mixXorTables, {10, 4, 24, 256});
+            writeHeader(dir_ / "inv_mix_tables.h", "invMixTables", m.dec.invMixTables, {10, 4, 4, 256, 4});
+            writeHeader(dir_ / "inv_mix_xor_tables.h", "invMixXorTables", m.dec.invMixXorTables, {10, 4, 24, 256});
+        }
         writeHeader(dir_ / "round_tables.h", "roundTables", tables.enc.roundTables, {10, 4, 4, 256, 4});
         writeHeader(dir_ / "xor_tables.h", "xorTables", tables.enc.xorTables, {10, 4, 24, 256});
         writeHeader(dir_ / "final_round_table.h", "finalRoundTable", tables.enc.finalRoundTable, {4, 4, 256});
@@ -109,31 +128,46 @@ private:
     fs::path dir_;
 };
 
-// The tool's plain evaluator, block by block: the reference.
-Bytes plainBlocks(const TableStorage& tables, bool encrypt, const Bytes& data) {
-    WhiteBoxAesCipher cipher;
-    cipher.SetTables(&tables);
-    Bytes out(data.size());
-    for (size_t n = 0; n < data.size(); n += 16) {
-        const int32_t status = encrypt ? cipher.EncryptRoundsDirect(&data[n], &out[n], 10)
-                                       : cipher.DecryptRoundsDirect(&data[n], &out[n], 1);
-        EXPECT_EQ(status, 0);
+// The tool's plain evaluator of the set's format, block by block: the reference.
+class PlainReference {
+public:
+    explicit PlainReference(const TableSet& set) : mixed_(set.mixed != nullptr) {
+        if (mixed_) {
+            mixedCipher_.SetMixedTables(set.mixed);
+        } else {
+            classicCipher_.SetTables(set.classic);
+        }
     }
-    return out;
-}
+    // The object's own rounds: the plain evaluator of its class.
+    Bytes blocks(bool encrypt, const Bytes& data) {
+        WhiteBoxAesCipher& cipher = mixed_ ? mixedCipher_ : classicCipher_;
+        Bytes out(data.size());
+        for (size_t n = 0; n < data.size(); n += 16) {
+            const int32_t status =
+                encrypt ? cipher.EncryptRounds(&data[n], &out[n], 10) : cipher.DecryptRounds(&data[n], &out[n], 1);
+            EXPECT_EQ(status, 0);
+        }
+        return out;
+    }
+
+private:
+    bool mixed_;
+    WhiteBoxAesCipher classicCipher_;
+    MixedWhiteBoxAesCipher mixedCipher_;
+};
 
 // CBC from the plain evaluator's blocks.
-Bytes plainCbc(const TableStorage& tables, bool encrypt, const Bytes& iv, const Bytes& data) {
+Bytes plainCbc(PlainReference& tables, bool encrypt, const Bytes& iv, const Bytes& data) {
     Bytes out = data;
     Bytes chain = iv;
     for (size_t n = 0; n < data.size(); n += 16) {
         Bytes block(data.begin() + static_cast<std::ptrdiff_t>(n), data.begin() + static_cast<std::ptrdiff_t>(n + 16));
         if (encrypt) {
             for (size_t i = 0; i < 16; ++i) block[i] = static_cast<uint8_t>(block[i] ^ chain[i]);
-            chain = plainBlocks(tables, true, block);
+            chain = tables.blocks(true, block);
             std::copy(chain.begin(), chain.end(), out.begin() + static_cast<std::ptrdiff_t>(n));
         } else {
-            Bytes plain = plainBlocks(tables, false, block);
+            Bytes plain = tables.blocks(false, block);
             for (size_t i = 0; i < 16; ++i) plain[i] = static_cast<uint8_t>(plain[i] ^ chain[i]);
             chain = block;
             std::copy(plain.begin(), plain.end(), out.begin() + static_cast<std::ptrdiff_t>(n));
@@ -144,10 +178,10 @@ Bytes plainCbc(const TableStorage& tables, bool encrypt, const Bytes& iv, const 
 
 // Counter mode from the plain evaluator: byte n XORed with byte n mod 16 of the
 // encryption of counter + n div 16 (128-bit big-endian, wrapping).
-Bytes plainCtr(const TableStorage& tables, Bytes counter, const Bytes& data) {
+Bytes plainCtr(PlainReference& tables, Bytes counter, const Bytes& data) {
     Bytes out = data;
     for (size_t n = 0; n < data.size(); n += 16) {
-        const Bytes stream = plainBlocks(tables, true, counter);
+        const Bytes stream = tables.blocks(true, counter);
         for (size_t i = 0; i < 16 && n + i < data.size(); ++i) {
             out[n + i] = static_cast<uint8_t>(out[n + i] ^ stream[i]);
         }
@@ -160,23 +194,24 @@ Bytes plainCtr(const TableStorage& tables, Bytes counter, const Bytes& data) {
 
 // Every path operation of the driver on tables, on the path chosen by
 // portable, against the plain evaluator.
-void expectRuntimeMatchesPlain(const CompiledRuntime& runtime, const TableStorage& tables, const char* name,
+void expectRuntimeMatchesPlain(const CompiledRuntime& runtime, const TableSet& set, const char* name,
                                bool portable, const std::string& expectedPath) {
     SCOPED_TRACE(name);
+    PlainReference tables(set);
     std::vector<std::string> commands = {"PATH"};
     std::vector<std::string> expected = {expectedPath};
     const char* layouts[] = {"0 0", "1 7", "3 ="};
     for (bool encrypt : {true, false}) {
         for (size_t blocks : kLengths) {
             const Bytes data = testsupport::pseudoRandomBytes(16 * blocks, static_cast<uint32_t>(900 + blocks));
-            const std::string want = "0 " + hex(plainBlocks(tables, encrypt, data));
+            const std::string want = "0 " + hex(tables.blocks(encrypt, data));
             for (const char* layout : layouts) {
                 commands.push_back(std::string(encrypt ? "XE " : "XD ") + layout + " " + hex(data));
                 expected.push_back(want);
             }
             // Single blocks, one call each.
             commands.push_back(std::string(encrypt ? "E " : "D ") + hex(data));
-            expected.push_back(hex(plainBlocks(tables, encrypt, data)));
+            expected.push_back(hex(tables.blocks(encrypt, data)));
             const Bytes iv = testsupport::pseudoRandomBytes(16, 77);
             commands.push_back(std::string(encrypt ? "CE " : "CD ") + hex(iv) + " " + hex(data));
             expected.push_back("0 " + hex(plainCbc(tables, encrypt, iv, data)));
@@ -202,8 +237,10 @@ void expectRuntimeMatchesPlain(const CompiledRuntime& runtime, const TableStorag
 
 struct NamedTables {
     const char* name;
-    std::unique_ptr<TableStorage> tables;
-    std::unique_ptr<CompiledRuntime> runtime; // built on first use
+    std::unique_ptr<TableStorage> tables;        // classic sets
+    std::unique_ptr<CompiledRuntime> runtime;    // built on first use
+    std::unique_ptr<MixedTableStorage> mixed{};  // mixed sets
+    TableSet set() const { return mixed ? TableSet{&mixed->tables, mixed.get()} : TableSet{tables.get()}; }
 };
 
 RandomState stateFor(uint32_t seed) {
@@ -242,6 +279,14 @@ std::vector<NamedTables>& allTables() {
                                                          coded ? &s[3] : nullptr), 0);
             made.push_back({names[kind], std::move(tables), nullptr});
         }
+        // Mixed: random bytes in all ten tables, and generated tables with CBC
+        // triples merged in.
+        auto mixedRandom = std::make_unique<MixedTableStorage>();
+        const Bytes mixedBytes = testsupport::pseudoRandomBytes(sizeof(MixedTableStorage), 32);
+        std::memcpy(mixedRandom.get(), mixedBytes.data(), mixedBytes.size());
+        made.push_back({"mixed random", nullptr, nullptr, std::move(mixedRandom)});
+        auto generated = testsupport::makeMixedTables(kKey, stateFor(43), testsupport::MixedCodings::Cbc);
+        made.push_back({"mixed CBC-coded", nullptr, nullptr, std::move(generated->tables)});
         return made;
     }();
     return sets;
@@ -251,7 +296,7 @@ std::vector<NamedTables>& allTables() {
 const CompiledRuntime* runtimeFor(NamedTables& set) {
     if (!set.runtime) {
         auto runtime = std::make_unique<CompiledRuntime>();
-        runtime->build(*set.tables);
+        runtime->build(set.set());
         if (::testing::Test::HasFatalFailure()) return nullptr;
         set.runtime = std::move(runtime);
     }
@@ -264,7 +309,7 @@ TEST(RuntimePaths, PortablePathMatchesThePlainEvaluator) {
     for (NamedTables& set : allTables()) {
         const CompiledRuntime* runtime = runtimeFor(set);
         ASSERT_NE(runtime, nullptr);
-        expectRuntimeMatchesPlain(*runtime, *set.tables, set.name, true, "portable");
+        expectRuntimeMatchesPlain(*runtime, set.set(), set.name, true, "portable");
     }
 }
 
@@ -280,13 +325,13 @@ TEST(RuntimePaths, SelectedPathMatchesThePlainEvaluator) {
     for (NamedTables& set : allTables()) {
         const CompiledRuntime* runtime = runtimeFor(set);
         ASSERT_NE(runtime, nullptr);
-        expectRuntimeMatchesPlain(*runtime, *set.tables, set.name, false, "avx512vbmi");
+        expectRuntimeMatchesPlain(*runtime, set.set(), set.name, false, "avx512vbmi");
     }
 }
 
 TEST(RuntimePaths, PortableOnlyBuildNeverTakesSimd) {
     CompiledRuntime runtime;
-    ASSERT_NO_FATAL_FAILURE(runtime.build(*allTables()[1].tables, "-DTABRIX_PORTABLE_ONLY"));
+    ASSERT_NO_FATAL_FAILURE(runtime.build(allTables()[1].set(), "-DTABRIX_PORTABLE_ONLY"));
     const Bytes data = testsupport::pseudoRandomBytes(16 * 100, 5);
     const std::vector<std::string> results = runtime.run({"PATH", "XE 0 0 " + hex(data)}, false);
     EXPECT_EQ(results[0], "portable");
@@ -306,7 +351,7 @@ TEST(RuntimePaths, BufferFunctionsAgreeWithOpenSsl) {
     ASSERT_EQ(generator.generateEncryptionTables(kKey, *tables, &s[0], &s[1]), 0);
     ASSERT_EQ(generator.generateDecryptionTables(kKey, *tables, &s[2], &s[3]), 0);
     CompiledRuntime runtime;
-    ASSERT_NO_FATAL_FAILURE(runtime.build(*tables));
+    ASSERT_NO_FATAL_FAILURE(runtime.build(TableSet{tables.get()}));
 
     const Bytes data = testsupport::pseudoRandomBytes(16 * 1000, 61);
     Bytes encIn = data;

@@ -1,7 +1,8 @@
 // The block paths (portable batch, unrolled single block, AVX-512 VBMI) and the
-// buffer operations built on them, held to the plain single-block evaluator on
-// random and generated tables, with and without external codings, over the
-// lengths where batches begin and end and on unaligned buffers; and to OpenSSL.
+// buffer operations built on them, held to the plain single-block evaluator of
+// each table format on random and generated tables, classic and mixed, with and
+// without external codings, over the lengths where batches begin and end and on
+// unaligned buffers; and to OpenSSL.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -13,8 +14,10 @@
 #include <vector>
 
 #include "base/status.h"
+#include "support/mixed_tables.h"
 #include "wb_fixture.h"
 #include "wbcipher/block_paths.h"
+#include "wbcipher/mixed_white_box_aes_cipher.h"
 #include "wbcipher/white_box_aes_cipher.h"
 
 using namespace wbfixture;
@@ -24,38 +27,73 @@ namespace {
 const size_t kLengths[] = {0, 1, 63, 64, 65, 1000};
 
 // Every byte drawn at random, XOR-table upper bits included: no structure for a
-// fast path to lean on.
-const TableStorage& randomTables() {
-    static const std::unique_ptr<TableStorage> tables = [] {
-        auto storage = std::make_unique<TableStorage>();
-        const std::vector<uint8_t> bytes = testsupport::pseudoRandomBytes(sizeof(TableStorage), 400);
+// fast path to lean on. One table set per format (TableStorage or
+// MixedTableStorage, mix tables included).
+template <class Storage>
+const Storage& randomTables() {
+    static const std::unique_ptr<Storage> tables = [] {
+        auto storage = std::make_unique<Storage>();
+        const std::vector<uint8_t> bytes = testsupport::pseudoRandomBytes(sizeof(Storage), 400);
         std::memcpy(storage.get(), bytes.data(), bytes.size());
         return storage;
     }();
     return *tables;
 }
 
+// Generated mixed tables, one set per coding kind.
+const MixedTableStorage& generatedMixedTables(testsupport::MixedCodings codings) {
+    using testsupport::MixedCodings;
+    static const std::unique_ptr<testsupport::MixedKeyTables> made[] = {
+        testsupport::makeMixedTables(randomKeyText(410), stateFor(410), MixedCodings::None),
+        testsupport::makeMixedTables(randomKeyText(411), stateFor(411), MixedCodings::Ecb),
+        testsupport::makeMixedTables(randomKeyText(412), stateFor(412), MixedCodings::Cbc)};
+    return *made[static_cast<int>(codings)]->tables;
+}
+
+// mixed is set for the mixed format; tables is then its classic part.
 struct NamedTables {
     const char* name;
     const TableStorage* tables;
+    const MixedTableStorage* mixed = nullptr;
 };
 
+NamedTables mixedSet(const char* name, const MixedTableStorage& mixed) { return {name, &mixed.tables, &mixed}; }
+
 std::vector<NamedTables> allTables() {
-    return {{"random", &randomTables()},
+    using testsupport::MixedCodings;
+    return {{"random", &randomTables<TableStorage>()},
             {"plain", plainTables(1).tables.get()},
             {"ECB-coded", ecbCodedTables().tables.get()},
-            {"CBC-coded", cbcCodedTables().tables.get()}};
+            {"CBC-coded", cbcCodedTables().tables.get()},
+            mixedSet("mixed random", randomTables<MixedTableStorage>()),
+            mixedSet("mixed plain", generatedMixedTables(MixedCodings::None)),
+            mixedSet("mixed ECB-coded", generatedMixedTables(MixedCodings::Ecb)),
+            mixedSet("mixed CBC-coded", generatedMixedTables(MixedCodings::Cbc))};
 }
 
-// The reference: the plain evaluator, block by block.
-std::vector<uint8_t> plainBlocks(const TableStorage& tables, Direction direction, const std::vector<uint8_t>& data) {
-    WhiteBoxAesCipher cipher;
-    cipher.SetTables(&tables);
+// Gives cipher the set's tables in its format (a MixedWhiteBoxAesCipher for mixed ones).
+void setTables(WhiteBoxAesCipher& cipher, const NamedTables& set) { cipher.SetTables(set.tables); }
+void setTables(MixedWhiteBoxAesCipher& cipher, const NamedTables& set) { cipher.SetMixedTables(set.mixed); }
+
+BlockNetworksPtr networksFor(const NamedTables& set) {
+    return set.mixed != nullptr ? prepareBlockNetworks(*set.mixed) : prepareBlockNetworks(*set.tables);
+}
+
+// The reference: the plain evaluator of the set's format, block by block.
+std::vector<uint8_t> plainBlocks(const NamedTables& set, Direction direction, const std::vector<uint8_t>& data) {
+    WhiteBoxAesCipher classic;
+    MixedWhiteBoxAesCipher mixed;
+    WhiteBoxAesCipher& cipher = set.mixed != nullptr ? mixed : classic;
+    if (set.mixed != nullptr) {
+        setTables(mixed, set);
+    } else {
+        setTables(classic, set);
+    }
     std::vector<uint8_t> out(data.size());
     for (size_t n = 0; n < data.size(); n += 16) {
-        const int32_t status = direction == Direction::Encryption
-                                   ? cipher.EncryptRoundsDirect(&data[n], &out[n], 10)
-                                   : cipher.DecryptRoundsDirect(&data[n], &out[n], 1);
+        // The object's own rounds: the plain evaluator of its class.
+        const int32_t status = direction == Direction::Encryption ? cipher.EncryptRounds(&data[n], &out[n], 10)
+                                                                  : cipher.DecryptRounds(&data[n], &out[n], 1);
         EXPECT_EQ(status, STATUS_OK);
     }
     return out;
@@ -87,14 +125,14 @@ std::vector<uint8_t> runShifted(const PathRun& run, Direction direction, const s
 
 // Holds run to the plain evaluator on every table set, direction and length,
 // aligned, unaligned and in place.
-void expectSameAsPlain(const std::function<PathRun(const TableStorage&)>& makeRun) {
+void expectSameAsPlain(const std::function<PathRun(const NamedTables&)>& makeRun) {
     for (const NamedTables& set : allTables()) {
-        const PathRun run = makeRun(*set.tables);
+        const PathRun run = makeRun(set);
         for (Direction direction : {Direction::Encryption, Direction::Decryption}) {
             for (size_t length : kLengths) {
                 const std::vector<uint8_t> data =
                     testsupport::pseudoRandomBytes(16 * length, static_cast<uint32_t>(500 + length));
-                const std::vector<uint8_t> expected = plainBlocks(*set.tables, direction, data);
+                const std::vector<uint8_t> expected = plainBlocks(set, direction, data);
                 SCOPED_TRACE(std::string(set.name) + (direction == Direction::Encryption ? " enc " : " dec ") +
                              std::to_string(length) + " blocks");
                 EXPECT_EQ(runShifted(run, direction, data, 0, 0, false), expected);
@@ -105,39 +143,72 @@ void expectSameAsPlain(const std::function<PathRun(const TableStorage&)>& makeRu
     }
 }
 
-// Returns the same bytes as the plain evaluator, through the virtual calls.
-class ForwardingCipher : public WhiteBoxAesCipher {
+// Returns the same bytes as Cipher's plain evaluator, through the virtual calls.
+template <class Cipher>
+class Forwarding : public Cipher {
 public:
     int32_t EncryptRounds(const uint8_t input[16], uint8_t output[16], int32_t rounds) override {
         ++calls;
-        return WhiteBoxAesCipher::EncryptRounds(input, output, rounds);
+        return Cipher::EncryptRounds(input, output, rounds);
     }
     int32_t DecryptRounds(const uint8_t input[16], uint8_t output[16], int32_t rounds) override {
         ++calls;
-        return WhiteBoxAesCipher::DecryptRounds(input, output, rounds);
+        return Cipher::DecryptRounds(input, output, rounds);
     }
     int calls = 0;
 };
+using ForwardingCipher = Forwarding<WhiteBoxAesCipher>;
+
+// CBC of Cipher (on the block paths) against Forwarding<Cipher>, which chains
+// block by block through the plain evaluator, over every length.
+template <class Cipher>
+void expectCbcSameAsPlain(const NamedTables& set) {
+    const uint8_t iv[16] = {9, 8, 7, 6, 5, 4, 3, 2, 1, 0, 1, 2, 3, 4, 5, 6};
+    Cipher fast;
+    Forwarding<Cipher> reference;
+    setTables(fast, set);
+    setTables(reference, set);
+    std::memcpy(fast.iv, iv, 16);
+    std::memcpy(reference.iv, iv, 16);
+    for (size_t blocks : kLengths) {
+        SCOPED_TRACE(std::string(set.name) + " " + std::to_string(blocks) + " blocks");
+        const std::vector<uint8_t> data = testsupport::pseudoRandomBytes(16 * blocks + 1, 700);
+        // Unaligned: the buffer starts one byte into the vector.
+        std::vector<uint8_t> a = data;
+        std::vector<uint8_t> b = data;
+        uint32_t length = static_cast<uint32_t>(16 * blocks);
+        uint32_t capacity = length;
+        ASSERT_EQ(fast.MARLOAES128_EncryptCBC(a.data() + 1, &length, &capacity, 0), STATUS_OK);
+        ASSERT_EQ(reference.MARLOAES128_EncryptCBC(b.data() + 1, &length, &capacity, 0), STATUS_OK);
+        EXPECT_EQ(a, b);
+        a = data;
+        b = data;
+        ASSERT_EQ(fast.MARLOAES128_DecryptCBC(a.data() + 1, &length, 0), STATUS_OK);
+        ASSERT_EQ(reference.MARLOAES128_DecryptCBC(b.data() + 1, &length, 0), STATUS_OK);
+        EXPECT_EQ(a, b);
+    }
+    EXPECT_GT(reference.calls, 0);
+}
 
 } // namespace
 
 TEST(BlockPaths, PortableBatchMatchesThePlainEvaluator) {
-    expectSameAsPlain([](const TableStorage& tables) -> PathRun {
-        PreparedTablesPtr prepared = prepareBlockTables(tables);
+    expectSameAsPlain([](const NamedTables& set) -> PathRun {
+        BlockNetworksPtr prepared = networksFor(set);
         EXPECT_NE(prepared, nullptr);
-        return [&tables, prepared](Direction d, const uint8_t* in, uint8_t* out, size_t blocks) {
-            cipherBlocksPortable(d, tables, *prepared, in, out, blocks);
+        return [prepared](Direction d, const uint8_t* in, uint8_t* out, size_t blocks) {
+            cipherBlocksPortable(d, prepared->of(d), in, out, blocks);
         };
     });
 }
 
 TEST(BlockPaths, PortableSingleBlockMatchesThePlainEvaluator) {
-    expectSameAsPlain([](const TableStorage& tables) -> PathRun {
-        PreparedTablesPtr prepared = prepareBlockTables(tables);
+    expectSameAsPlain([](const NamedTables& set) -> PathRun {
+        BlockNetworksPtr prepared = networksFor(set);
         EXPECT_NE(prepared, nullptr);
-        return [&tables, prepared](Direction d, const uint8_t* in, uint8_t* out, size_t blocks) {
+        return [prepared](Direction d, const uint8_t* in, uint8_t* out, size_t blocks) {
             for (size_t n = 0; n < blocks; ++n) {
-                cipherBlockPortable(d, tables, *prepared, in + 16 * n, out + 16 * n);
+                cipherBlockPortable(d, prepared->of(d), in + 16 * n, out + 16 * n);
             }
         };
     });
@@ -148,11 +219,11 @@ TEST(BlockPaths, Avx512VbmiMatchesThePlainEvaluator) {
         GTEST_SKIP() << "AVX-512 VBMI path not run: this CPU lacks AVX-512 F/BW/VBMI, or the build is "
                         "portable only";
     }
-    expectSameAsPlain([](const TableStorage& tables) -> PathRun {
-        PreparedTablesPtr prepared = prepareBlockTables(tables);
+    expectSameAsPlain([](const NamedTables& set) -> PathRun {
+        BlockNetworksPtr prepared = networksFor(set);
         EXPECT_NE(prepared, nullptr);
         return [prepared](Direction d, const uint8_t* in, uint8_t* out, size_t blocks) {
-            cipherBlocksAvx512Vbmi(d, *prepared, in, out, blocks);
+            cipherBlocksAvx512Vbmi(d, prepared->of(d), in, out, blocks);
         };
     });
 }
@@ -160,9 +231,16 @@ TEST(BlockPaths, Avx512VbmiMatchesThePlainEvaluator) {
 TEST(BlockPaths, BufferOperationsMatchThePlainEvaluator) {
     // Through the dispatch, on whichever path this machine selects.
     std::cout << "selected block path: " << blockPathName(selectedBlockPath()) << "\n";
-    expectSameAsPlain([](const TableStorage& tables) -> PathRun {
-        auto cipher = std::make_shared<WhiteBoxAesCipher>();
-        cipher->SetTables(&tables);
+    expectSameAsPlain([](const NamedTables& set) -> PathRun {
+        std::shared_ptr<WhiteBoxAesCipher> cipher;
+        if (set.mixed != nullptr) {
+            auto mixed = std::make_shared<MixedWhiteBoxAesCipher>();
+            setTables(*mixed, set);
+            cipher = mixed;
+        } else {
+            cipher = std::make_shared<WhiteBoxAesCipher>();
+            setTables(*cipher, set);
+        }
         return [cipher](Direction d, const uint8_t* in, uint8_t* out, size_t blocks) {
             EXPECT_EQ(d == Direction::Encryption ? cipher->EncryptBlocks(in, out, blocks)
                                                  : cipher->DecryptBlocks(in, out, blocks),
@@ -209,36 +287,15 @@ TEST(BlockPaths, BufferOperationsAgreeWithOpenSsl) {
 }
 
 TEST(BlockPaths, CbcOverTheBlockPathsMatchesBlockByBlockAndOpenSsl) {
-    // ForwardingCipher overrides the rounds, so it chains block by block through
-    // the plain evaluator: the reference for every table set and length.
-    const uint8_t iv[16] = {9, 8, 7, 6, 5, 4, 3, 2, 1, 0, 1, 2, 3, 4, 5, 6};
     for (const NamedTables& set : allTables()) {
-        WhiteBoxAesCipher fast;
-        ForwardingCipher reference;
-        fast.SetTables(set.tables);
-        reference.SetTables(set.tables);
-        std::memcpy(fast.iv, iv, 16);
-        std::memcpy(reference.iv, iv, 16);
-        for (size_t blocks : kLengths) {
-            SCOPED_TRACE(std::string(set.name) + " " + std::to_string(blocks) + " blocks");
-            const std::vector<uint8_t> data = testsupport::pseudoRandomBytes(16 * blocks + 1, 700);
-            // Unaligned: the buffer starts one byte into the vector.
-            std::vector<uint8_t> a = data;
-            std::vector<uint8_t> b = data;
-            uint32_t length = static_cast<uint32_t>(16 * blocks);
-            uint32_t capacity = length;
-            ASSERT_EQ(fast.MARLOAES128_EncryptCBC(a.data() + 1, &length, &capacity, 0), STATUS_OK);
-            ASSERT_EQ(reference.MARLOAES128_EncryptCBC(b.data() + 1, &length, &capacity, 0), STATUS_OK);
-            EXPECT_EQ(a, b);
-            a = data;
-            b = data;
-            ASSERT_EQ(fast.MARLOAES128_DecryptCBC(a.data() + 1, &length, 0), STATUS_OK);
-            ASSERT_EQ(reference.MARLOAES128_DecryptCBC(b.data() + 1, &length, 0), STATUS_OK);
-            EXPECT_EQ(a, b);
+        if (set.mixed != nullptr) {
+            expectCbcSameAsPlain<MixedWhiteBoxAesCipher>(set);
+        } else {
+            expectCbcSameAsPlain<WhiteBoxAesCipher>(set);
         }
-        EXPECT_GT(reference.calls, 0);
     }
 
+    const uint8_t iv[16] = {9, 8, 7, 6, 5, 4, 3, 2, 1, 0, 1, 2, 3, 4, 5, 6};
     const KeyTables& plain = plainTables(3);
     WhiteBoxAesCipher cipher;
     cipher.SetTables(plain.tables.get());
@@ -264,5 +321,5 @@ TEST(BlockPaths, BufferOperationsWithoutTablesOrWithOverriddenRounds) {
     forwarding.SetTables(plainTables(0).tables.get());
     EXPECT_EQ(forwarding.EncryptBlocks(data.data(), out.data(), 65), STATUS_OK);
     EXPECT_EQ(forwarding.calls, 65);
-    EXPECT_EQ(out, plainBlocks(*plainTables(0).tables, Direction::Encryption, data));
+    EXPECT_EQ(out, plainBlocks({"plain", plainTables(0).tables.get()}, Direction::Encryption, data));
 }
