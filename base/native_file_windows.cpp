@@ -103,18 +103,6 @@ bool identityOf(const std::string& path, bool followLinks, FileIdentity& out) {
     return true;
 }
 
-File::~File() { close(); }
-
-File::File(File&& other) noexcept : handle_(std::exchange(other.handle_, kClosed)) {}
-
-File& File::operator=(File&& other) noexcept {
-    if (this != &other) {
-        close();
-        handle_ = std::exchange(other.handle_, kClosed);
-    }
-    return *this;
-}
-
 File File::adopt(intptr_t handle) {
     File file;
     file.handle_ = handle == 0 ? kClosed : handle; // INVALID_HANDLE_VALUE is kClosed

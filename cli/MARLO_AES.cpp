@@ -45,19 +45,24 @@ constexpr const char* kEncryptCbcPath = SELF_TEST_AUTH "CBCIOC_en.dat";
 constexpr const char* kDecryptCbcPath = SELF_TEST_AUTH "CBCIOC_de.dat";
 
 HeaderFilePaths selfTestPaths() {
+    struct Table {
+        std::string HeaderFilePaths::*templatePath;
+        std::string HeaderFilePaths::*headerPath;
+        const char* name;
+    };
+    static const Table tables[] = {
+        {&HeaderFilePaths::roundTableTpl, &HeaderFilePaths::roundTable, "AESRoundTables_auth"},
+        {&HeaderFilePaths::xorTableTpl, &HeaderFilePaths::xorTable, "AESXorTables_auth"},
+        {&HeaderFilePaths::finalRoundTableTpl, &HeaderFilePaths::finalRoundTable, "AESFinalTable_auth"},
+        {&HeaderFilePaths::invRoundTableTpl, &HeaderFilePaths::invRoundTable, "AESInvRoundTables_auth"},
+        {&HeaderFilePaths::invXorTableTpl, &HeaderFilePaths::invXorTable, "AESInvXorTables_auth"},
+        {&HeaderFilePaths::invFirstRoundTableTpl, &HeaderFilePaths::invFirstRoundTable, "AESInvFirstTable_auth"},
+    };
     HeaderFilePaths paths;
-    paths.roundTableTpl = SELF_TEST_TPL "AESRoundTables_auth.tpl";
-    paths.xorTableTpl = SELF_TEST_TPL "AESXorTables_auth.tpl";
-    paths.finalRoundTableTpl = SELF_TEST_TPL "AESFinalTable_auth.tpl";
-    paths.invRoundTableTpl = SELF_TEST_TPL "AESInvRoundTables_auth.tpl";
-    paths.invXorTableTpl = SELF_TEST_TPL "AESInvXorTables_auth.tpl";
-    paths.invFirstRoundTableTpl = SELF_TEST_TPL "AESInvFirstTable_auth.tpl";
-    paths.roundTable = SELF_TEST_AUTH "AESRoundTables_auth.h";
-    paths.xorTable = SELF_TEST_AUTH "AESXorTables_auth.h";
-    paths.finalRoundTable = SELF_TEST_AUTH "AESFinalTable_auth.h";
-    paths.invRoundTable = SELF_TEST_AUTH "AESInvRoundTables_auth.h";
-    paths.invXorTable = SELF_TEST_AUTH "AESInvXorTables_auth.h";
-    paths.invFirstRoundTable = SELF_TEST_AUTH "AESInvFirstTable_auth.h";
+    for (const Table& table : tables) {
+        paths.*table.templatePath = std::string(SELF_TEST_TPL) + table.name + ".tpl";
+        paths.*table.headerPath = std::string(SELF_TEST_AUTH) + table.name + ".h";
+    }
     return paths;
 }
 

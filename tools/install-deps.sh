@@ -1,8 +1,18 @@
 #!/bin/sh
 # Installs the Debian packages the build, the tests and the benchmarks need
 # (only those that are missing). Uses sudo when not run as root.
+#   --windows  also the Windows cross-build and Wine (tools/build-windows.sh):
+#              mingw-w64 (posix threads), wine64 and the GoogleTest sources
+# Other arguments are more package names.
 set -e
-packages="g++ gcc cmake make pkg-config libmd-dev libgtest-dev libssl-dev libbenchmark-dev $*"
+extra=""
+for argument in "$@"; do
+    case "$argument" in
+        --windows) extra="$extra g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix wine64 googletest" ;;
+        *) extra="$extra $argument" ;;
+    esac
+done
+packages="g++ gcc cmake make pkg-config libmd-dev libgtest-dev libssl-dev libbenchmark-dev $extra"
 missing=""
 for package in $packages; do
     dpkg -s "$package" >/dev/null 2>&1 || missing="$missing $package"

@@ -71,13 +71,6 @@ namespace {
 } // namespace
 
 RunResult runTool(const std::vector<std::string>& args, const std::filesystem::path& cwd,
-                  void (*extraSetup)()) {
-    RunOptions options;
-    options.extraSetup = extraSetup;
-    return runTool(args, cwd, options);
-}
-
-RunResult runTool(const std::vector<std::string>& args, const std::filesystem::path& cwd,
                   const RunOptions& options) {
     RunResult result;
     int outPipe[2];

@@ -92,12 +92,6 @@ void drain(HANDLE pipe, std::string& text) {
 
 } // namespace
 
-RunResult runTool(const std::vector<std::string>& args, const std::filesystem::path& cwd, void (*extraSetup)()) {
-    RunOptions options;
-    options.extraSetup = extraSetup;
-    return runTool(args, cwd, options);
-}
-
 RunResult runTool(const std::vector<std::string>& args, const std::filesystem::path& cwd,
                   const RunOptions& options) {
     RunResult result;

@@ -51,6 +51,12 @@ TempDir::TempDir() {
     }
 }
 
+RunResult runTool(const std::vector<std::string>& args, const std::filesystem::path& cwd, void (*extraSetup)()) {
+    RunOptions options;
+    options.extraSetup = extraSetup;
+    return runTool(args, cwd, options);
+}
+
 std::filesystem::path TempDir::operator/(const std::string& name) const { return path_ / pathFromUtf8(name); }
 
 TempDir::~TempDir() {
