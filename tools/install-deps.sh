@@ -2,13 +2,14 @@
 # Installs the Debian packages the build, the tests and the benchmarks need
 # (only those that are missing). Uses sudo when not run as root.
 #   --windows  also the Windows cross-build and Wine (tools/build-windows.sh):
-#              mingw-w64 (posix threads), wine64 and the GoogleTest sources
+#              mingw-w64 (posix threads), wine64 (with libgnutls30, behind the
+#              AES of its CNG) and the GoogleTest sources
 # Other arguments are more package names.
 set -e
 extra=""
 for argument in "$@"; do
     case "$argument" in
-        --windows) extra="$extra g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix wine64 googletest" ;;
+        --windows) extra="$extra g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix wine64 libgnutls30 googletest" ;;
         *) extra="$extra $argument" ;;
     esac
 done
