@@ -106,7 +106,7 @@ int32_t generateTables(const char* scriptPath, std::ostream& out) {
 
     // The mixed format's eight keys are required only when it is chosen (a
     // malformed format is reported after the required values).
-    const bool mixed = values.format == "mixed";
+    const bool mixed = tableFormatOf(values.format) == TableFormat::Mixed;
     const MixedHeaderFilePaths mixedPaths = mixedHeaderFilePaths(values);
     if (mixed) {
         script.require({&V::mixTableTpl, &V::mixTable, &V::mixXorTableTpl, &V::mixXorTable,
@@ -151,52 +151,48 @@ int32_t generateTables(const char* scriptPath, std::ostream& out) {
     auto inputOf = [](const DirectionInput& d) { return d.useIoc ? &d.inputSet : nullptr; };
     auto outputOf = [](const DirectionInput& d) { return d.useIoc ? &d.outputSet : nullptr; };
 
-    // One direction: generate its tables, then save its headers.
-    auto direction = [&](const char* name, auto generate, auto save) {
-        int32_t result = generate();
-        if (result != STATUS_OK) {
-            out << "MARLO AES " << name << " TABLES NOT GENERATED\n";
-            return result;
+    // Both directions in turn: generate a direction's tables, then save its
+    // headers; a direction that fails ends the run.
+    auto runDirections = [&](auto generate, auto save) {
+        for (const bool encrypt : {true, false}) {
+            if (!encrypt) out << "\n";
+            if (status != STATUS_OK) continue;
+            const char* name = encrypt ? "ENCRYPT" : "DECRYPT";
+            const DirectionInput& input = encrypt ? *encryption : *decryption;
+            const char* key = (encrypt ? encryptKey : decryptKey).c_str();
+            status = generate(encrypt, key, inputOf(input), outputOf(input));
+            if (status != STATUS_OK) {
+                out << "MARLO AES " << name << " TABLES NOT GENERATED\n";
+                continue;
+            }
+            out << "MARLO AES " << name << " TABLES GENERATED\n";
+            status = save(encrypt);
+            out << "MARLO AES " << name << (status != STATUS_OK ? " TABLES NOT SAVED\n" : " TABLES SAVED\n");
         }
-        out << "MARLO AES " << name << " TABLES GENERATED\n";
-        result = save();
-        out << "MARLO AES " << name << (result != STATUS_OK ? " TABLES NOT SAVED\n" : " TABLES SAVED\n");
-        return result;
     };
-    const DirectionInput& enc = *encryption;
-    const DirectionInput& dec = *decryption;
 
     if (format == TableFormat::Classic) {
         auto storage = std::make_unique<TableStorage>();
-        if (status == STATUS_OK) {
-            status = direction(
-                "ENCRYPT",
-                [&] { return generator.generateEncryptionTables(encryptKey.c_str(), *storage, inputOf(enc), outputOf(enc)); },
-                [&] { return saveEncryptionHeaders(paths, *storage, out); });
-        }
-        out << "\n";
-        if (status == STATUS_OK) {
-            status = direction(
-                "DECRYPT",
-                [&] { return generator.generateDecryptionTables(decryptKey.c_str(), *storage, inputOf(dec), outputOf(dec)); },
-                [&] { return saveDecryptionHeaders(paths, *storage, out); });
-        }
+        runDirections(
+            [&](bool encrypt, const char* key, const CodingSet* input, const CodingSet* output) {
+                return encrypt ? generator.generateEncryptionTables(key, *storage, input, output)
+                               : generator.generateDecryptionTables(key, *storage, input, output);
+            },
+            [&](bool encrypt) {
+                return encrypt ? saveEncryptionHeaders(paths, *storage, out) : saveDecryptionHeaders(paths, *storage, out);
+            });
     } else {
         auto storage = std::make_unique<MixedTableStorage>();
         RandomSource& random = generator.random();
-        if (status == STATUS_OK) {
-            status = direction(
-                "ENCRYPT",
-                [&] { return generateMixedEncryptionTables(random, encryptKey.c_str(), *storage, inputOf(enc), outputOf(enc), out); },
-                [&] { return saveMixedEncryptionHeaders(paths, mixedPaths, *storage, out); });
-        }
-        out << "\n";
-        if (status == STATUS_OK) {
-            status = direction(
-                "DECRYPT",
-                [&] { return generateMixedDecryptionTables(random, decryptKey.c_str(), *storage, inputOf(dec), outputOf(dec), out); },
-                [&] { return saveMixedDecryptionHeaders(paths, mixedPaths, *storage, out); });
-        }
+        runDirections(
+            [&](bool encrypt, const char* key, const CodingSet* input, const CodingSet* output) {
+                return encrypt ? generateMixedEncryptionTables(random, key, *storage, input, output, out)
+                               : generateMixedDecryptionTables(random, key, *storage, input, output, out);
+            },
+            [&](bool encrypt) {
+                return encrypt ? saveMixedEncryptionHeaders(paths, mixedPaths, *storage, out)
+                               : saveMixedDecryptionHeaders(paths, mixedPaths, *storage, out);
+            });
     }
     writeVerdict(status, out);
     out.flush();

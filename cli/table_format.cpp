@@ -2,17 +2,20 @@
 
 #include "base/status.h"
 
+std::optional<TableFormat> tableFormatOf(const std::string& value) {
+    if (value.empty() || value == "classic") return TableFormat::Classic;
+    if (value == "mixed") return TableFormat::Mixed;
+    return std::nullopt;
+}
+
 int32_t readTableFormat(const std::string& value, TableFormat& format, std::ostream& out) {
-    if (value.empty() || value == "classic") {
-        format = TableFormat::Classic;
-        return STATUS_OK;
+    const std::optional<TableFormat> named = tableFormatOf(value);
+    if (!named) {
+        out << "ERR: BAD TABLE FORMAT '" << value << "'\n";
+        return STATUS_MISSING_VALUE;
     }
-    if (value == "mixed") {
-        format = TableFormat::Mixed;
-        return STATUS_OK;
-    }
-    out << "ERR: BAD TABLE FORMAT '" << value << "'\n";
-    return STATUS_MISSING_VALUE;
+    format = *named;
+    return STATUS_OK;
 }
 
 MixedHeaderFilePaths mixedHeaderFilePaths(const ScriptValues& values) {

@@ -5,12 +5,16 @@
 #pragma once
 #include <cstdint>
 #include <iostream>
+#include <optional>
 #include <string>
 
 #include "base/script_keys.h"
 #include "emit/mixed_header_files.h"
 
 enum class TableFormat { Classic, Mixed };
+
+// The format a value names, or nothing for any other value.
+std::optional<TableFormat> tableFormatOf(const std::string& value);
 
 // The format a value names. Any other value writes
 // "ERR: BAD TABLE FORMAT '<value>'\n" and returns STATUS_MISSING_VALUE.
