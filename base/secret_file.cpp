@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <utility>
 
+#include "base/profile_reader.h"
 #include "base/text_path.h"
 
 namespace {
@@ -28,12 +29,6 @@ constexpr const char* kJournalName = ".tabrix-commit";
 std::string directoryOf(const std::string& path) {
     std::string parent = utf8FromPath(pathFromUtf8(path).parent_path());
     return parent.empty() ? std::string(".") : parent;
-}
-
-std::string absolute(const std::string& path) {
-    std::error_code ec;
-    const std::filesystem::path full = std::filesystem::absolute(pathFromUtf8(path), ec);
-    return ec ? path : utf8FromPath(full.lexically_normal());
 }
 
 // A name for a new temporary in directory; unique enough with exclusive retries.
@@ -63,10 +58,12 @@ native::File createNamedTemporary(const std::string& directory, std::string& nam
 bool writeJournal(const std::string& directory, const std::vector<std::pair<std::string, std::string>>& moves) {
     std::string text;
     for (const auto& [temporary, target] : moves) {
-        text += absolute(temporary);
-        text.push_back('\0');
-        text += absolute(target);
-        text.push_back('\0');
+        for (const std::string* path : {&temporary, &target}) {
+            std::string full;
+            (void)makeAbsolutePath(*path, full); // a path that cannot be made absolute stays as given
+            text += full;
+            text.push_back('\0');
+        }
     }
     std::string name;
     native::File file = createNamedTemporary(directory, name);
