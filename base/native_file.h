@@ -88,9 +88,10 @@ bool syncDirectory(const std::string& directory);
 std::vector<std::string> directoryEntries(const std::string& directory);
 
 // An exclusive advisory lock on a directory, waited for: flock on the
-// directory itself on POSIX systems, LockFileEx on Windows (on a file named by
-// the directory's identity in the user's temporary folder). Released when the File is closed, or when the process ends.
-File lockDirectory(const std::string& directory);
+// directory itself on POSIX systems, LockFileEx on Windows, on a file in the
+// user's temporary folder named after identity (the directory's, from
+// identityOf). Released when the File is closed, or when the process ends.
+File lockDirectory(const std::string& directory, const FileIdentity& identity);
 
 // The process's own number, for unique temporary names.
 uint64_t processNumber();

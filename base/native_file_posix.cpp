@@ -151,7 +151,7 @@ std::vector<std::string> directoryEntries(const std::string& directory) {
     return names;
 }
 
-File lockDirectory(const std::string& directory) {
+File lockDirectory(const std::string& directory, const FileIdentity&) {
     File handle = File::adopt(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!handle.isOpen()) return handle;
     while (::flock(fdOf(handle), LOCK_EX) != 0) {

@@ -231,14 +231,11 @@ std::vector<std::string> directoryEntries(const std::string& directory) {
     return names;
 }
 
-File lockDirectory(const std::string& directory) {
+File lockDirectory(const std::string&, const FileIdentity& identity) {
     SECURITY_ATTRIBUTES* attributes = privateAttributes();
-    FileIdentity identity;
     wchar_t temporary[MAX_PATH + 1];
     const DWORD length = GetTempPathW(MAX_PATH + 1, temporary);
-    if (attributes == nullptr || !identityOf(directory, true, identity) || length == 0 || length > MAX_PATH) {
-        return File();
-    }
+    if (attributes == nullptr || length == 0 || length > MAX_PATH) return File();
     // One lock file per directory, named by its identity, in the user's
     // temporary folder: the output folders get no file of their own. It stays,
     // empty: removing it would let two runs lock two different files.

@@ -310,7 +310,7 @@ OutputLocks::OutputLocks(const std::vector<std::string>& outputPaths) {
               [](const auto& a, const auto& b) { return a.first < b.first; });
     for (size_t i = 0; i < directories.size(); ++i) {
         if (i > 0 && directories[i].first == directories[i - 1].first) continue;
-        native::File lock = native::lockDirectory(directories[i].second);
+        native::File lock = native::lockDirectory(directories[i].second, directories[i].first);
         if (!lock.isOpen()) continue;
         locks_.push_back(std::move(lock));
         recoverDirectory(directories[i].second);
