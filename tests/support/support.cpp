@@ -1,12 +1,12 @@
 #include "support/support.h"
 
-#include "base/text_path.h"
-
 #include <algorithm>
 #include <atomic>
 #include <cassert>
 #include <fstream>
 #include <iterator>
+
+#include "base/text_path.h"
 
 namespace testsupport {
 
@@ -41,6 +41,12 @@ std::vector<uint8_t> pseudoRandomBytes(size_t n, uint32_t seed) {
     return bytes;
 }
 
+RunResult runTool(const std::vector<std::string>& args, const std::filesystem::path& cwd, void (*extraSetup)()) {
+    RunOptions options;
+    options.extraSetup = extraSetup;
+    return runTool(args, cwd, options);
+}
+
 TempDir::TempDir() {
     static std::atomic<int> counter{0};
     const auto base = std::filesystem::temp_directory_path();
@@ -49,12 +55,6 @@ TempDir::TempDir() {
                         std::to_string(counter++));
         if (std::filesystem::create_directory(path_)) break;
     }
-}
-
-RunResult runTool(const std::vector<std::string>& args, const std::filesystem::path& cwd, void (*extraSetup)()) {
-    RunOptions options;
-    options.extraSetup = extraSetup;
-    return runTool(args, cwd, options);
 }
 
 std::filesystem::path TempDir::operator/(const std::string& name) const { return path_ / pathFromUtf8(name); }
