@@ -9,14 +9,9 @@ cd "$(dirname "$0")/.."
 linux="$(cd "${1:-build}" && pwd)/tabrix"
 windows="$(cd "${2:-build-windows}" && pwd)/tabrix.exe"
 runs="${RUNS:-9}"
-export WINEDEBUG=-all
-export WINEPREFIX="${WINEPREFIX:-$(dirname "$windows")/wine}"
-wine=/usr/lib/wine/wine64
-/usr/lib/wine/wineserver64 -k 2> /dev/null || true
-/usr/lib/wine/wineserver64 -p # one server for every run
-/usr/lib/wine/wine64 wineboot > /dev/null 2>&1 || true # its services, apart from the timed runs
+. tools/wine-session.sh "$(dirname "$windows")/wine"
 work="$(mktemp -d)"
-trap '/usr/lib/wine/wineserver64 -k 2>/dev/null || true; rm -rf "$work"' EXIT
+trap '"$wineserver" -k 2>/dev/null || true; rm -rf "$work"' EXIT
 cp -r examples "$work/" && cd "$work/examples" && mkdir -p out
 sed 's/^seed *=.*/seed = 00112233445566778899aabbccddeeff/' example.cfg > seeded.cfg
 "$wine" "$windows" /g:seeded.cfg > /dev/null # a first run, not timed

@@ -19,20 +19,8 @@ linux_build="$(cd "${1:-build}" && pwd)"
 windows_build="$root/build-windows"
 
 tools/install-deps.sh --windows
-export WINEDEBUG=-all
-export WINEPREFIX="${WINEPREFIX:-$windows_build/wine}"
-wine=/usr/lib/wine/wine64
-wineserver=/usr/lib/wine/wineserver64
 mkdir -p "$windows_build"
-# One Wine server for the whole run. Debian's wineserver wrapper starts it with
-# -p0, so it quits as soon as a program ends, and a test program that connects
-# in that moment fails ("wine client error").
-"$wine" wineboot -i > /dev/null 2>&1 || true # makes the prefix on the first run
-"$wineserver" -k 2> /dev/null || true          # the server wineboot started
-"$wineserver" -p
-# Wine's services start with the first program and stay with the server; they
-# must not hold a test's output pipe open, so they start here.
-"$wine" wineboot > /dev/null 2>&1 || true
+. tools/wine-session.sh "$windows_build/wine"
 work="$(mktemp -d)"
 trap '"$wineserver" -k 2>/dev/null || true; rm -rf "$work"' EXIT
 
