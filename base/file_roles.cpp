@@ -5,6 +5,8 @@
 #include <system_error>
 
 #include "base/native_file.h"
+#include "base/profile_reader.h"
+#include "base/status.h"
 #include "base/text_path.h"
 
 namespace {
@@ -23,11 +25,11 @@ struct Identity {
 
 // The absolute path with its existing directories resolved.
 std::string normalised(const std::string& path) {
+    std::string full;
+    if (makeAbsolutePath(path, full) != STATUS_OK) return path;
     std::error_code ec;
-    std::filesystem::path full = std::filesystem::absolute(pathFromUtf8(path), ec);
-    if (ec) return path;
-    const std::filesystem::path resolved = std::filesystem::weakly_canonical(full, ec);
-    return utf8FromPath(ec ? full.lexically_normal() : resolved);
+    const std::filesystem::path resolved = std::filesystem::weakly_canonical(pathFromUtf8(full), ec);
+    return ec ? full : utf8FromPath(resolved);
 }
 
 Identity identify(const FileRole& role) {
