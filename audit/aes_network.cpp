@@ -16,10 +16,20 @@ uint8_t unmixCoefficient(Direction d, int b, int k) {
 }
 
 uint8_t gfInverse(uint8_t a) {
-    for (unsigned v = 1; v < 256; ++v) {
-        if (gfMultiply(a, static_cast<uint8_t>(v)) == 1) return static_cast<uint8_t>(v);
-    }
-    return 0;
+    // Built once: the attacks ask for inverses inside their candidate searches.
+    static const std::array<uint8_t, 256> inverses = [] {
+        std::array<uint8_t, 256> table{}; // 0 has no inverse and stays 0
+        for (unsigned x = 1; x < 256; ++x) {
+            for (unsigned v = 1; v < 256; ++v) {
+                if (gfMultiply(static_cast<uint8_t>(x), static_cast<uint8_t>(v)) == 1) {
+                    table[x] = static_cast<uint8_t>(v);
+                    break;
+                }
+            }
+        }
+        return table;
+    }();
+    return inverses[a];
 }
 
 void evaluateNetwork(const DirectionTables& t, Direction d, const uint8_t in[16], uint8_t out[16]) {
