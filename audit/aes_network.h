@@ -36,6 +36,14 @@ uint8_t mixCoefficient(Direction d, int b, int k);
 uint8_t unmixCoefficient(Direction d, int b, int k);
 uint8_t gfInverse(uint8_t a);
 
+// One column of a stage: column[q] is the state byte of row q that feeds
+// column c, result[b] the byte of row b the stage gives for column c.
+using StageColumnFunction = std::function<void(int stage, int c, const uint8_t column[4], uint8_t result[4])>;
+// Runs a block through the nine stages, column by column as stageColumn gives
+// them, then through the last byte tables of t (already coded input in, coded
+// output out).
+void evaluateStages(const DirectionTables& t, Direction d, const uint8_t in[16], uint8_t out[16],
+                    const StageColumnFunction& stageColumn);
 // Evaluates the network on one block as the runtime does (already coded input
 // in, coded output out).
 void evaluateNetwork(const DirectionTables& t, Direction d, const uint8_t in[16], uint8_t out[16]);

@@ -184,10 +184,12 @@ int32_t runAudit(const std::vector<std::string>& args, std::ostream& out) {
         out << kUsage;
         return AUDIT_USAGE;
     }
+    // The mixed format's mix headers of each direction, when the script names them.
+    std::array<std::string, 4> mixPaths{};
     if (!headers) {
         const std::string absolute = absolutePath(script);
         out << "Reading '" << absolute << "' ...\n";
-        const int32_t status = readHeaderPaths(absolute, paths);
+        const int32_t status = readHeaderPaths(absolute, paths, &mixPaths);
         if (status != STATUS_OK) {
             out << (status == STATUS_OPEN_FAILED ? "ERROR: cannot read the script\n"
                                                  : "ERROR: no header path in [HEADER_FILES]\n");
@@ -214,9 +216,6 @@ int32_t runAudit(const std::vector<std::string>& args, std::ostream& out) {
         const char* name;
     } directions[2] = {{set.hasEncrypt, &set.encrypt, Direction::Encrypt, "encryption"},
                        {set.hasDecrypt, &set.decrypt, Direction::Decrypt, "decryption"}};
-    // The mixed format's mix headers of each direction, when the script names them.
-    std::array<std::string, 4> mixPaths{};
-    if (!headers) readMixedHeaderPaths(absolutePath(script), mixPaths);
     const char* const mixNames[4] = {"mixTables", "mixXorTables", "invMixTables", "invMixXorTables"};
     std::array<std::vector<uint8_t>, 4> mixTables{};
     bool mixed[2] = {};

@@ -14,20 +14,6 @@ constexpr std::string V::*kHeaderFields[6] = {&V::roundTable,    &V::xorTable,  
 constexpr std::string V::*kMixedFields[4] = {&V::mixTable, &V::mixXorTable, &V::invMixTable,
                                              &V::invMixXorTable};
 
-// values[i] = the value of fields[i] in the script, "" when absent; 16 when the
-// script cannot be read.
-template <size_t N>
-int32_t readHeaderKeys(const std::string& scriptPath, std::string V::*const (&fields)[N],
-                       std::array<std::string, N>& values) {
-    const IniProfile profile(absolutePath(scriptPath));
-    if (!profile.loaded()) return STATUS_OPEN_FAILED;
-    for (size_t i = 0; i < N; ++i) {
-        const ScriptKey& key = scriptKeyOf(fields[i]);
-        values[i] = profile.read(key.section, key.key);
-    }
-    return STATUS_OK;
-}
-
 } // namespace
 
 std::string absolutePath(const std::string& path) {
@@ -36,21 +22,22 @@ std::string absolutePath(const std::string& path) {
     return absolute;
 }
 
-int32_t readHeaderPaths(const std::string& scriptPath, std::vector<std::string>& paths) {
-    std::array<std::string, 6> values;
-    const int32_t status = readHeaderKeys(scriptPath, kHeaderFields, values);
-    if (status != STATUS_OK) return status;
+int32_t readHeaderPaths(const std::string& scriptPath, std::vector<std::string>& paths,
+                        std::array<std::string, 4>* mixPaths) {
+    const IniProfile profile(absolutePath(scriptPath));
+    if (!profile.loaded()) return STATUS_OPEN_FAILED;
+    auto valueOf = [&profile](std::string V::*field) {
+        const ScriptKey& key = scriptKeyOf(field);
+        const std::string value = profile.read(key.section, key.key);
+        return value.empty() ? value : absolutePath(value);
+    };
     paths.clear();
-    for (const std::string& value : values) {
-        if (!value.empty()) paths.push_back(absolutePath(value));
+    for (std::string V::*field : kHeaderFields) {
+        std::string path = valueOf(field);
+        if (!path.empty()) paths.push_back(std::move(path));
+    }
+    if (mixPaths != nullptr) {
+        for (size_t i = 0; i < 4; ++i) (*mixPaths)[i] = valueOf(kMixedFields[i]);
     }
     return paths.empty() ? STATUS_MISSING_VALUE : STATUS_OK;
-}
-
-void readMixedHeaderPaths(const std::string& scriptPath, std::array<std::string, 4>& paths) {
-    paths = {};
-    if (readHeaderKeys(scriptPath, kMixedFields, paths) != STATUS_OK) return;
-    for (std::string& path : paths) {
-        if (!path.empty()) path = absolutePath(path);
-    }
 }

@@ -9,14 +9,13 @@
 // Reads roundTable, xorTable, finalRoundTable, invRoundTable, invXorTable and
 // invFirstRoundTable from [HEADER_FILES] of the script with the tool's own
 // reader (IniProfile), and makes each non-empty one absolute against the
-// current directory.
+// current directory. With mixPaths, the same read also gives the mix headers of
+// the mixed format (mixTable, mixXorTable, invMixTable, invMixXorTable, in this
+// order), made absolute; "" for a key the script does not set.
 // 0, 16 when the script cannot be read, 30 when none of the six is set.
-int32_t readHeaderPaths(const std::string& scriptPath, std::vector<std::string>& paths);
+int32_t readHeaderPaths(const std::string& scriptPath, std::vector<std::string>& paths,
+                        std::array<std::string, 4>* mixPaths = nullptr);
 
-// The mix headers of the mixed format (mixTable, mixXorTable, invMixTable,
-// invMixXorTable in [HEADER_FILES], in this order), made absolute; "" for a key
-// the script does not set (or a script that cannot be read).
-void readMixedHeaderPaths(const std::string& scriptPath, std::array<std::string, 4>& paths);
 // The absolute, normalised form of path against the current directory
 // (makeAbsolutePath; the path as given when it cannot be made absolute).
 std::string absolutePath(const std::string& path);

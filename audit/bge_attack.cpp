@@ -15,16 +15,62 @@ namespace {
 // y[x1][x0] = output byte j for input (x0, x1, 0, 0), for all four j.
 using Grid = std::array<std::array<ByteTable, 256>, 4>;
 
+// inverse = f^-1; false when f is no bijection.
+bool invertTable(const ByteTable& f, ByteTable& inverse) {
+    std::array<bool, 256> seen{};
+    for (unsigned x = 0; x < 256; ++x) {
+        if (seen[f[x]]) return false;
+        seen[f[x]] = true;
+        inverse[f[x]] = static_cast<uint8_t>(x);
+    }
+    return true;
+}
+
+// The points reached so far from the base point y0 by the group elements found,
+// with their coordinates in decoder: y0 is 0, and each new generator doubles
+// the span with the next coordinate bit.
+struct Span {
+    std::array<bool, 256> in{};
+    std::array<uint8_t, 256> points{};
+    unsigned size = 1;
+    unsigned bits = 0;
+
+    Span(uint8_t y0, ByteTable& decoder) {
+        in[y0] = true;
+        points[0] = y0;
+        decoder[y0] = 0;
+    }
+    // Adds group element g as a generator; false when it maps a point outside
+    // the span into it (then the elements form no group of translations).
+    bool extend(const ByteTable& g, ByteTable& decoder) {
+        for (unsigned n = 0; n < size; ++n) {
+            const uint8_t point = g[points[n]];
+            if (in[point]) return false;
+            in[point] = true;
+            points[size + n] = point;
+            decoder[point] = static_cast<uint8_t>(decoder[points[n]] | (1u << bits));
+        }
+        size *= 2;
+        ++bits;
+        return true;
+    }
+};
+
+// Whether group element g shifts the coordinates by those of the point it
+// takes y0 to.
+bool actsAsTranslation(const ByteTable& g, const ByteTable& decoder, uint8_t y0) {
+    const uint8_t shift = decoder[g[y0]];
+    for (unsigned v = 0; v < 256; ++v) {
+        if (decoder[g[v]] != (decoder[v] ^ shift)) return false;
+    }
+    return true;
+}
+
 bool decoderOf(const std::array<ByteTable, 256>& y, ByteTable& decoder) {
     // f_{x1} = y[x1]; g_{x1} = f_{x1} o f_0^-1 maps the base point y0 = f_0(0)
     // to point[x1]; the group acts regularly, so every point is reached once.
     ByteTable inverse0{};
-    std::array<bool, 256> seen{};
-    for (unsigned x = 0; x < 256; ++x) {
-        if (seen[y[0][x]]) return false;
-        seen[y[0][x]] = true;
-        inverse0[y[0][x]] = static_cast<uint8_t>(x);
-    }
+    if (!invertTable(y[0], inverse0)) return false;
     // g[e][v]: the group element that takes y0 to point e, applied to v.
     auto g = std::make_unique<std::array<ByteTable, 256>>();
     std::array<bool, 256> reached{};
@@ -35,40 +81,19 @@ bool decoderOf(const std::array<ByteTable, 256>& y, ByteTable& decoder) {
         reached[e] = true;
         for (unsigned v = 0; v < 256; ++v) (*g)[e][v] = y[x1][inverse0[v]];
     }
-    // Coordinates: y0 is 0; each new basis element doubles the span.
-    std::array<bool, 256> inSpan{};
-    std::array<uint8_t, 256> spanPoints{};
-    inSpan[y0] = true;
-    spanPoints[0] = y0;
-    decoder[y0] = 0;
-    unsigned spanSize = 1;
+    Span span(y0, decoder);
     for (unsigned bit = 0; bit < 8; ++bit) {
         unsigned generator = 0;
-        while (generator < 256 && inSpan[generator]) ++generator;
-        if (generator == 256) return false;
-        for (unsigned n = 0; n < spanSize; ++n) {
-            const uint8_t point = (*g)[generator][spanPoints[n]];
-            if (inSpan[point]) return false;
-            inSpan[point] = true;
-            spanPoints[spanSize + n] = point;
-            decoder[point] = static_cast<uint8_t>(decoder[spanPoints[n]] | (1u << bit));
-        }
-        spanSize *= 2;
+        while (generator < 256 && span.in[generator]) ++generator;
+        if (generator == 256 || !span.extend((*g)[generator], decoder)) return false;
     }
     // Every group element must act as a translation of the coordinates;
     // otherwise the group is not GF(2)^8 (a cyclic one, for instance).
     for (unsigned e = 0; e < 256; ++e) {
-        const uint8_t shift = decoder[e];
-        for (unsigned v = 0; v < 256; ++v) {
-            if (decoder[(*g)[e][v]] != (decoder[v] ^ shift)) return false;
-        }
+        if (!actsAsTranslation((*g)[e], decoder, y0)) return false;
     }
     return true;
 }
-
-} // namespace
-
-namespace {
 
 // Step 1 from generators: the group needs only eight independent elements, so
 // x_1 runs only until every output byte has them (about ten values instead of
@@ -87,26 +112,11 @@ bool decodersFromGenerators(const ColumnRound& round, std::array<ByteTable, 4>& 
     };
     evaluate(0, base);
     for (size_t j = 0; j < 4; ++j) {
-        std::array<bool, 256> seen{};
-        for (unsigned x = 0; x < 256; ++x) {
-            if (seen[base[j][x]]) return false;
-            seen[base[j][x]] = true;
-            inverse0[j][base[j][x]] = static_cast<uint8_t>(x);
-        }
+        if (!invertTable(base[j], inverse0[j])) return false;
     }
-    struct Span {
-        std::array<bool, 256> in{};
-        std::array<uint8_t, 256> points{};
-        unsigned size = 1;
-        std::vector<ByteTable> generators;
-    };
-    std::array<Span, 4> spans{};
-    for (size_t j = 0; j < 4; ++j) {
-        const uint8_t y0 = base[j][0];
-        spans[j].in[y0] = true;
-        spans[j].points[0] = y0;
-        decoders[j][y0] = 0;
-    }
+    std::vector<Span> spans;
+    for (size_t j = 0; j < 4; ++j) spans.emplace_back(base[j][0], decoders[j]);
+    std::array<std::vector<ByteTable>, 4> generators{};
     std::array<ByteTable, 4> column{};
     unsigned complete = 0;
     for (unsigned x1 = 1; x1 < 256 && complete < 4; ++x1) {
@@ -118,16 +128,8 @@ bool decodersFromGenerators(const ColumnRound& round, std::array<ByteTable, 4>& 
             ByteTable g{};
             for (unsigned v = 0; v < 256; ++v) g[v] = column[j][inverse0[j][v]];
             if (span.in[g[span.points[0]]]) continue;
-            const auto bit = static_cast<unsigned>(span.generators.size());
-            for (unsigned n = 0; n < span.size; ++n) {
-                const uint8_t point = g[span.points[n]];
-                if (span.in[point]) return false;
-                span.in[point] = true;
-                span.points[span.size + n] = point;
-                decoders[j][point] = static_cast<uint8_t>(decoders[j][span.points[n]] | (1u << bit));
-            }
-            span.size *= 2;
-            span.generators.push_back(g);
+            if (!span.extend(g, decoders[j])) return false;
+            generators[j].push_back(g);
             if (span.size == 256) ++complete;
         }
     }
@@ -135,11 +137,8 @@ bool decodersFromGenerators(const ColumnRound& round, std::array<ByteTable, 4>& 
     // Each generator must shift the coordinates by its own: then all eight
     // commute and have order 2, and the group is GF(2)^8 acting by translation.
     for (size_t j = 0; j < 4; ++j) {
-        for (const ByteTable& g : spans[j].generators) {
-            const uint8_t shift = decoders[j][g[spans[j].points[0]]];
-            for (unsigned v = 0; v < 256; ++v) {
-                if (decoders[j][g[v]] != (decoders[j][v] ^ shift)) return false;
-            }
+        for (const ByteTable& g : generators[j]) {
+            if (!actsAsTranslation(g, decoders[j], spans[j].points[0])) return false;
         }
     }
     return true;

@@ -10,29 +10,10 @@
 
 void evaluateMixedNetwork(const MixedDirectionTables& tables, Direction direction, const uint8_t in[16],
                           uint8_t out[16]) {
-    uint8_t s[4][4]; // s[row][column]
-    for (int j = 0; j < 4; ++j) {
-        for (int k = 0; k < 4; ++k) s[k][j] = in[4 * j + k];
-    }
-    for (int t = 0; t < 9; ++t) {
-        uint8_t next[4][4];
-        for (int c = 0; c < 4; ++c) {
-            uint8_t column[4];
-            for (int q = 0; q < 4; ++q) column[q] = s[q][feedingColumn(direction, q, c)];
-            uint8_t result[4];
-            mixedColumnRound(tables, direction, t, c)(column, result);
-            for (int b = 0; b < 4; ++b) next[b][c] = result[b];
-        }
-        for (int k = 0; k < 4; ++k) {
-            for (int c = 0; c < 4; ++c) s[k][c] = next[k][c];
-        }
-    }
-    for (int k = 0; k < 4; ++k) {
-        for (int c = 0; c < 4; ++c) {
-            const int j = feedingColumn(direction, k, c);
-            out[4 * c + k] = lastEntry(tables.classic, j, k, s[k][j]);
-        }
-    }
+    evaluateStages(tables.classic, direction, in, out,
+                   [&tables, direction](int t, int c, const uint8_t column[4], uint8_t result[4]) {
+                       mixedColumnRound(tables, direction, t, c)(column, result);
+                   });
 }
 
 namespace {
