@@ -25,6 +25,22 @@ void setIfUnset(CodingRef& slot, const CodingRef& value) {
     }
 }
 
+void roundTableCodings(Direction direction, const CodingRef (&state)[16], TableCodings (&slots)[4][4][4],
+                       int32_t& n, CodingRef (&contribution)[4][4][4]) {
+    for (int k = 0; k < 4; ++k) {
+        for (int c = 0; c < 4; ++c) {
+            const int j = sourceColumn(direction, k, c);
+            for (int b = 0; b < 4; ++b) {
+                TableCodings& slot = slots[j][k][b];
+                setIfUnset(slot.input, state[4 * k + j]);
+                setIfUnset(slot.output, CodingRef{CODING_NIBBLES, n + 2, n + 1});
+                n += 2;
+                contribution[k][c][b] = slot.output;
+            }
+        }
+    }
+}
+
 void chainCodings(const CodingRef (&contribution)[4][4][4], TableCodings (&slots)[4][kXorTablesPerColumn],
                   int32_t& n, CodingRef (&sums)[16]) {
     for (int b = 0; b < 4; ++b) {
@@ -62,18 +78,7 @@ int32_t assignCodings(CodingMap& map, Direction direction, bool inputSetPresent,
 
         // Round-table outputs, filed by the output column their result belongs to.
         CodingRef contribution[4][4][4];
-        for (int k = 0; k < 4; ++k) {
-            for (int c = 0; c < 4; ++c) {
-                const int j = sourceColumn(direction, k, c);
-                for (int b = 0; b < 4; ++b) {
-                    TableCodings& slot = map.round[s][j][k][b];
-                    setIfUnset(slot.input, stateRefs[4 * k + j]);
-                    setIfUnset(slot.output, CodingRef{CODING_NIBBLES, n + 2, n + 1});
-                    n += 2;
-                    contribution[k][c][b] = slot.output;
-                }
-            }
-        }
+        roundTableCodings(direction, stateRefs, map.round[s], n, contribution);
         // XOR chains: row 0's contribution first, then rows 1, 2, 3.
         chainCodings(contribution, map.xorSlots[s], n, stateRefs);
     }

@@ -59,17 +59,7 @@ uint32_t assignMixedCodings(MixedCodingMap& map, Direction direction, bool input
     for (int stage = 0; stage < kTableRounds; ++stage) {
         const int s = tableRoundSlot(direction, stage);
         CodingRef contribution[4][4][4];
-        for (int k = 0; k < 4; ++k) {
-            for (int c = 0; c < 4; ++c) {
-                const int j = sourceColumn(direction, k, c);
-                for (int b = 0; b < 4; ++b) {
-                    TableCodings& slot = map.classic.round[s][j][k][b];
-                    slot.input = state[4 * k + j];
-                    slot.output = freshPair(n);
-                    contribution[k][c][b] = slot.output;
-                }
-            }
-        }
+        roundTableCodings(direction, state, map.classic.round[s], n, contribution);
         CodingRef sums[16];
         chainCodings(contribution, map.classic.xorSlots[s], n, sums);
 
