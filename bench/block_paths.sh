@@ -22,8 +22,8 @@ runs="${RUNS:-5}"
 setups="${SETUPS:-simd portable aesni portable-aesni}"
 bench="$build/bench/bench_block_paths_bench"
 
-work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
+source "$root/bench/timing.sh"
+make_work
 
 for ((run = 1; run <= runs; run++)); do
     for setup in $setups; do

@@ -10,9 +10,9 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="$(cd "${1:-$root/build}" && pwd)"
 runs="${RUNS:-7}"
 tool="$build/tabrix"
+source "$root/bench/timing.sh"
 
-work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
+make_work
 cp "$root/examples/example.cfg" "$work/"
 mkdir -p "$work/out" "$work/Tables/Auth"
 cp -r "$root/examples/Tables/TPL" "$work/Tables/"
@@ -20,21 +20,14 @@ cd "$work"
 
 # Median wall time in ms of `runs` runs of the tool with the given arguments.
 median_ms() {
-    local times=()
+    local _
     for _ in $(seq "$runs"); do
-        local start end
-        start=${EPOCHREALTIME/./}
-        "$tool" "$@" > /dev/null
-        end=${EPOCHREALTIME/./}
-        times+=($(( end - start )))
-    done
-    printf '%s\n' "${times[@]}" | sort -n | awk '{a[NR]=$1} END {printf "%.1f", a[int((NR+1)/2)]/1000}'
+        wall_us "$tool" "$@"
+    done | ms_median
 }
 
 # One 16-byte MD5 (libmd), in ns, from the coding benchmark.
-md5_ns=$("$build/bench/bench_coding_bench" --benchmark_filter='BM_PlainMd5Of16Bytes$' \
-    --benchmark_color=false --benchmark_min_time=1 2>/dev/null | sed 's/\x1b\[[0-9;]*m//g' |
-    awk '$1 == "BM_PlainMd5Of16Bytes" {print $2}')
+md5_ns=$(md5_ns_of "$build")
 
 report() { # name, median ms, MD5 draws
     awk -v name="$1" -v ms="$2" -v draws="$3" -v md5="$md5_ns" 'BEGIN {

@@ -14,28 +14,15 @@ set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="$(cd "${1:-$root/build}" && pwd)"
 runs="${RUNS:-7}"
-
-work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
-cp -r "$root/examples/." "$work/"
-mkdir -p "$work/out"
-cd "$work"
-
-us_of() { # script: wall time in microseconds of one "/g:" run
-    local start end
-    start=${EPOCHREALTIME/./}
-    "$build/tabrix" "/g:$1" > /dev/null
-    end=${EPOCHREALTIME/./}
-    echo $(( end - start ))
-}
-median() { sort -n | awk '{a[NR]=$1} END {printf "%.1f", a[int((NR+1)/2)] / 1000}'; }
+source "$root/bench/timing.sh"
+work_in_copy_of "$root/examples"
 
 : > classic.txt; : > mixed.txt
 for _ in $(seq "$runs"); do
-    us_of example.cfg >> classic.txt
-    us_of mixed.cfg >> mixed.txt
+    wall_us "$build/tabrix" /g:example.cfg >> classic.txt
+    wall_us "$build/tabrix" /g:mixed.cfg >> mixed.txt
 done
-classic=$(median < classic.txt); mixed=$(median < mixed.txt)
+classic=$(ms_median < classic.txt); mixed=$(ms_median < mixed.txt)
 awk -v c="$classic" -v m="$mixed" -v n="$runs" 'BEGIN {
     printf "/g: classic %.1f ms | mixed %.1f ms | mixed/classic %.2f (medians of %d alternating runs)\n", c, m, m / c, n
 }'

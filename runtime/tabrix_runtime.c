@@ -599,13 +599,6 @@ const char *tabrix_block_path(void)
     return use_vbmi ? "avx512vbmi" : "portable";
 }
 
-static void xor_block(unsigned char *block, const unsigned char *with)
-{
-    unsigned n;
-    for (n = 0; n < TABRIX_BLOCK_SIZE; ++n)
-        block[n] = (unsigned char)(block[n] ^ with[n]);
-}
-
 /* In words: byte by byte, each read-modify-write would wait on the wide stores
  * that the SIMD path has just made to the same bytes. */
 static void xor_words(unsigned char *block, const unsigned char *with)
@@ -626,7 +619,7 @@ int tabrix_encrypt_cbc(unsigned char *buffer, size_t length, const unsigned char
         return TABRIX_ERR_LENGTH;
     for (offset = 0; offset < length; offset += TABRIX_BLOCK_SIZE) {
         unsigned char *block = buffer + offset;
-        xor_block(block, offset == 0 ? iv : block - TABRIX_BLOCK_SIZE);
+        xor_words(block, offset == 0 ? iv : block - TABRIX_BLOCK_SIZE);
         tabrix_encrypt_block(block, block);
     }
     return TABRIX_OK;

@@ -7,49 +7,27 @@
 // The last byte table is the classic one. NOT constant-time.
 #include "wbcipher/mixed_white_box_aes_cipher.h"
 
-#include <cstring>
 #include <typeinfo>
 
 #include "base/status.h"
-#include "wbcipher/column_sums.h"
+#include "wbcipher/table_steps.h"
 
 namespace {
 
 using State = uint8_t[4][4]; // [row][column]
 
-uint32_t loadWord(const uint8_t bytes[4]) {
-    uint32_t word = 0;
-    for (int b = 3; b >= 0; --b) word = word << 8 | bytes[b];
-    return word;
-}
-
+// Both halves of a mixed table round: the classic round, then the mix layer,
+// where byte (q, c) of the sum feeds column c again.
 void mixedRound(State& s, const RoundTableSlot& T, const XorTableSlot& X, const RoundTableSlot& M,
                 const XorTableSlot& MX, Direction direction) {
+    tableRound(s, T, X, direction);
     uint32_t t[4][4];
-    for (int k = 0; k < 4; ++k) {
-        for (int c = 0; c < 4; ++c) {
-            const int j = sourceColumn(direction, k, c);
-            t[k][c] = loadWord(T[j][k][s[k][j]]);
-        }
-    }
-    sumColumns(s, t, X);
     for (int q = 0; q < 4; ++q) {
         for (int c = 0; c < 4; ++c) {
             t[q][c] = loadWord(M[c][q][s[q][c]]);
         }
     }
     sumColumns(s, t, MX);
-}
-
-void lastStep(State& s, const SingleTableBlock& F, Direction direction) {
-    State copy;
-    std::memcpy(copy, s, sizeof copy);
-    for (int k = 0; k < 4; ++k) {
-        for (int c = 0; c < 4; ++c) {
-            const int j = sourceColumn(direction, k, c);
-            s[k][c] = F[j][k][copy[k][j]];
-        }
-    }
 }
 
 void loadState(const uint8_t input[16], State& s) {

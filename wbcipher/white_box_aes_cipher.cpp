@@ -14,42 +14,11 @@
 
 #include "aesref/aes128.h"
 #include "base/status.h"
-#include "wbcipher/column_sums.h"
+#include "wbcipher/table_steps.h"
 
 namespace {
 
 using State = uint8_t[4][MAXBC];
-
-// The round-table word of one entry: byte b (bits 8b..8b+7) is the contribution
-// to output row b.
-uint32_t loadWord(const uint8_t bytes[4]) {
-    return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
-           static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
-}
-
-void tableRound(State& s, const RoundTableSlot& T, const XorTableSlot& X, Direction direction) {
-    uint32_t t[4][4];
-    for (int i = 0; i < 4; ++i) {
-        for (int c = 0; c < 4; ++c) {
-            const int j = sourceColumn(direction, i, c);
-            t[i][c] = loadWord(T[j][i][s[i][j]]);
-        }
-    }
-    sumColumns(s, t, X);
-}
-
-void lastStep(State& s, const SingleTableBlock& F, Direction direction) {
-    uint8_t copy[4][4];
-    for (int i = 0; i < 4; ++i) {
-        std::memcpy(copy[i], s[i], 4);
-    }
-    for (int i = 0; i < 4; ++i) {
-        for (int c = 0; c < 4; ++c) {
-            const int j = sourceColumn(direction, i, c);
-            s[i][c] = F[j][i][copy[i][j]];
-        }
-    }
-}
 
 // An in-place operation's end: result replaces block only when status is 0.
 int32_t keepOnSuccess(int32_t status, const uint8_t result[16], uint8_t block[16]) {

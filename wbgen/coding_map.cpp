@@ -25,6 +25,45 @@ void setIfUnset(CodingRef& slot, const CodingRef& value) {
     }
 }
 
+void roundTableCodings(Direction direction, const CodingRef (&state)[16], TableCodings (&slots)[4][4][4],
+                       int32_t& n, CodingRef (&contribution)[4][4][4]) {
+    for (int k = 0; k < 4; ++k) {
+        for (int c = 0; c < 4; ++c) {
+            const int j = sourceColumn(direction, k, c);
+            for (int b = 0; b < 4; ++b) {
+                TableCodings& slot = slots[j][k][b];
+                setIfUnset(slot.input, state[4 * k + j]);
+                setIfUnset(slot.output, CodingRef{CODING_NIBBLES, n + 2, n + 1});
+                n += 2;
+                contribution[k][c][b] = slot.output;
+            }
+        }
+    }
+}
+
+void chainCodings(const CodingRef (&contribution)[4][4][4], TableCodings (&slots)[4][kXorTablesPerColumn],
+                  int32_t& n, CodingRef (&sums)[16]) {
+    for (int b = 0; b < 4; ++b) {
+        for (int c = 0; c < 4; ++c) {
+            int32_t accLo = contribution[0][c][b].lo;
+            int32_t accHi = contribution[0][c][b].hi;
+            for (int q = 0; q < 3; ++q) {
+                const CodingRef& next = contribution[q + 1][c][b];
+                TableCodings& low = slots[c][6 * b + 2 * q];
+                setIfUnset(low.input, CodingRef{CODING_NIBBLES, next.lo, accLo});
+                setIfUnset(low.output, CodingRef{CODING_NIBBLES, -1, n + 1});
+                accLo = n + 1;
+                TableCodings& high = slots[c][6 * b + 2 * q + 1];
+                setIfUnset(high.input, CodingRef{CODING_NIBBLES, next.hi, accHi});
+                setIfUnset(high.output, CodingRef{CODING_NIBBLES, -1, n + 2});
+                accHi = n + 2;
+                n += 2;
+            }
+            sums[4 * b + c] = CodingRef{CODING_NIBBLES, accHi, accLo};
+        }
+    }
+}
+
 int32_t assignCodings(CodingMap& map, Direction direction, bool inputSetPresent,
                       bool outputSetPresent, uint32_t* codingCount) {
     int32_t n = 0;
@@ -37,46 +76,11 @@ int32_t assignCodings(CodingMap& map, Direction direction, bool inputSetPresent,
     for (int stage = 0; stage < kTableRounds; ++stage) {
         const int s = tableRoundSlot(direction, stage);
 
-        // Round tables, filed by the output column their result belongs to.
-        TableCodings staging[4][4][4];
-        for (int k = 0; k < 4; ++k) {
-            for (int c = 0; c < 4; ++c) {
-                const int j = sourceColumn(direction, k, c);
-                for (int b = 0; b < 4; ++b) {
-                    TableCodings& slot = map.round[s][j][k][b];
-                    setIfUnset(slot.input, stateRefs[4 * k + j]);
-                    setIfUnset(slot.output, CodingRef{CODING_NIBBLES, n + 2, n + 1});
-                    n += 2;
-                    TableCodings& copy = staging[k][c][b];
-                    copy = TableCodings{};
-                    setIfUnset(copy.input, slot.input);
-                    setIfUnset(copy.output, slot.output);
-                }
-            }
-        }
-
-        // XOR chains: row 0's contribution first, then rows 1, 2, 3. The new
-        // contribution is the high input nibble of an XOR table, the running sum
-        // the low one.
-        for (int b = 0; b < 4; ++b) {
-            for (int c = 0; c < 4; ++c) {
-                int32_t accLo = staging[0][c][b].output.lo;
-                int32_t accHi = staging[0][c][b].output.hi;
-                for (int q = 0; q < 3; ++q) {
-                    const CodingRef& next = staging[q + 1][c][b].output;
-                    TableCodings& low = map.xorSlots[s][c][6 * b + 2 * q];
-                    setIfUnset(low.input, CodingRef{CODING_NIBBLES, next.lo, accLo});
-                    setIfUnset(low.output, CodingRef{CODING_NIBBLES, -1, n + 1});
-                    accLo = n + 1;
-                    TableCodings& high = map.xorSlots[s][c][6 * b + 2 * q + 1];
-                    setIfUnset(high.input, CodingRef{CODING_NIBBLES, next.hi, accHi});
-                    setIfUnset(high.output, CodingRef{CODING_NIBBLES, -1, n + 2});
-                    accHi = n + 2;
-                    n += 2;
-                }
-                stateRefs[4 * b + c] = CodingRef{CODING_NIBBLES, accHi, accLo};
-            }
-        }
+        // Round-table outputs, filed by the output column their result belongs to.
+        CodingRef contribution[4][4][4];
+        roundTableCodings(direction, stateRefs, map.round[s], n, contribution);
+        // XOR chains: row 0's contribution first, then rows 1, 2, 3.
+        chainCodings(contribution, map.xorSlots[s], n, stateRefs);
     }
 
     for (int k = 0; k < 4; ++k) {

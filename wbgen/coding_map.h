@@ -30,6 +30,21 @@ struct CodingMap {
 // Kind always overwritten; hi and lo only while they still hold -1.
 void setIfUnset(CodingRef& slot, const CodingRef& value);
 
+// The round tables of one stage: table (j, k) reads state byte 4k + j (its input
+// ref), and every output byte takes the next two numbers of n (lo, then hi);
+// slots are set through setIfUnset. contribution[k][c][b] receives output byte b
+// of row k's table for output column c.
+void roundTableCodings(Direction direction, const CodingRef (&state)[16], TableCodings (&slots)[4][4][4],
+                       int32_t& n, CodingRef (&contribution)[4][4][4]);
+
+// The XOR chains of one layer: contribution[q][c][b] is the q-th share of output
+// byte (b, c), added in order q = 0..3; the new share is an XOR table's high
+// input nibble, the running sum its low one. Every XOR lane output takes the
+// next number of n (low lane, then high lane); slots[c][n] receives the lanes
+// through setIfUnset, and sums[4*b + c] the ref of each finished byte.
+void chainCodings(const CodingRef (&contribution)[4][4][4], TableCodings (&slots)[4][kXorTablesPerColumn],
+                  int32_t& n, CodingRef (&sums)[16]);
+
 // Walks the network of one direction and numbers its codings 1..N (N = 2016),
 // placing external byte codings at the edges when the sets are present. Returns 0.
 int32_t assignCodings(CodingMap& map, Direction direction, bool inputSetPresent,

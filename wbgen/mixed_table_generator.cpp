@@ -49,30 +49,6 @@ CodingRef edgeRef(bool external, int m) {
                     : CodingRef{CODING_NONE, 0, 0};
 }
 
-// The XOR chains of one layer: contribution[q][c][b] is the q-th share of output
-// byte (b, c), added in order q = 0..3; the new share is an XOR table's high
-// input nibble, the running sum its low one. sums[4*b + c] receives the ref of
-// each finished byte.
-void chainCodings(const CodingRef (&contribution)[4][4][4],
-                  TableCodings (&slots)[4][kXorTablesPerColumn], int32_t& n, CodingRef (&sums)[16]) {
-    for (int b = 0; b < 4; ++b) {
-        for (int c = 0; c < 4; ++c) {
-            int32_t accLo = contribution[0][c][b].lo;
-            int32_t accHi = contribution[0][c][b].hi;
-            for (int q = 0; q < 3; ++q) {
-                const CodingRef& next = contribution[q + 1][c][b];
-                slots[c][6 * b + 2 * q] = {{CODING_NIBBLES, next.lo, accLo}, {CODING_NIBBLES, -1, n + 1}};
-                slots[c][6 * b + 2 * q + 1] = {{CODING_NIBBLES, next.hi, accHi},
-                                               {CODING_NIBBLES, -1, n + 2}};
-                accLo = n + 1;
-                accHi = n + 2;
-                n += 2;
-            }
-            sums[4 * b + c] = CodingRef{CODING_NIBBLES, accHi, accLo};
-        }
-    }
-}
-
 // Numbers every wire of one direction's mixed network; returns the count.
 uint32_t assignMixedCodings(MixedCodingMap& map, Direction direction, bool inputSetPresent,
                             bool outputSetPresent) {
@@ -83,17 +59,7 @@ uint32_t assignMixedCodings(MixedCodingMap& map, Direction direction, bool input
     for (int stage = 0; stage < kTableRounds; ++stage) {
         const int s = tableRoundSlot(direction, stage);
         CodingRef contribution[4][4][4];
-        for (int k = 0; k < 4; ++k) {
-            for (int c = 0; c < 4; ++c) {
-                const int j = sourceColumn(direction, k, c);
-                for (int b = 0; b < 4; ++b) {
-                    TableCodings& slot = map.classic.round[s][j][k][b];
-                    slot.input = state[4 * k + j];
-                    slot.output = freshPair(n);
-                    contribution[k][c][b] = slot.output;
-                }
-            }
-        }
+        roundTableCodings(direction, state, map.classic.round[s], n, contribution);
         CodingRef sums[16];
         chainCodings(contribution, map.classic.xorSlots[s], n, sums);
 

@@ -16,8 +16,6 @@
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
 #include "coding/cbc_codings.h"
 #include "coding/codings.h"
 #include "coding/ecb_codings.h"
@@ -80,17 +78,6 @@ struct TableSet {
 // The runtime compiled around one table set, in a temporary folder.
 class CompiledRuntime {
 public:
-    CompiledRuntime() {
-        std::string pattern = (fs::temp_directory_path() / "tabrix_paths_XXXXXX").string();
-        if (mkdtemp(pattern.data()) != nullptr) dir_ = pattern;
-    }
-    ~CompiledRuntime() {
-        std::error_code ignored;
-        if (!dir_.empty()) fs::remove_all(dir_, ignored);
-    }
-    CompiledRuntime(const CompiledRuntime&) = delete;
-    CompiledRuntime& operator=(const CompiledRuntime&) = delete;
-
     // The mixed format's four headers more let the runtime find the format.
     void build(const TableSet& set, const std::string& extraFlags = "") {
         ASSERT_FALSE(dir_.empty()) << "no temporary folder";
@@ -125,7 +112,8 @@ public:
     }
 
 private:
-    fs::path dir_;
+    testsupport::TempDir temp_;
+    fs::path dir_ = temp_.path();
 };
 
 // The tool's plain evaluator of the set's format, block by block: the reference.

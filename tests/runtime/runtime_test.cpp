@@ -18,8 +18,6 @@
 #include <utility>
 #include <vector>
 
-#include <unistd.h>
-
 #include "driver_run.h"
 #include "support/known_answers.h"
 #include "support/reference_crypto.h"
@@ -181,16 +179,7 @@ public:
     explicit GeneratedRuntime(bool useEncryptIOC = false, bool useDecryptIOC = false, bool mixed = false,
                               std::string compileFlags = "")
         : useEncryptIOC_(useEncryptIOC), useDecryptIOC_(useDecryptIOC), mixed_(mixed),
-          compileFlags_(std::move(compileFlags)) {
-        std::string pattern = (fs::temp_directory_path() / "tabrix_runtime_XXXXXX").string();
-        if (mkdtemp(pattern.data()) != nullptr) dir_ = pattern;
-    }
-    ~GeneratedRuntime() {
-        std::error_code ignored;
-        if (!dir_.empty()) fs::remove_all(dir_, ignored);
-    }
-    GeneratedRuntime(const GeneratedRuntime&) = delete;
-    GeneratedRuntime& operator=(const GeneratedRuntime&) = delete;
+          compileFlags_(std::move(compileFlags)) {}
 
     const fs::path& dir() const { return dir_; }
 
@@ -264,7 +253,8 @@ private:
     bool useDecryptIOC_;
     bool mixed_;
     std::string compileFlags_;
-    fs::path dir_;
+    testsupport::TempDir temp_;
+    fs::path dir_ = temp_.path();
 };
 
 Bytes randomBytes(size_t n, uint32_t seed) { return testsupport::pseudoRandomBytes(n, seed); }

@@ -99,10 +99,22 @@ std::vector<uint8_t> plainBlocks(const NamedTables& set, Direction direction, co
     return out;
 }
 
-// Runs a path from an input at offset inShift to an output at offset outShift
-// of their own buffers (in place when inPlace), returns the output bytes.
+// One path on `blocks` blocks of a direction, from input to output.
 using PathRun = std::function<void(Direction, const uint8_t*, uint8_t*, size_t)>;
 
+// A path over the set's prepared networks: path(direction, network of that
+// direction, input, output, blocks).
+template <typename Path>
+PathRun onPrepared(const NamedTables& set, Path path) {
+    BlockNetworksPtr prepared = networksFor(set);
+    EXPECT_NE(prepared, nullptr);
+    return [prepared, path](Direction d, const uint8_t* in, uint8_t* out, size_t blocks) {
+        path(d, prepared->of(d), in, out, blocks);
+    };
+}
+
+// Runs a path from an input at offset inShift to an output at offset outShift
+// of their own buffers (in place when inPlace), returns the output bytes.
 std::vector<uint8_t> runShifted(const PathRun& run, Direction direction, const std::vector<uint8_t>& data,
                                 size_t inShift, size_t outShift, bool inPlace) {
     std::vector<uint8_t> in(data.size() + inShift + 1, 0xA5);
@@ -193,24 +205,17 @@ void expectCbcSameAsPlain(const NamedTables& set) {
 } // namespace
 
 TEST(BlockPaths, PortableBatchMatchesThePlainEvaluator) {
-    expectSameAsPlain([](const NamedTables& set) -> PathRun {
-        BlockNetworksPtr prepared = networksFor(set);
-        EXPECT_NE(prepared, nullptr);
-        return [prepared](Direction d, const uint8_t* in, uint8_t* out, size_t blocks) {
-            cipherBlocksPortable(d, prepared->of(d), in, out, blocks);
-        };
-    });
+    expectSameAsPlain([](const NamedTables& set) { return onPrepared(set, cipherBlocksPortable); });
 }
 
 TEST(BlockPaths, PortableSingleBlockMatchesThePlainEvaluator) {
-    expectSameAsPlain([](const NamedTables& set) -> PathRun {
-        BlockNetworksPtr prepared = networksFor(set);
-        EXPECT_NE(prepared, nullptr);
-        return [prepared](Direction d, const uint8_t* in, uint8_t* out, size_t blocks) {
+    expectSameAsPlain([](const NamedTables& set) {
+        return onPrepared(set, [](Direction d, const BlockNetwork& network, const uint8_t* in, uint8_t* out,
+                                  size_t blocks) {
             for (size_t n = 0; n < blocks; ++n) {
-                cipherBlockPortable(d, prepared->of(d), in + 16 * n, out + 16 * n);
+                cipherBlockPortable(d, network, in + 16 * n, out + 16 * n);
             }
-        };
+        });
     });
 }
 
@@ -219,13 +224,7 @@ TEST(BlockPaths, Avx512VbmiMatchesThePlainEvaluator) {
         GTEST_SKIP() << "AVX-512 VBMI path not run: this CPU lacks AVX-512 F/BW/VBMI, or the build is "
                         "portable only";
     }
-    expectSameAsPlain([](const NamedTables& set) -> PathRun {
-        BlockNetworksPtr prepared = networksFor(set);
-        EXPECT_NE(prepared, nullptr);
-        return [prepared](Direction d, const uint8_t* in, uint8_t* out, size_t blocks) {
-            cipherBlocksAvx512Vbmi(d, prepared->of(d), in, out, blocks);
-        };
-    });
+    expectSameAsPlain([](const NamedTables& set) { return onPrepared(set, cipherBlocksAvx512Vbmi); });
 }
 
 TEST(BlockPaths, BufferOperationsMatchThePlainEvaluator) {

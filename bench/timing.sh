@@ -1,0 +1,37 @@
+# shellcheck shell=bash
+# Helpers of the benchmark scripts (sourced, never run): wall times, medians,
+# the MD5 figure and a scratch copy of the examples.
+
+# Wall time in microseconds of one run of the command given (output discarded).
+wall_us() {
+    local start end
+    start=${EPOCHREALTIME/./}
+    "$@" > /dev/null
+    end=${EPOCHREALTIME/./}
+    echo $(( end - start ))
+}
+
+# Median of the microsecond figures on stdin, in ms with one decimal.
+ms_median() { sort -n | awk '{a[NR]=$1} END {printf "%.1f", a[int((NR+1)/2)] / 1000}'; }
+
+# One 16-byte MD5 (libmd), in ns, from the coding benchmark of the build given.
+md5_ns_of() {
+    "$1/bench/bench_coding_bench" --benchmark_filter='BM_PlainMd5Of16Bytes$' \
+        --benchmark_color=false --benchmark_min_time=1 2>/dev/null | sed 's/\x1b\[[0-9;]*m//g' |
+        awk '$1 == "BM_PlainMd5Of16Bytes" {print $2}'
+}
+
+# A temporary folder in $work, removed on exit.
+make_work() {
+    work="$(mktemp -d)"
+    trap 'rm -rf "$work"' EXIT
+}
+
+# make_work with a copy of the given examples folder and an empty out/ in it,
+# entered.
+work_in_copy_of() {
+    make_work
+    cp -r "$1/." "$work/"
+    mkdir -p "$work/out"
+    cd "$work" || exit
+}
