@@ -34,8 +34,8 @@ config="$root/examples/example.cfg"
 prefix=""
 if [ "$format" = mixed ]; then config="$root/examples/mixed.cfg"; prefix="mixed_"; fi
 
-work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
+source "$root/bench/timing.sh"
+make_work
 cp -r "$root/examples/Tables" "$work/"
 mkdir -p "$work/out"
 cd "$work"
