@@ -4,6 +4,7 @@
 #include "cli/MARLO_AES.h"
 
 #include <cstring>
+#include <iostream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "aesref/aes128.h"
 #include "base/secret_file.h"
 #include "base/status.h"
+#include "cli/command_files.h"
 #include "coding/cbc_codings.h"
 #include "coding/ecb_codings.h"
 #include "emit/header_files.h"
@@ -136,7 +138,13 @@ int32_t runSelfTest(int32_t flags, std::ostream& out) {
     auto cbc = std::make_unique<CbcBuffers>();
     const HeaderFilePaths paths = selfTestPaths();
     // Headers are rewritten every pass; another run writing them waits.
-    const OutputLocks locks(saveHeaders ? headerPaths(paths) : std::vector<std::string>{});
+    const OutputLocks locks(saveHeaders ? headerPaths(paths) : std::vector<std::string>{}, kDefaultLockWaitSeconds,
+                            &std::cerr);
+    if (locks.status() != STATUS_OK) {
+        const int32_t refused = reportLocks(locks, out);
+        out.flush();
+        return refused;
+    }
 
     uint8_t key[16] = {};
     (void)AES128_HexToKey(kKeyText, key); // a fixed, well-formed key

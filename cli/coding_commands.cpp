@@ -5,6 +5,7 @@
 // (private, all at once), a direction's files together.
 #include "cli/coding_commands.h"
 
+#include <iostream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -51,8 +52,11 @@ int32_t generateEcbCodings(const char* scriptPath, std::ostream& out) {
         status = checkFileRoles({{script.path(), false}, {encryptIoc, true}, {decryptIoc, true}}, out);
     }
     if (status == STATUS_OK) status = applySeedOption(script.profile(), random, out);
-    const OutputLocks locks(status == STATUS_OK ? std::vector{encryptIoc, decryptIoc}
-                                                : std::vector<std::string>{});
+    unsigned lockWait = kDefaultLockWaitSeconds;
+    if (status == STATUS_OK) status = readLockWait(script, lockWait, out);
+    const OutputLocks locks(status == STATUS_OK ? std::vector{encryptIoc, decryptIoc} : std::vector<std::string>{},
+                            lockWait, &std::cerr);
+    if (status == STATUS_OK) status = reportLocks(locks, out);
 
     // One direction: generate the pair (which cannot fail), then replace its IOC file.
     auto direction = [&](CodingSet& input, CodingSet& output, const std::string& path) {
@@ -103,9 +107,12 @@ int32_t generateCbcCodings(const char* scriptPath, std::ostream& out) {
                                 out);
     }
     if (status == STATUS_OK) status = applySeedOption(script.profile(), random, out);
-    const OutputLocks locks(status == STATUS_OK
-                                ? std::vector{encryptIoc, encryptData, decryptIoc, decryptData}
-                                : std::vector<std::string>{});
+    unsigned lockWait = kDefaultLockWaitSeconds;
+    if (status == STATUS_OK) status = readLockWait(script, lockWait, out);
+    const OutputLocks locks(status == STATUS_OK ? std::vector{encryptIoc, encryptData, decryptIoc, decryptData}
+                                                : std::vector<std::string>{},
+                            lockWait, &std::cerr);
+    if (status == STATUS_OK) status = reportLocks(locks, out);
 
     // One direction: generate the triple, write the IOC file (a failure there is
     // reported and the data file is still tried, so that both failures show),
@@ -123,9 +130,9 @@ int32_t generateCbcCodings(const char* scriptPath, std::ostream& out) {
         if (dataResult != STATUS_OK) return dataResult;
         if (result != STATUS_OK) return result;
         PendingFile* group[] = {&iocFile, &dataFile};
-        size_t failedAt = 0;
-        if (commitFiles(group, 2, &failedAt) != FileResult::ok) {
-            return reportWrite(STATUS_WRITE_FAILED, group[failedAt]->target(), out);
+        CommitFailure failure;
+        if (commitFiles(group, 2, &failure) != FileResult::ok) {
+            return reportWrite(STATUS_WRITE_FAILED, failure.path, out);
         }
         return STATUS_OK;
     };

@@ -32,3 +32,31 @@ int32_t readUseFlag(const CommandScript& script, std::string ScriptValues::*fiel
     on = toFlagWord(value.c_str()) != 0;
     return STATUS_OK;
 }
+
+int32_t readLockWait(const CommandScript& script, unsigned& seconds, std::ostream& out) {
+    const std::string& value = script.values().lockWait;
+    seconds = kDefaultLockWaitSeconds;
+    if (value.empty()) return STATUS_OK;
+    const bool digits = value.size() <= 5 && value.find_first_not_of("0123456789") == std::string::npos;
+    const unsigned long parsed = digits ? std::strtoul(value.c_str(), nullptr, 10) : 0;
+    if (!digits || parsed > 86400) {
+        out << "ERR: BAD LOCK WAIT VALUE '" << value << "'\n";
+        return STATUS_MISSING_VALUE;
+    }
+    seconds = static_cast<unsigned>(parsed);
+    return STATUS_OK;
+}
+
+int32_t reportLocks(const OutputLocks& locks, std::ostream& out) {
+    switch (locks.status()) {
+    case STATUS_OK:
+        return STATUS_OK;
+    case STATUS_UNSAFE_JOURNAL:
+        out << "ERR: COMMIT JOURNAL '" << locks.failedPath() << "' NOT REPLAYED: " << locks.reason() << "\n";
+        break;
+    default:
+        out << "ERR: LOCK ON '" << locks.failedPath() << "' NOT TAKEN: " << locks.reason() << "\n";
+        break;
+    }
+    return locks.status();
+}

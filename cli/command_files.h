@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/file_roles.h"
+#include "base/secret_file.h"
 #include "cli/command_script.h"
 
 // STATUS_OK, or STATUS_SAME_FILE after printing "ERR: '<path1>' AND '<path2>' ARE THE SAME FILE" when
@@ -22,3 +23,15 @@ int32_t toFlagWord(const char* text);
 // "ERR: BAD FLAG VALUE '<value>' FOR <key>" and returns STATUS_MISSING_VALUE.
 [[nodiscard]] int32_t readUseFlag(const CommandScript& script, std::string ScriptValues::*field, bool& on,
                                   std::ostream& out);
+
+// The script's [LOCK] waitSeconds: absent or empty means kDefaultLockWaitSeconds;
+// otherwise a whole number of seconds from 0 to 86400 (0: do not wait). Prints
+// "ERR: BAD LOCK WAIT VALUE '<value>'" and returns STATUS_MISSING_VALUE for
+// anything else.
+[[nodiscard]] int32_t readLockWait(const CommandScript& script, unsigned& seconds, std::ostream& out);
+
+// STATUS_OK when every output folder was locked and recovered; otherwise prints
+// the reason and returns the locks' status:
+//   "ERR: LOCK ON '<folder>' NOT TAKEN: <reason>"          (STATUS_LOCK_TIMEOUT, STATUS_LOCK_FAILED)
+//   "ERR: COMMIT JOURNAL '<journal>' NOT REPLAYED: <reason>" (STATUS_UNSAFE_JOURNAL)
+[[nodiscard]] int32_t reportLocks(const OutputLocks& locks, std::ostream& out);

@@ -3,6 +3,7 @@
 // tables, and close with a framed verdict.
 #include "cli/generate_tables.h"
 
+#include <iostream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -146,8 +147,11 @@ int32_t generateTables(const char* scriptPath, std::ostream& out) {
         }
     }
 
+    unsigned lockWait = kDefaultLockWaitSeconds;
+    if (status == STATUS_OK) status = readLockWait(script, lockWait, out);
     // Another run writing the same headers waits here until this one is done.
-    const OutputLocks locks(status == STATUS_OK ? headers : std::vector<std::string>{});
+    const OutputLocks locks(status == STATUS_OK ? headers : std::vector<std::string>{}, lockWait, &std::cerr);
+    if (status == STATUS_OK) status = reportLocks(locks, out);
     auto inputOf = [](const DirectionInput& d) { return d.useIoc ? &d.inputSet : nullptr; };
     auto outputOf = [](const DirectionInput& d) { return d.useIoc ? &d.outputSet : nullptr; };
 
