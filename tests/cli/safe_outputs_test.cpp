@@ -786,3 +786,25 @@ TEST(SafeOutputs, AnUnreadableOutputFolderFailsCleanly) {
 #else
 POSIX_ONLY_TEST(SafeOutputs, AnUnreadableOutputFolderFailsCleanly, "file modes")
 #endif
+
+#ifndef _WIN32
+// A pair of coding files killed between its two renames: the journal of the
+// pair lets the next run into the folder finish it, so the pair is new.
+TEST(SafeOutputs, AKillBetweenTwoRenamesIsFinishedByTheNextRun) {
+    OldAndNew sets;
+    ToolFolder& folder = sets.folder;
+    folder.writeScript("probe.cfg", withSeed(kSeedA, {{"encryptIOC", "codes/p1.ioc"}, {"decryptIOC", "codes/p2.ioc"}}));
+    RunOptions kill;
+    kill.faults = true;
+    kill.environment = {{"TABRIX_FAIL_CALL", "rename"}, {"TABRIX_FAIL_MATCH", "codes/enc.cbc"}, {"TABRIX_FAIL_KILL", "1"}};
+    EXPECT_EQ(folder.run({"/cbcioc:b.cfg"}, kill).status, -1);
+    EXPECT_TRUE(fs::exists(folder / "codes/.tabrix-commit"));
+    ASSERT_EQ(folder.run({"/ecbioc:probe.cfg"}).status, 0);
+    const Snapshot now = snapshot(folder);
+    EXPECT_EQ(classify(now, sets.old, sets.fresh, kGroups[2]), "new");
+    EXPECT_EQ(classify(now, sets.old, sets.fresh, kGroups[3]), "old");
+    EXPECT_EQ(toolFiles(folder), std::vector<std::string>{});
+}
+#else
+POSIX_ONLY_TEST(SafeOutputs, AKillBetweenTwoRenamesIsFinishedByTheNextRun, "the preloaded fault library")
+#endif
