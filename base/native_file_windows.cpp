@@ -264,11 +264,10 @@ FileFacts factsOf(const std::string& path) {
         facts.kind = kindOf(path, false);
     }
     facts.size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    File file = openForQuery(path, false);
     PSID owner = nullptr;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (file.isOpen() && GetSecurityInfo(handleOf(file), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner,
-                                         nullptr, nullptr, nullptr, &descriptor) == ERROR_SUCCESS) {
+    if (GetNamedSecurityInfoW(wideFromUtf8(path).c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner,
+                              nullptr, nullptr, nullptr, &descriptor) == ERROR_SUCCESS) {
         facts.ownedByUser = isCurrentUser(owner);
     }
     if (descriptor != nullptr) LocalFree(descriptor);
