@@ -14,7 +14,6 @@
 #include <vector>
 
 #include "base/status.h"
-#include "support/mixed_tables.h"
 #include "wb_fixture.h"
 #include "wbcipher/block_paths.h"
 #include "wbcipher/mixed_white_box_aes_cipher.h"
@@ -41,13 +40,13 @@ const Storage& randomTables() {
 }
 
 // Generated mixed tables, one set per coding kind.
-const MixedTableStorage& generatedMixedTables(testsupport::MixedCodings codings) {
-    using testsupport::MixedCodings;
-    static const std::unique_ptr<testsupport::MixedKeyTables> made[] = {
-        testsupport::makeMixedTables(randomKeyText(410), stateFor(410), MixedCodings::None),
-        testsupport::makeMixedTables(randomKeyText(411), stateFor(411), MixedCodings::Ecb),
-        testsupport::makeMixedTables(randomKeyText(412), stateFor(412), MixedCodings::Cbc)};
-    return *made[static_cast<int>(codings)]->tables;
+const MixedTableStorage& generatedMixedTables(Codings codings) {
+    using testsupport::TableKind;
+    static const std::unique_ptr<KeyTables> made[] = {
+        builtSet(TableKind::Mixed, randomKeyText(410), 410, Codings::None),
+        builtSet(TableKind::Mixed, randomKeyText(411), 411, Codings::Ecb),
+        builtSet(TableKind::Mixed, randomKeyText(412), 412, Codings::Cbc)};
+    return *made[static_cast<int>(codings)]->mixed;
 }
 
 // mixed is set for the mixed format; tables is then its classic part.
@@ -60,15 +59,14 @@ struct NamedTables {
 NamedTables mixedSet(const char* name, const MixedTableStorage& mixed) { return {name, &mixed.tables, &mixed}; }
 
 std::vector<NamedTables> allTables() {
-    using testsupport::MixedCodings;
     return {{"random", &randomTables<TableStorage>()},
             {"plain", plainTables(1).tables.get()},
             {"ECB-coded", ecbCodedTables().tables.get()},
             {"CBC-coded", cbcCodedTables().tables.get()},
             mixedSet("mixed random", randomTables<MixedTableStorage>()),
-            mixedSet("mixed plain", generatedMixedTables(MixedCodings::None)),
-            mixedSet("mixed ECB-coded", generatedMixedTables(MixedCodings::Ecb)),
-            mixedSet("mixed CBC-coded", generatedMixedTables(MixedCodings::Cbc))};
+            mixedSet("mixed plain", generatedMixedTables(Codings::None)),
+            mixedSet("mixed ECB-coded", generatedMixedTables(Codings::Ecb)),
+            mixedSet("mixed CBC-coded", generatedMixedTables(Codings::Cbc))};
 }
 
 // Gives cipher the set's tables in its format (a MixedWhiteBoxAesCipher for mixed ones).
