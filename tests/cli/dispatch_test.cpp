@@ -7,6 +7,7 @@
 
 #include "base/status.h"
 #include "cli/dispatch.h"
+#include "expected_messages.h"
 
 namespace {
 
@@ -60,23 +61,7 @@ std::string usage() {
     return out.str();
 }
 
-const char* kUsage =
-    "MARLO AES Generator 1.1, tabrix edition by the tabrix team\n\n"
-    "Usage: Tabrix.exe [params in any order]\n"
-    "Params: /g:[CONFIG_SCRIPT_FILE_PATH] ... Generate and save MARLO AES tables.\n"
-    "           Paths are obtained from CONFIG_SCRIPT_FILE_PATH file.\n"
-    "        /ecbioc:[CONFIG_SCRIPT_FILE_PATH] ... Generate and save input & output \n"
-    "           codings for MARLO AES tables compliant with Electronic Code Book\n"
-    "           (ECB) mode.\n"
-    "        /cbcioc:[CONFIG_SCRIPT_FILE_PATH] ... Generate and save input & output\n"
-    "           & data codings for MARLO AES tables compliant with Cipher Back\n"
-    "           Chaining (CBC) mode.\n"
-    "        /test:[flags] ... Perform various tests. Refer to MARLO_AES for details.\n"
-    "\n"
-    "        CONFIG_SCRIPT_FILE_PATH ... Configuration script file path.\n\n"
-    "        Configuration script syntax: (see example.cfg for example)\n"
-    "\n\n"
-    "Example: Tabrix.exe /g:example.cfg\n";
+using clitest::kUsage;
 
 } // namespace
 
@@ -104,7 +89,9 @@ TEST(Dispatch, SelfTestFlagsConvertLikeAtoi) {
     };
     const Case cases[] = {{"/test:abc", "test[0]"},   {"/test:-3", "test[-3]"},
                           {"/test:12xyz", "test[12]"}, {"/test:", "test[0]"},
-                          {"/test:  +9", "test[9]"},  {"/test:99999999999999999999", "test[-1]"}};
+                          {"/test:  +9", "test[9]"},  {"/test:99999999999999999999", "test[-1]"},
+                          // A sign without digits has no number: 0, as atoi reads it.
+                          {"/test:+", "test[0]"},     {"/test:-", "test[0]"},     {"/test:-x1", "test[0]"}};
     for (const Case& c : cases) {
         dispatch({c.argument});
         EXPECT_EQ(calls, std::vector<std::string>{c.call}) << c.argument;
