@@ -40,10 +40,10 @@ struct CbcSets {
 // The ECB lines read "EBC-COMPLIANT" except the encryption success line, which
 // reads "ECB-COMPLIANT": kept as they are on purpose, since scripts that run the
 // tool match these lines word for word.
-int32_t generateEcbCodings(const char* scriptPath, std::ostream& out) {
+int32_t generateEcbCodings(const char* scriptPath, std::ostream& out, std::ostream& err) {
     RandomSource random;
     auto sets = std::make_unique<EcbSets>();
-    CommandScript script(scriptPath, out);
+    CommandScript script(scriptPath, out, err);
     script.require({&ScriptValues::encryptIOC, &ScriptValues::decryptIOC});
     const std::string& encryptIoc = script.values().encryptIOC;
     const std::string& decryptIoc = script.values().decryptIOC;
@@ -55,7 +55,7 @@ int32_t generateEcbCodings(const char* scriptPath, std::ostream& out) {
     unsigned lockWait = kDefaultLockWaitSeconds;
     if (status == STATUS_OK) status = readLockWait(script, lockWait, out);
     const OutputLocks locks(status == STATUS_OK ? std::vector{encryptIoc, decryptIoc} : std::vector<std::string>{},
-                            lockWait, &std::cerr);
+                            lockWait, &err);
     if (status == STATUS_OK) status = reportLocks(locks, out);
 
     // One direction: generate the pair (which cannot fail), then replace its IOC file.
@@ -87,10 +87,10 @@ int32_t generateEcbCodings(const char* scriptPath, std::ostream& out) {
     return status;
 }
 
-int32_t generateCbcCodings(const char* scriptPath, std::ostream& out) {
+int32_t generateCbcCodings(const char* scriptPath, std::ostream& out, std::ostream& err) {
     RandomSource random;
     auto sets = std::make_unique<CbcSets>();
-    CommandScript script(scriptPath, out);
+    CommandScript script(scriptPath, out, err);
     script.require({&ScriptValues::encryptIOC, &ScriptValues::encryptCBCIOCData, &ScriptValues::decryptIOC,
                     &ScriptValues::decryptCBCIOCData});
     const std::string& encryptIoc = script.values().encryptIOC;
@@ -111,7 +111,7 @@ int32_t generateCbcCodings(const char* scriptPath, std::ostream& out) {
     if (status == STATUS_OK) status = readLockWait(script, lockWait, out);
     const OutputLocks locks(status == STATUS_OK ? std::vector{encryptIoc, encryptData, decryptIoc, decryptData}
                                                 : std::vector<std::string>{},
-                            lockWait, &std::cerr);
+                            lockWait, &err);
     if (status == STATUS_OK) status = reportLocks(locks, out);
 
     // One direction: generate the triple, write the IOC file (a failure there is

@@ -17,6 +17,16 @@ int32_t toFlagWord(const char* text) {
     return static_cast<int32_t>(static_cast<uint32_t>(value));
 }
 
+int32_t checkKeyLength(const CommandScript& script, std::string ScriptValues::*field, std::ostream& out) {
+    const std::string& key = script.values().*field;
+    if (key.size() <= 32) return STATUS_OK;
+    const char next = key[32];
+    const bool hexDigit = (next >= '0' && next <= '9') || (next >= 'a' && next <= 'f') || (next >= 'A' && next <= 'F');
+    if (!hexDigit) return STATUS_OK;
+    out << "ERR: KEY TEXT OF " << scriptKeyOf(field).key << " HAS MORE THAN 32 HEX DIGITS\n";
+    return STATUS_BAD_KEY_TEXT;
+}
+
 int32_t readUseFlag(const CommandScript& script, std::string ScriptValues::*field, bool& on,
                     std::ostream& out) {
     const std::string& value = script.values().*field;

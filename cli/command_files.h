@@ -18,6 +18,13 @@
 // bits.
 int32_t toFlagWord(const char* text);
 
+// A key is 32 hex digits; what follows them is ignored, unless it is one more
+// hex digit: a longer key (AES-256 text) must not be cut quietly to AES-128.
+// STATUS_OK, or prints "ERR: KEY TEXT OF <key> HAS MORE THAN 32 HEX DIGITS" and
+// returns STATUS_BAD_KEY_TEXT.
+[[nodiscard]] int32_t checkKeyLength(const CommandScript& script, std::string ScriptValues::*field,
+                                     std::ostream& out);
+
 // A use flag of the script must be a whole decimal integer: optional blanks, an
 // optional sign, digits. Sets on (value not 0) and returns STATUS_OK, or prints
 // "ERR: BAD FLAG VALUE '<value>' FOR <key>" and returns STATUS_MISSING_VALUE.

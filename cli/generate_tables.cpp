@@ -6,12 +6,15 @@
 #include <iostream>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "base/secret_file.h"
 #include "base/status.h"
 #include "cli/command_files.h"
 #include "cli/command_script.h"
+#include "cli/failure_reasons.h"
 #include "cli/seed_option.h"
 #include "cli/table_format.h"
 #include "coding/ecb_codings.h"
@@ -70,6 +73,36 @@ int32_t refuseSpecialTemplates(const std::vector<const std::string*>& templates,
     return STATUS_OK;
 }
 
+// A direction's templates with their tags, in the order its headers are saved.
+using TemplateTags = std::vector<std::pair<const std::string*, std::string_view>>;
+
+TemplateTags templateTags(bool encrypt, bool mixed, const HeaderFilePaths& paths,
+                          const MixedHeaderFilePaths& mixedPaths) {
+    TemplateTags tags;
+    if (encrypt) {
+        tags = {{&paths.roundTableTpl, "#roundTables#"},
+                {&paths.xorTableTpl, "#xorTables#"},
+                {&paths.finalRoundTableTpl, "#finalRoundTable#"}};
+        if (mixed) tags.insert(tags.end(), {{&mixedPaths.mixTableTpl, "#mixTables#"},
+                                            {&mixedPaths.mixXorTableTpl, "#mixXorTables#"}});
+    } else {
+        tags = {{&paths.invRoundTableTpl, "#invRoundTables#"},
+                {&paths.invXorTableTpl, "#invXorTables#"},
+                {&paths.invFirstRoundTableTpl, "#invFirstRoundTable#"}};
+        if (mixed) tags.insert(tags.end(), {{&mixedPaths.invMixTableTpl, "#invMixTables#"},
+                                            {&mixedPaths.invMixXorTableTpl, "#invMixXorTables#"}});
+    }
+    return tags;
+}
+
+// After a failed save: header saving stops at the first template without its
+// placeholder and leaves its saving line open; that template is named on err.
+void reportFailedSave(const TemplateTags& tags, std::ostream& err) {
+    for (const auto& [path, tag] : tags) {
+        if (reportPlaceholderFault(*path, tag, err)) return;
+    }
+}
+
 // "SUCCESSFULY" is kept on purpose: scripts that run the tool look for this frame.
 void writeVerdict(int32_t status, std::ostream& out) {
     const char* border = " ----------------------------------------\n";
@@ -84,12 +117,12 @@ void writeVerdict(int32_t status, std::ostream& out) {
 
 } // namespace
 
-int32_t generateTables(const char* scriptPath, std::ostream& out) {
+int32_t generateTables(const char* scriptPath, std::ostream& out, std::ostream& err) {
     TableGenerator generator(out);
     auto encryption = std::make_unique<DirectionInput>();
     auto decryption = std::make_unique<DirectionInput>();
 
-    CommandScript script(scriptPath, out);
+    CommandScript script(scriptPath, out, err);
     using V = ScriptValues;
     script.require({&V::encryptKey, &V::decryptKey, &V::roundTableTpl, &V::roundTable, &V::xorTableTpl,
                     &V::xorTable, &V::finalRoundTableTpl, &V::finalRoundTable, &V::invRoundTableTpl,
@@ -132,6 +165,11 @@ int32_t generateTables(const char* scriptPath, std::ostream& out) {
         status = encryptFlag != STATUS_OK ? encryptFlag : decryptFlag;
     }
     if (status == STATUS_OK) {
+        const int32_t encryptLength = checkKeyLength(script, &V::encryptKey, out);
+        const int32_t decryptLength = checkKeyLength(script, &V::decryptKey, out);
+        status = encryptLength != STATUS_OK ? encryptLength : decryptLength;
+    }
+    if (status == STATUS_OK) {
         status = checkFileRoles(fileRoles(script.path(), templates, headers, *encryption, *decryption), out);
     }
     if (status == STATUS_OK) {
@@ -150,7 +188,7 @@ int32_t generateTables(const char* scriptPath, std::ostream& out) {
     unsigned lockWait = kDefaultLockWaitSeconds;
     if (status == STATUS_OK) status = readLockWait(script, lockWait, out);
     // Another run writing the same headers waits here until this one is done.
-    const OutputLocks locks(status == STATUS_OK ? headers : std::vector<std::string>{}, lockWait, &std::cerr);
+    const OutputLocks locks(status == STATUS_OK ? headers : std::vector<std::string>{}, lockWait, &err);
     if (status == STATUS_OK) status = reportLocks(locks, out);
     auto inputOf = [](const DirectionInput& d) { return d.useIoc ? &d.inputSet : nullptr; };
     auto outputOf = [](const DirectionInput& d) { return d.useIoc ? &d.outputSet : nullptr; };
@@ -163,14 +201,19 @@ int32_t generateTables(const char* scriptPath, std::ostream& out) {
             if (status != STATUS_OK) continue;
             const char* name = encrypt ? "ENCRYPT" : "DECRYPT";
             const DirectionInput& input = encrypt ? *encryption : *decryption;
-            const char* key = (encrypt ? encryptKey : decryptKey).c_str();
-            status = generate(encrypt, key, inputOf(input), outputOf(input));
+            const std::string& key = encrypt ? encryptKey : decryptKey;
+            status = generate(encrypt, key.c_str(), inputOf(input), outputOf(input));
             if (status != STATUS_OK) {
+                if (status == STATUS_BAD_KEY_TEXT) {
+                    reportBadKeyText(script.path(), scriptKeyOf(encrypt ? &V::encryptKey : &V::decryptKey), key,
+                                     err);
+                }
                 out << "MARLO AES " << name << " TABLES NOT GENERATED\n";
                 continue;
             }
             out << "MARLO AES " << name << " TABLES GENERATED\n";
             status = save(encrypt);
+            if (status != STATUS_OK) reportFailedSave(templateTags(encrypt, mixed, paths, mixedPaths), err);
             out << "MARLO AES " << name << (status != STATUS_OK ? " TABLES NOT SAVED\n" : " TABLES SAVED\n");
         }
     };

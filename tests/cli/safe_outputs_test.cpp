@@ -528,9 +528,9 @@ TEST(SafeOutputs, ExitStatusIsTheLastFailure) {
     } cases[] = {
         {{"/cbcioc:bad.cfg", "/g:good.cfg"}, 30},
         {{"/cbcioc:missing.cfg", "/g:good.cfg"}, 30},
-        {{"/g:bad.cfg", "/ecbioc:good.cfg", "/junk"}, 30},
+        {{"/g:bad.cfg", "/ecbioc:good.cfg", "/junk"}, 38}, // an unrecognised argument fails too
         {{"/g:good.cfg", "/g:good.cfg"}, 0},
-        {{"/ecbioc:good.cfg", "/test:0"}, 0},
+        {{"/ecbioc:good.cfg", "/test:1"}, 0},
     };
     for (const auto& c : cases) EXPECT_EQ(folder.run(c.args).status, c.status) << c.args.front();
 }
