@@ -27,6 +27,15 @@ int32_t reportWrite(int32_t status, const std::string& path, std::ostream& out) 
     return status;
 }
 
+// Renames a direction's coding files into place; a failure names the file (or
+// folder) on standard output and says why on the error stream.
+int32_t commitCodingFiles(PendingFile* const group[], size_t count, std::ostream& out, std::ostream& err) {
+    CommitFailure failure;
+    if (commitFiles(group, count, &failure) == FileResult::ok) return STATUS_OK;
+    err << "tabrix: cannot write '" << failure.path << "': " << failure.reason << "\n" << std::flush;
+    return reportWrite(STATUS_WRITE_FAILED, failure.path, out);
+}
+
 struct EcbSets {
     CodingSet encryptInput, encryptOutput, decryptInput, decryptOutput;
 };
@@ -61,7 +70,11 @@ int32_t generateEcbCodings(const char* scriptPath, std::ostream& out, std::ostre
     // One direction: generate the pair (which cannot fail), then replace its IOC file.
     auto direction = [&](CodingSet& input, CodingSet& output, const std::string& path) {
         makeEcbCodings(random, input, output);
-        return reportWrite(writeIocFile(path, input, output), path, out);
+        PendingFile file;
+        const int32_t opened = reportWrite(openIocFile(file, path, input, output), path, out);
+        if (opened != STATUS_OK) return opened;
+        PendingFile* group[] = {&file};
+        return commitCodingFiles(group, 1, out, err);
     };
 
     bool encryptionDone = false;
@@ -130,11 +143,7 @@ int32_t generateCbcCodings(const char* scriptPath, std::ostream& out, std::ostre
         if (dataResult != STATUS_OK) return dataResult;
         if (result != STATUS_OK) return result;
         PendingFile* group[] = {&iocFile, &dataFile};
-        CommitFailure failure;
-        if (commitFiles(group, 2, &failure) != FileResult::ok) {
-            return reportWrite(STATUS_WRITE_FAILED, failure.path, out);
-        }
-        return STATUS_OK;
+        return commitCodingFiles(group, 2, out, err);
     };
 
     bool encryptionDone = false;

@@ -115,7 +115,7 @@ int32_t saveHeaders(const std::vector<SaveStep>& steps, std::ostream& out) {
     if (commitFiles(group.data(), group.size(), &failure) != FileResult::ok) {
         // The header, folder or journal that failed, and on standard error why.
         out << "Fail to write " << failure.path << "\n" << std::flush;
-        std::cerr << "tabrix: cannot write " << failure.path << ": " << failure.reason << "\n" << std::flush;
+        std::cerr << "tabrix: cannot write '" << failure.path << "': " << failure.reason << "\n" << std::flush;
         return STATUS_SAVE_FAILED;
     }
     return STATUS_OK;

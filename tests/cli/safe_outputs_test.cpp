@@ -290,6 +290,12 @@ TEST(SafeOutputs, InjectedFailuresKeepTheOldFiles) {
         const auto run = folder.run({c.command}, faults);
         EXPECT_EQ(run.status, c.status);
         EXPECT_NE(run.output.find(c.message), std::string::npos) << run.output;
+        // A failed commit (its renames, the closing of its temporaries, its
+        // backups and folder syncs) says why on standard error.
+        const std::string call = c.call;
+        if (call == "rename" || call == "close" || std::string(c.match).back() == '$') {
+            EXPECT_NE(run.errors.find("tabrix: cannot write '"), std::string::npos) << run.errors;
+        }
         const Snapshot now = snapshot(folder);
         for (const auto& [group, expected] : c.expected) {
             const std::string state = classify(now, sets.old, sets.fresh, group);
