@@ -43,6 +43,15 @@ int digitValue(char c) {
 bool integerLiteral(std::string_view text, uint64_t& value, bool& overflow) {
     value = 0;
     overflow = false;
+    // What the tool writes: "0x" and one or two hex digits.
+    if ((text.size() == 3 || text.size() == 4) && text[0] == '0' && text[1] == 'x') {
+        const int high = digitValue(text[2]);
+        const int low = text.size() == 4 ? digitValue(text[3]) : 0;
+        if (high < 16 && low < 16) {
+            value = text.size() == 4 ? static_cast<uint64_t>(high * 16 + low) : static_cast<uint64_t>(high);
+            return true;
+        }
+    }
     size_t i = 0;
     unsigned base = 10;
     if (text.size() >= 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
@@ -111,7 +120,10 @@ int conditionValue(std::string_view text) {
 // The characters of the text after line splicing (C17 5.1.1.2, phase 2).
 class CharReader {
 public:
-    explicit CharReader(std::string_view text) : text_(text) { pos_ = skipSplices(0, &line_); }
+    explicit CharReader(std::string_view text)
+        : text_(text), mayBeSpliced_(text.find('\\') != std::string_view::npos) {
+        pos_ = skipSplices(0, &line_);
+    }
     bool done() const { return pos_ >= text_.size(); }
     char peek() const { return done() ? '\0' : text_[pos_]; }
     char peekNext() const {
@@ -125,22 +137,31 @@ public:
     }
     // The line of the text (splices counted) the next character stands on.
     size_t line() const { return line_; }
+    size_t position() const { return pos_; }
+    size_t splices() const { return splices_; }
+    std::string_view text() const { return text_; }
 
 private:
     // The first position at or after at that is not a backslash-newline.
     size_t skipSplices(size_t at, size_t* lines) const {
+        if (!mayBeSpliced_) return at;
         while (at + 1 < text_.size() && text_[at] == '\\') {
             if (text_[at + 1] == '\n') at += 2;
             else if (text_[at + 1] == '\r' && at + 2 < text_.size() && text_[at + 2] == '\n') at += 3;
             else break;
-            if (lines != nullptr) ++*lines;
+            if (lines != nullptr) {
+                ++*lines;
+                ++splices_;
+            }
         }
         return at;
     }
 
     std::string_view text_;
+    bool mayBeSpliced_;
     size_t pos_ = 0;
     size_t line_ = 1;
+    mutable size_t splices_ = 0;
 };
 
 enum class TokenKind { End, Identifier, Number, Punctuator, Other };
@@ -161,7 +182,7 @@ public:
     explicit Scanner(std::string_view text) : in_(text) {}
 
     TokenKind next();
-    const std::string& text() const { return text_; } // of the last identifier or number
+    std::string_view text() const { return token_; } // of the last identifier or number
     char punctuator() const { return punctuator_; }
     size_t line() const { return tokenLine_; }
     // Conditional directives of unknown value met so far: when the count moves
@@ -188,8 +209,13 @@ private:
     void skipQuoted(char quote);
     void directive();
 
+    // The token's characters: a view of the text, or, when a splice cuts the
+    // token, the joined characters in spliced_.
+    void takeToken(size_t start, size_t splicesBefore);
+
     CharReader in_;
-    std::string text_;
+    std::string_view token_;
+    std::string spliced_;
     char punctuator_ = 0;
     size_t tokenLine_ = 0;
     bool lineStart_ = true;
@@ -301,6 +327,26 @@ void Scanner::directive() {
     // Every other directive (#define, #include, #pragma, ...) changes nothing here.
 }
 
+void Scanner::takeToken(size_t start, size_t splicesBefore) {
+    const std::string_view raw = in_.text().substr(start, in_.position() - start);
+    if (in_.splices() == splicesBefore) {
+        token_ = raw;
+        return;
+    }
+    // Rare: join the pieces. A splice that ends the token is no part of it.
+    spliced_.clear();
+    for (size_t i = 0; i < raw.size(); ++i) {
+        if (raw[i] == '\\' && i + 1 < raw.size() && raw[i + 1] == '\n') {
+            ++i;
+        } else if (raw[i] == '\\' && i + 2 < raw.size() && raw[i + 1] == '\r' && raw[i + 2] == '\n') {
+            i += 2;
+        } else {
+            spliced_ += raw[i];
+        }
+    }
+    token_ = spliced_;
+}
+
 TokenKind Scanner::next() {
     while (!in_.done()) {
         const char c = in_.peek();
@@ -338,12 +384,11 @@ TokenKind Scanner::next() {
             in_.advance();
             continue;
         }
-        text_.clear();
+        const size_t start = in_.position();
+        const size_t splicesBefore = in_.splices();
         if (isIdentifierStart(c)) {
-            while (!in_.done() && isIdentifierChar(in_.peek())) {
-                text_ += in_.peek();
-                in_.advance();
-            }
+            while (!in_.done() && isIdentifierChar(in_.peek())) in_.advance();
+            takeToken(start, splicesBefore);
             return TokenKind::Identifier;
         }
         if (isDigit(c) || (c == '.' && isDigit(in_.peekNext()))) {
@@ -352,17 +397,15 @@ TokenKind Scanner::next() {
             while (!in_.done()) {
                 const char d = in_.peek();
                 if ((d == 'e' || d == 'E' || d == 'p' || d == 'P') && (in_.peekNext() == '+' || in_.peekNext() == '-')) {
-                    text_ += d;
                     in_.advance();
-                    text_ += in_.peek();
                     in_.advance();
                 } else if (isIdentifierChar(d) || d == '.') {
-                    text_ += d;
                     in_.advance();
                 } else {
                     break;
                 }
             }
+            takeToken(start, splicesBefore);
             return TokenKind::Number;
         }
         punctuator_ = c;
@@ -400,7 +443,7 @@ int32_t readInitialiser(Scanner& scanner, const Wanted& wanted, std::string& err
                     std::to_string(scanner.line()) + ")";
             return AUDIT_BAD_HEADERS;
         }
-        const std::string at = " at value " + std::to_string(values.size());
+        auto at = [&values] { return " at value " + std::to_string(values.size()); };
         if (kind == TokenKind::End) {
             error = prefix + "truncated after " + std::to_string(values.size()) + " of " +
                     std::to_string(wanted.count) + " values";
@@ -409,7 +452,7 @@ int32_t readInitialiser(Scanner& scanner, const Wanted& wanted, std::string& err
         const char p = kind == TokenKind::Punctuator ? scanner.punctuator() : '\0';
         if (p == ',') {
             if (!needsSeparator) {
-                error = prefix + "unexpected comma" + at;
+                error = prefix + "unexpected comma" + at();
                 return AUDIT_BAD_HEADERS;
             }
             needsSeparator = false;
@@ -421,7 +464,7 @@ int32_t readInitialiser(Scanner& scanner, const Wanted& wanted, std::string& err
             continue;
         }
         if (needsSeparator) {
-            error = prefix + "missing comma" + at;
+            error = prefix + "missing comma" + at();
             return AUDIT_BAD_HEADERS;
         }
         if (p == '{') {
@@ -429,17 +472,17 @@ int32_t readInitialiser(Scanner& scanner, const Wanted& wanted, std::string& err
             continue;
         }
         if (kind != TokenKind::Number) {
-            error = prefix + "unexpected character" + at;
+            error = prefix + "unexpected character" + at();
             return AUDIT_BAD_HEADERS;
         }
         uint64_t value = 0;
         bool overflow = false;
         if (!integerLiteral(scanner.text(), value, overflow)) {
-            error = prefix + "malformed value" + at;
+            error = prefix + "malformed value" + at();
             return AUDIT_BAD_HEADERS;
         }
         if (overflow || value > 255) {
-            error = prefix + "value out of byte range" + at;
+            error = prefix + "value out of byte range" + at();
             return AUDIT_BAD_HEADERS;
         }
         if (values.size() == wanted.count) {
