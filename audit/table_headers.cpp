@@ -175,6 +175,9 @@ Liveness combine(Liveness a, Liveness b) {
     return a == Liveness::Maybe || b == Liveness::Maybe ? Liveness::Maybe : Liveness::Live;
 }
 
+// Conditional groups nested deeper than this end the scan.
+constexpr size_t kMaxNesting = 4096;
+
 // The tokens of the code a compiler may see: dead groups, comments, blank
 // space and directives never reach the caller.
 class Scanner {
@@ -191,6 +194,8 @@ public:
     // A comment or conditional left open at the end, a stray #else, #elif or
     // #endif: the file would not compile ("" when none).
     const std::string& fileError() const { return fileError_; }
+    // The scan gave up before the end of the text (fileError says why).
+    bool stopped() const { return stopped_; }
 
 private:
     struct Group {
@@ -222,7 +227,9 @@ private:
     std::vector<Group> groups_;
     size_t unknown_ = 0;
     std::string fileError_;
+    bool stopped_ = false;
 };
+
 
 bool Scanner::skipBlockComment() {
     const size_t line = in_.line();
@@ -283,6 +290,13 @@ void Scanner::directive() {
     const bool opens = name == "if" || name == "ifdef" || name == "ifndef";
     const bool branches = name == "elif" || name == "elifdef" || name == "elifndef" || name == "else";
     if (opens) {
+        if (groups_.size() == kMaxNesting) {
+            // Far beyond any header; refused rather than tracked without bound.
+            fail("conditionals nested more than " + std::to_string(kMaxNesting) + " deep at line " +
+                 std::to_string(line));
+            stopped_ = true;
+            return;
+        }
         Group group{line, liveness(), Liveness::Dead};
         if (group.parent != Liveness::Dead) {
             const int value = name == "if" ? conditionValue(rest) : -1;
@@ -348,7 +362,7 @@ void Scanner::takeToken(size_t start, size_t splicesBefore) {
 }
 
 TokenKind Scanner::next() {
-    while (!in_.done()) {
+    while (!in_.done() && !stopped_) {
         const char c = in_.peek();
         if (c == '\n') {
             in_.advance();
@@ -412,7 +426,7 @@ TokenKind Scanner::next() {
         in_.advance();
         return TokenKind::Punctuator;
     }
-    if (!groups_.empty()) fail("#if at line " + std::to_string(groups_.back().line) + " has no #endif");
+    if (!groups_.empty() && !stopped_) fail("#if at line " + std::to_string(groups_.back().line) + " has no #endif");
     return TokenKind::End;
 }
 
@@ -562,7 +576,8 @@ void scanTables(std::string_view text, std::vector<Wanted>& wanted) {
     // often the cause, is the one told).
     if (!scanner.fileError().empty()) {
         for (Wanted& w : wanted) {
-            if (w.status != STATUS_OK) continue;
+            // Where the scan stopped, a declaration may have followed.
+            if (w.status == AUDIT_BAD_HEADERS || (w.status == 1 && !scanner.stopped())) continue;
             w.status = AUDIT_BAD_HEADERS;
             w.error = scanner.fileError();
         }

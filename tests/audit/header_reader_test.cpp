@@ -225,7 +225,8 @@ TEST(AuditReaderScale, HostileTextIsReadInLinearTime) {
         {"names", repeat("xorTables "), 1, ""},
         {"open braces", "xorTables = " + repeat("{"), AUDIT_BAD_HEADERS, "xorTables: truncated after 0 of 16 values"},
         {"values", "xorTables = {" + repeat("0x1, "), AUDIT_BAD_HEADERS, "xorTables: more than 16 values"},
-        {"nested groups", repeat("#if 1\n"), 1, ""},
+        {"nested groups", repeat("#if 1\n"), AUDIT_BAD_HEADERS, "conditionals nested more than 4096 deep at line 4097"},
+        {"nested dead groups", "#if 0\n" + repeat("#if 1\n"), AUDIT_BAD_HEADERS, "nested more than 4096 deep"},
         {"comment marks", repeat("/*/"), 1, ""},
         {"splices", "xorTables[16] = {" + repeat("\\\n") + "}", AUDIT_BAD_HEADERS, "xorTables: 0 values, expected 16"},
     };
