@@ -230,8 +230,10 @@ int32_t runAuditCommand(const std::vector<std::string>& args, std::ostream& out)
             const int32_t parsed = parseTableText(text, mixNames[i], i % 2 == 0 ? kRoundTableBytes : kXorTableBytes,
                                                   mixTables[i], error);
             if (parsed != STATUS_OK) {
+                // A mix header without its table is as malformed as one whose table is.
+                if (parsed == 1) error = std::string("no ") + mixNames[i] + " declaration found";
                 out << "ERROR: " << mixPaths[i] << ": " << error << "\n";
-                return parsed;
+                return AUDIT_BAD_HEADERS;
             }
         }
     }
