@@ -73,6 +73,8 @@ TEST(AuditReader, SkipsWhatTheCompilerSkips) {
         {"const char* s = \"t[4] = {9,9,9,9};\";\nt[4] = {1,2,3,4};", STATUS_OK, "01020304"},
         // In a skipped group a quote still hides comment marks.
         {"#if 0\nconst char* s = \"/*\";\n#endif\nt[4] = {1,2,3,4};", STATUS_OK, "01020304"},
+        // An unterminated quote ends with its line, as GCC lexes it.
+        {"#if 0\ndon't /*\n#endif\nt[4] = {1,2,3,4};", STATUS_OK, "01020304"},
         {"#if 0\n/*\n#endif\n*/\nt[4] = {9,9,9,9};\n#endif\nt[4] = {1,2,3,4};", STATUS_OK, "01020304"},
         // Known groups inside the initialiser.
         {"t[4] = {1, 2,\n#if 0\n9,\n#endif\n3, 4};", STATUS_OK, "01020304"},
