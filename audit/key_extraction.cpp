@@ -582,7 +582,10 @@ DirectionAudit Extraction::run() {
         if (!result.structuralKey) {
             result.structuralFailure = "key " + keyHex(structural) + " failed the check against the tables";
         }
-        if (partitionFound && partition == structural) result.partitionKey = result.structuralKey;
+        if (partitionFound && partition == structural) {
+            result.partitionKey = result.structuralKey;
+            if (!result.partitionKey) result.partitionFailure = result.structuralFailure;
+        }
     } else if (!result.structuralRounds.empty()) {
         result.structuralFailure = "round keys disagree";
     }
