@@ -12,6 +12,11 @@
 //
 // One pass over the text, with no backtracking, reads all wanted tables, so
 // the time is linear in the size of the text whatever it holds.
+//
+// Not done: macros are not expanded (a #define that renames a table is not
+// followed), #include is not followed, and the values are taken in order
+// whatever the declared dimensions and the nesting of the braces say about
+// where a compiler would put them.
 #include "audit/table_headers.h"
 
 #include <filesystem>
