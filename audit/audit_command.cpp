@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <new>
 
 #include "aesref/aes128.h"
 #include "audit/audit_script.h"
@@ -69,7 +70,7 @@ int32_t checkIoc(std::ostream& out, const char* name, const DirectionAudit& audi
         out << "CHECK FAILED: cannot read 16384 bytes of " << path << "\n";
         return AUDIT_CHECK_FAILED;
     }
-    bool same = audit.keyRecovered;
+    bool same = audit.key.has_value();
     for (size_t m = 0; m < 16 && same; ++m) {
         for (size_t v = 0; v < 256; ++v) {
             same = same && static_cast<uint8_t>(bytes[512 * m + v]) == audit.inputCoding[m][v] &&
@@ -84,38 +85,35 @@ int32_t checkIoc(std::ostream& out, const char* name, const DirectionAudit& audi
 int32_t report(std::ostream& out, const char* name, const DirectionAudit& audit,
                std::chrono::steady_clock::duration elapsed, const DirectionChecks& checks) {
     int32_t status = STATUS_OK;
-    if (audit.keyRecovered) {
-        out << name << " key: recovered " << hexText(audit.key.data(), 16) << "\n";
+    auto keyText = [](const std::optional<ClaimedKey>& key) { return hexText(key->bytes().data(), 16); };
+    auto failed = [](const std::string& failure) { return failure.empty() ? "not recovered" : "not recovered (" + failure + ")"; };
+    if (audit.key) {
+        out << name << " key: recovered " << keyText(audit.key) << "\n";
     } else {
         out << name << " key: NOT RECOVERED (" << audit.reason << ")\n";
         status = AUDIT_NOT_RECOVERED;
     }
     out << "  partition attack on the first round: "
-        << (audit.partitionRecovered ? hexText(audit.partitionKey.data(), 16) : "not recovered") << "\n";
+        << (audit.partitionKey ? keyText(audit.partitionKey) : failed(audit.partitionFailure)) << "\n";
     out << "  structural attack on the inner rounds: ";
-    if (audit.structuralRounds.empty()) {
-        out << "not recovered";
-        if (!audit.structuralFailure.empty()) out << " (" << audit.structuralFailure << ")";
-        out << "\n";
+    if (!audit.structuralKey) {
+        out << failed(audit.structuralFailure) << "\n";
     } else {
-        out << hexText(audit.structuralKey.data(), 16) << " (round keys";
+        out << keyText(audit.structuralKey) << " (round keys";
         for (int r : audit.structuralRounds) out << " " << r;
         out << ")\n";
     }
     if (audit.bgeTried) {
         const char* roundKey = std::string(name) == "encryption" ? " (round key 0)" : " (round key 10)";
         out << "  collision attack on the first round: "
-            << (audit.collisionRecovered ? hexText(audit.collisionKey.data(), 16) + roundKey
-                                         : "not recovered (" + audit.collisionFailure + ")")
-            << "\n";
+            << (audit.collisionKey ? keyText(audit.collisionKey) + roundKey : failed(audit.collisionFailure)) << "\n";
         out << "  BGE attack on the mixed rounds: "
-            << (audit.bgeRecovered ? hexText(audit.bgeKey.data(), 16) + " (round keys 2 3 4 5 6 7 8)"
-                                   : "not recovered (" + audit.bgeFailure + ")")
+            << (audit.bgeKey ? keyText(audit.bgeKey) + " (round keys 2 3 4 5 6 7 8)" : failed(audit.bgeFailure))
             << "\n";
     }
-    if (audit.bgeRecovered && !audit.collisionRecovered) {
+    if (audit.bgeKey && !audit.collisionKey) {
         out << "  external codings: not recovered (the BGE attack reads only the inner rounds)\n";
-    } else if (audit.keyRecovered) {
+    } else if (audit.key) {
         if (!audit.inputCoded) out << "  external input coding: none\n";
         else printCoding(out, "external input coding", audit.inputCoding);
         if (!audit.outputCoded) out << "  external output coding: none\n";
@@ -127,7 +125,7 @@ int32_t report(std::ostream& out, const char* name, const DirectionAudit& audit,
     }
     out << "  time: " << milliseconds(elapsed) << "\n";
     if (checks.hasKey) {
-        const bool same = audit.keyRecovered && audit.key == checks.key;
+        const bool same = audit.key && audit.key->bytes() == checks.key;
         out << (same ? "CHECK OK: " : "CHECK FAILED: ") << name << " key "
             << (same ? "equals " : "differs from ") << hexText(checks.key.data(), 16) << "\n";
         if (!same) status = AUDIT_CHECK_FAILED;
@@ -142,9 +140,8 @@ bool parseKey(const std::string& text, std::array<uint8_t, 16>& key) {
     return text.size() == 32 && AES128_HexToKey(text.c_str(), key.data()) == STATUS_OK;
 }
 
-} // namespace
-
-int32_t runAudit(const std::vector<std::string>& args, std::ostream& out) {
+// The command itself; runAudit adds the one answer to running out of memory.
+int32_t runAuditCommand(const std::vector<std::string>& args, std::ostream& out) {
     DirectionChecks checks[2];
     std::vector<std::string> paths;
     std::string script;
@@ -189,10 +186,12 @@ int32_t runAudit(const std::vector<std::string>& args, std::ostream& out) {
     if (!headers) {
         const std::string absolute = absolutePath(script);
         out << "Reading '" << absolute << "' ...\n";
-        const int32_t status = readHeaderPaths(absolute, paths, &mixPaths);
+        std::string reason;
+        const int32_t status = readHeaderPaths(absolute, paths, &mixPaths, &reason);
         if (status != STATUS_OK) {
-            out << (status == STATUS_OPEN_FAILED ? "ERROR: cannot read the script\n"
-                                                 : "ERROR: no header path in [HEADER_FILES]\n");
+            out << (status == STATUS_OPEN_FAILED    ? std::string("ERROR: cannot read the script\n")
+                    : status == AUDIT_BAD_HEADERS ? "ERROR: " + reason + "\n"
+                                                  : std::string("ERROR: no header path in [HEADER_FILES]\n"));
             return status;
         }
     }
@@ -205,8 +204,6 @@ int32_t runAudit(const std::vector<std::string>& args, std::ostream& out) {
         out << "ERROR: " << error << "\n";
         return loaded;
     }
-    out << "Parsed " << paths.size() << " headers in "
-        << milliseconds(std::chrono::steady_clock::now() - parseStart) << "\n";
 
     int32_t status = STATUS_OK;
     const struct {
@@ -219,41 +216,47 @@ int32_t runAudit(const std::vector<std::string>& args, std::ostream& out) {
     const char* const mixNames[4] = {"mixTables", "mixXorTables", "invMixTables", "invMixXorTables"};
     std::array<std::vector<uint8_t>, 4> mixTables{};
     bool mixed[2] = {};
+    size_t headerCount = paths.size();
     for (size_t d = 0; d < 2; ++d) {
         mixed[d] = !mixPaths[2 * d].empty() && !mixPaths[2 * d + 1].empty() && directions[d].present;
         for (size_t i = 2 * d; i < 2 * d + 2 && mixed[d]; ++i) {
             std::string text;
-            if (readRegularFile(mixPaths[i], text) != FileResult::ok) {
-                out << "ERROR: cannot read " << mixPaths[i] << "\n";
-                return STATUS_OPEN_FAILED;
+            const int32_t read = readAuditInput(mixPaths[i], text, error);
+            if (read != STATUS_OK) {
+                out << "ERROR: " << error << "\n";
+                return read;
             }
+            ++headerCount;
             const int32_t parsed = parseTableText(text, mixNames[i], i % 2 == 0 ? kRoundTableBytes : kXorTableBytes,
                                                   mixTables[i], error);
             if (parsed != STATUS_OK) {
+                // A mix header without its table is as malformed as one whose table is.
+                if (parsed == 1) error = std::string("no ") + mixNames[i] + " declaration found";
                 out << "ERROR: " << mixPaths[i] << ": " << error << "\n";
-                return parsed;
+                return AUDIT_BAD_HEADERS;
             }
         }
     }
+
+    // Every header read: the six (or three) of the set and the mix headers.
+    out << "Parsed " << headerCount << " headers in "
+        << milliseconds(std::chrono::steady_clock::now() - parseStart) << "\n";
 
     for (int d = 0; d < 2; ++d) {
         if (!directions[d].present) continue;
         const auto start = std::chrono::steady_clock::now();
         DirectionAudit audit = auditDirection(*directions[d].tables, directions[d].direction);
-        if (mixed[d] && !audit.keyRecovered) {
+        if (mixed[d] && !audit.key) {
             audit.bgeTried = true;
             const MixedDirectionTables tables{*directions[d].tables, mixTables[static_cast<size_t>(2 * d)],
                                               mixTables[static_cast<size_t>(2 * d + 1)]};
-            audit.bgeRecovered =
-                bgeRecoverKey(tables, directions[d].direction, audit.bgeKey, bgeForm, &audit.bgeFailure);
-            audit.collisionRecovered = collisionRecoverKey(tables, directions[d].direction, audit.collisionKey,
-                                                           &audit.collisionFailure);
-            if (audit.bgeRecovered && audit.collisionRecovered && audit.bgeKey != audit.collisionKey) {
-                audit.reason = "attacks disagree: " + hexText(audit.bgeKey.data(), 16) + " and " +
-                               hexText(audit.collisionKey.data(), 16);
-            } else if (audit.bgeRecovered || audit.collisionRecovered) {
-                audit.keyRecovered = true;
-                audit.key = audit.bgeRecovered ? audit.bgeKey : audit.collisionKey;
+            audit.bgeKey = bgeRecoverKey(tables, directions[d].direction, bgeForm, &audit.bgeFailure);
+            audit.collisionKey = collisionRecoverKey(tables, directions[d].direction, &audit.collisionFailure);
+            if (audit.bgeKey && audit.collisionKey && !(*audit.bgeKey == *audit.collisionKey)) {
+                audit.reason = "attacks disagree: " + hexText(audit.bgeKey->bytes().data(), 16) + " and " +
+                               hexText(audit.collisionKey->bytes().data(), 16);
+            } else if (audit.bgeKey || audit.collisionKey) {
+                audit.key = audit.bgeKey ? audit.bgeKey : audit.collisionKey;
             }
         }
         const int32_t result =
@@ -262,4 +265,18 @@ int32_t runAudit(const std::vector<std::string>& args, std::ostream& out) {
     }
     out.flush();
     return status;
+}
+
+} // namespace
+
+int32_t runAudit(const std::vector<std::string>& args, std::ostream& out) {
+    // Large inputs are refused before they are read (kAuditInputCap); what
+    // still runs out of memory ends here with the tool's own status.
+    try {
+        return runAuditCommand(args, out);
+    } catch (const std::bad_alloc&) {
+        out << "ERROR: out of memory\n";
+        out.flush();
+        return STATUS_OUT_OF_MEMORY;
+    }
 }

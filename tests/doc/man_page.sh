@@ -14,6 +14,8 @@ need() {
         missing=1
     fi
 }
+# A missing key table would check nothing: fail instead.
+[ -f "$root/base/script_keys.h" ] || { echo "no base/script_keys.h"; exit 1; }
 while read -r section key; do
     need "[$section]"
     need "$key"
