@@ -162,10 +162,10 @@ int32_t generateCbcCodings(const char* scriptPath, std::ostream& out, std::ostre
             return STATUS_OK;
         }
     } else {
-        out << "ERR: MARLOAES CBC-COMPLIANT CODING NOT GENERATED (ENCRYPT DIRECTION) (" << status
+        out << "ERR: MARLOAES CBC-COMPLIANT CODING NOT GENERATED (ENCRYPT DIRECTION) (" << exitStatusOf(status)
             << ")\n";
     }
-    out << "ERR: MARLOAES CBC-COMPLIANT CODING NOT GENERATED (DECRYPT DIRECTION) (" << status
+    out << "ERR: MARLOAES CBC-COMPLIANT CODING NOT GENERATED (DECRYPT DIRECTION) (" << exitStatusOf(status)
         << ")\n";
     out.flush();
     return status;

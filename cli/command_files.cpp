@@ -37,7 +37,7 @@ int32_t readUseFlag(const CommandScript& script, std::string ScriptValues::*fiel
     while (at < value.size() && value[at] >= '0' && value[at] <= '9') ++at;
     if (at == digits || at != value.size()) {
         out << "ERR: BAD FLAG VALUE '" << value << "' FOR " << scriptKeyOf(field).key << "\n";
-        return STATUS_MISSING_VALUE;
+        return STATUS_BAD_FLAG;
     }
     on = toFlagWord(value.c_str()) != 0;
     return STATUS_OK;
@@ -51,7 +51,7 @@ int32_t readLockWait(const CommandScript& script, unsigned& seconds, std::ostrea
     const unsigned long parsed = digits ? std::strtoul(value.c_str(), nullptr, 10) : 0;
     if (!digits || parsed > 86400) {
         out << "ERR: BAD LOCK WAIT VALUE '" << value << "'\n";
-        return STATUS_MISSING_VALUE;
+        return STATUS_BAD_LOCK_WAIT;
     }
     seconds = static_cast<unsigned>(parsed);
     return STATUS_OK;

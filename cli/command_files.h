@@ -27,13 +27,13 @@ int32_t toFlagWord(const char* text);
 
 // A use flag of the script must be a whole decimal integer: optional blanks, an
 // optional sign, digits. Sets on (value not 0) and returns STATUS_OK, or prints
-// "ERR: BAD FLAG VALUE '<value>' FOR <key>" and returns STATUS_MISSING_VALUE.
+// "ERR: BAD FLAG VALUE '<value>' FOR <key>" and returns STATUS_BAD_FLAG.
 [[nodiscard]] int32_t readUseFlag(const CommandScript& script, std::string ScriptValues::*field, bool& on,
                                   std::ostream& out);
 
 // The script's [LOCK] waitSeconds: absent or empty means kDefaultLockWaitSeconds;
 // otherwise a whole number of seconds from 0 to 86400 (0: do not wait). Prints
-// "ERR: BAD LOCK WAIT VALUE '<value>'" and returns STATUS_MISSING_VALUE for
+// "ERR: BAD LOCK WAIT VALUE '<value>'" and returns STATUS_BAD_LOCK_WAIT for
 // anything else.
 [[nodiscard]] int32_t readLockWait(const CommandScript& script, unsigned& seconds, std::ostream& out);
 

@@ -93,7 +93,7 @@ int32_t dispatchCommands(int argc, const char* const* argv, const CommandSet& co
             status = STATUS_OUT_OF_MEMORY;
         }
         // The exit status is that of the last command that failed.
-        if (status != 0) result = status;
+        if (status != 0) result = exitStatusOf(status);
     }
     if (!recognised) printUsage(out);
     return result;

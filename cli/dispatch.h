@@ -24,7 +24,7 @@ void printUsage(std::ostream& out);
 // are no arguments or the last one was not recognised. "--help" and "-h" print the
 // usage text, "--version" prints "tabrix <version>"; both succeed and take their
 // turn in the order like any command. An argument that names no command prints
-// its notice and fails with STATUS_UNRECOGNIZED_ARGUMENT. Returns the status of
+// its notice and fails with STATUS_UNRECOGNIZED_ARGUMENT. Returns the exit status (exitStatusOf) of
 // the last command (or argument) that failed, or 0 when every command succeeded
 // (or none ran). A command that runs out of memory prints "ERR: OUT OF MEMORY"
 // and fails with 34.

@@ -110,7 +110,7 @@ void writeVerdict(int32_t status, std::ostream& out) {
     if (status == STATUS_OK) {
         out << "| MARLO AES TABLES GENERATED SUCCESSFULY |\n";
     } else {
-        out << "| MARLO AES TABLES GENERATION FAIL WITH " << status << " |\n";
+        out << "| MARLO AES TABLES GENERATION FAIL WITH " << exitStatusOf(status) << " |\n";
     }
     out << border;
 }

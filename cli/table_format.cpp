@@ -12,7 +12,7 @@ int32_t readTableFormat(const std::string& value, TableFormat& format, std::ostr
     const std::optional<TableFormat> named = tableFormatOf(value);
     if (!named) {
         out << "ERR: BAD TABLE FORMAT '" << value << "'\n";
-        return STATUS_MISSING_VALUE;
+        return STATUS_BAD_FORMAT;
     }
     format = *named;
     return STATUS_OK;

@@ -17,7 +17,7 @@ enum class TableFormat { Classic, Mixed };
 std::optional<TableFormat> tableFormatOf(const std::string& value);
 
 // The format a value names. Any other value writes
-// "ERR: BAD TABLE FORMAT '<value>'\n" and returns STATUS_MISSING_VALUE.
+// "ERR: BAD TABLE FORMAT '<value>'\n" and returns STATUS_BAD_FORMAT.
 [[nodiscard]] int32_t readTableFormat(const std::string& value, TableFormat& format, std::ostream& out);
 
 // The mixed format's templates and headers as the script names them.
