@@ -10,7 +10,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numeric>
 #include <vector>
 
 #include "aesref/aes_tables.h"
@@ -111,8 +110,6 @@ public:
         }
         return static_cast<uint8_t>(std::max_element(best.begin(), best.end()) - best.begin());
     }
-
-    int traces() const { return traces_; }
 
 private:
     // The samples whose mean depends most on input byte i (chi-square score),

@@ -123,11 +123,11 @@ TEST(GrayBoxViews, CodedOnlyViewClaimsNothing) {
         ASSERT_TRUE(loaded->ok) << loaded->run.output();
         for (Direction d : kDirections) {
             DcaOptions options;
-            options.traces = 512;
+            options.traces = 256;
             const DcaResult dca = dcaAttack(loaded->tables(d), d, nullptr, options);
             EXPECT_FALSE(dca.recovered) << keyHex(dca.key);
-            EXPECT_EQ(dca.traces, 512);
-            EXPECT_EQ(dca.failure, "the first-ranked guesses failed the check at every point up to 512 traces");
+            EXPECT_EQ(dca.traces, 256);
+            EXPECT_EQ(dca.failure, "the first-ranked guesses failed the check at every point up to 256 traces");
             const DfaResult dfa = dfaAttack(loaded->tables(d), d, nullptr, DfaOptions{});
             EXPECT_FALSE(dfa.recovered) << keyHex(dfa.key);
             EXPECT_NE(dfa.failure.find("no last round key fits the faulty outputs of column"), std::string::npos)
@@ -152,7 +152,7 @@ TEST(GrayBoxHonesty, RandomTablesClaimNothing) {
         }
         for (Direction d : kDirections) {
             DcaOptions options;
-            options.traces = 256;
+            options.traces = 128;
             EXPECT_FALSE(dcaAttack(tables, d, nullptr, options).recovered);
             const DfaResult dfa = dfaAttack(tables, d, nullptr, DfaOptions{});
             EXPECT_FALSE(dfa.recovered);
