@@ -72,6 +72,34 @@ TEST(TracedNetwork, EvaluatesAsTheAuditsEvaluatorsAndTracesEveryLookup) {
     }
 }
 
+// An XOR entry beyond a nibble (a tampered header can hold one) counts with its
+// low nibble only, as in the runtime, in both evaluators.
+TEST(TracedNetwork, XorEntriesCountWithTheirLowNibbleOnly) {
+    const TableRun run(randomKey(65), randomKey(66), "", kSeed);
+    ASSERT_TRUE(run.ok()) << run.output();
+    audittest::MixedSet set;
+    ASSERT_TRUE(audittest::loadRun(run, false, set));
+    for (Direction d : {Direction::Encrypt, Direction::Decrypt}) {
+        DirectionTables& t = d == Direction::Encrypt ? set.set.encrypt : set.set.decrypt;
+        const NetworkTables tables = audittest::networkOf(set, d, false);
+        std::vector<std::array<uint8_t, 16>> before(64);
+        for (uint32_t n = 0; n < 64; ++n) {
+            const std::vector<uint8_t> in = testsupport::pseudoRandomBytes(16, 200 + n);
+            evaluateTraced(tables, d, in.data(), before[n].data());
+        }
+        for (uint8_t& entry : t.xors) entry = static_cast<uint8_t>(entry | 0xA0); // high nibbles set everywhere
+        for (uint32_t n = 0; n < 64; ++n) {
+            const std::vector<uint8_t> in = testsupport::pseudoRandomBytes(16, 200 + n);
+            uint8_t traced[16];
+            uint8_t plain[16];
+            evaluateTraced(tables, d, in.data(), traced);
+            evaluateNetwork(t, d, in.data(), plain);
+            EXPECT_TRUE(std::equal(traced, traced + 16, before[n].begin()));
+            EXPECT_TRUE(std::equal(plain, plain + 16, before[n].begin()));
+        }
+    }
+}
+
 // A one-byte fault at the input of the last table round changes exactly the
 // four output bytes that the faulted byte's column reaches.
 TEST(TracedNetwork, FaultAtTheLastTableRoundInputChangesOneColumnOfTheOutput) {
