@@ -68,7 +68,7 @@ void evaluateNetwork(const DirectionTables& t, Direction d, const uint8_t in[16]
             for (int q = 0; q < 3; ++q) {
                 const unsigned lo = xorTable(t, slot, c, 6 * b + 2 * q)[((a[q + 1] & 15u) << 4) | (acc & 15u)];
                 const unsigned hi = xorTable(t, slot, c, 6 * b + 2 * q + 1)[(a[q + 1] & 0xF0u) | (acc >> 4)];
-                acc = ((hi << 4) | lo) & 0xFFu;
+                acc = ((hi & 15u) << 4) | (lo & 15u); // only the nibbles count, as in the runtime
             }
             result[b] = static_cast<uint8_t>(acc);
         }

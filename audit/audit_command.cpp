@@ -10,6 +10,7 @@
 #include "audit/audit_script.h"
 #include "audit/bge_attack.h"
 #include "audit/collision_attack.h"
+#include "audit/gray_box_command.h"
 #include "audit/key_extraction.h"
 #include "audit/table_headers.h"
 #include "base/secret_file.h"
@@ -26,9 +27,17 @@ const char kUsage[] =
     "  --check KEY        compare every recovered key with KEY (32 hex digits)\n"
     "  --check-encrypt KEY, --check-decrypt KEY   the same for one direction\n"
     "  --ioc-encrypt FILE, --ioc-decrypt FILE     compare the recovered codings with an IOC file\n"
+    "                     (with --gray-box also the codings of the plaintext-known view)\n"
     "  --bge-plain        mixed format: run the BGE attack in its plain 2004 form, not the improved one\n"
+    "  --gray-box         also run DCA on look-up traces and DFA with one-byte faults, each in the\n"
+    "                     views plaintext known (decoded with the --ioc files given) and coded only\n"
+    "  --traces N         DCA: at most N traces, 1..65535 (2000)\n"
+    "  --faults N         DFA: at most N faulty runs, 1..100000 (64)\n"
+    "  --json FILE        write a JSON report of every attack of the run to FILE\n"
     "Exit status: 0 every key recovered, 1 a key not recovered, 2 a check failed, 16 a file\n"
-    "cannot be read, 30 no header path in the script, 40 malformed header, 41 bad usage.\n";
+    "cannot be read, 17 the JSON report cannot be written, 30 no header path in the script,\n"
+    "31 a coding file is short, 32 a coding file holds no bijection, 40 malformed header,\n"
+    "41 bad usage.\n";
 
 std::string milliseconds(std::chrono::steady_clock::duration elapsed) {
     char text[32];
@@ -147,6 +156,7 @@ int32_t runAuditCommand(const std::vector<std::string>& args, std::ostream& out)
     std::string script;
     bool headers = false;
     BgeForm bgeForm = BgeForm::Improved;
+    GrayBoxRun grayBox;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         const bool hasValue = i + 1 < args.size();
@@ -170,6 +180,11 @@ int32_t runAuditCommand(const std::vector<std::string>& args, std::ostream& out)
             }
         } else if ((arg == "--ioc-encrypt" || arg == "--ioc-decrypt") && hasValue) {
             checks[arg == "--ioc-encrypt" ? 0 : 1].iocPath = absolutePath(args[++i]);
+        } else if (const int used = grayBox.parseOption(args, i, out); used != 0) {
+            if (used < 0) {
+                out << kUsage;
+                return AUDIT_USAGE;
+            }
         } else if (!arg.empty() && arg[0] != '-' && script.empty()) {
             script = arg;
         } else {
@@ -180,6 +195,9 @@ int32_t runAuditCommand(const std::vector<std::string>& args, std::ostream& out)
     if (headers == !script.empty() || (headers && paths.empty())) {
         out << kUsage;
         return AUDIT_USAGE;
+    }
+    if (const int32_t prepared = grayBox.prepare({checks[0].iocPath, checks[1].iocPath}, out); prepared != STATUS_OK) {
+        return prepared;
     }
     // The mixed format's mix headers of each direction, when the script names them.
     std::array<std::string, 4> mixPaths{};
@@ -259,10 +277,17 @@ int32_t runAuditCommand(const std::vector<std::string>& args, std::ostream& out)
                 audit.key = audit.bgeKey ? audit.bgeKey : audit.collisionKey;
             }
         }
-        const int32_t result =
-            report(out, directions[d].name, audit, std::chrono::steady_clock::now() - start, checks[d]);
+        const auto elapsed = std::chrono::steady_clock::now() - start;
+        const int32_t result = report(out, directions[d].name, audit, elapsed, checks[d]);
         if (result > status) status = result;
+        NetworkTables network{directions[d].tables};
+        if (mixed[d]) {
+            network.mix = &mixTables[static_cast<size_t>(2 * d)];
+            network.mixXor = &mixTables[static_cast<size_t>(2 * d + 1)];
+        }
+        grayBox.direction(directions[d].direction, network, audit, elapsed, out);
     }
+    if (const int32_t written = grayBox.finish(out); written != STATUS_OK) status = written;
     out.flush();
     return status;
 }

@@ -13,7 +13,7 @@ for argument in "$@"; do
         *) extra="$extra $argument" ;;
     esac
 done
-packages="g++ gcc cmake make pkg-config libmd-dev libgtest-dev libssl-dev libbenchmark-dev $extra"
+packages="g++ gcc cmake make pkg-config libmd-dev nlohmann-json3-dev libgtest-dev libssl-dev libbenchmark-dev jq $extra"
 missing=""
 for package in $packages; do
     dpkg -s "$package" >/dev/null 2>&1 || missing="$missing $package"

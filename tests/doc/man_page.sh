@@ -14,12 +14,12 @@ need() {
         missing=1
     fi
 }
-# A missing key table would check nothing: fail instead.
-[ -f "$root/base/script_keys.h" ] || { echo "no base/script_keys.h"; exit 1; }
+keys="$root/base/script_keys.h"
+[ -f "$keys" ] || { echo "no key table at $keys"; exit 1; }
 while read -r section key; do
     need "[$section]"
     need "$key"
-done < <(sed -n 's/^ *{"\([A-Z_]*\)", "\([A-Za-z]*\)".*/\1 \2/p' "$root/base/script_keys.h")
+done < <(sed -n 's/^ *{"\([A-Z_]*\)", "\([A-Za-z]*\)".*/\1 \2/p' "$keys")
 # README: "| 33 | ..." rows of the exit-status table, "| 255 (-1) | ..." as 255.
 while read -r status; do
     need ".B $status"
