@@ -17,6 +17,10 @@ CommandScript::CommandScript(const char* scriptPath, std::ostream& out, std::ost
 }
 
 void CommandScript::require(std::initializer_list<std::string ScriptValues::*> fields) {
+    require(std::vector<std::string ScriptValues::*>(fields));
+}
+
+void CommandScript::require(const std::vector<std::string ScriptValues::*>& fields) {
     for (auto field : fields) {
         if (!(values_.*field).empty()) continue;
         status_ = STATUS_MISSING_VALUE;

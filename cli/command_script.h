@@ -6,6 +6,7 @@
 #include <initializer_list>
 #include <iostream>
 #include <string>
+#include <vector>
 
 #include "base/profile_reader.h"
 #include "base/script_keys.h"
@@ -21,6 +22,7 @@ public:
     // cannot be read, else one per value). All are looked at, even after one was
     // missing.
     void require(std::initializer_list<std::string ScriptValues::*> fields);
+    void require(const std::vector<std::string ScriptValues::*>& fields);
 
     const ProfileReader& profile() const { return profile_; }
     // The script's absolute path, as the reading line shows it.

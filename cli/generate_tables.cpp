@@ -17,9 +17,9 @@
 #include "cli/failure_reasons.h"
 #include "cli/seed_option.h"
 #include "cli/table_format.h"
+#include "cli/table_plans.h"
 #include "coding/ecb_codings.h"
 #include "emit/header_files.h"
-#include "wbgen/mixed_table_generator.h"
 #include "wbgen/table_generator.h"
 
 namespace {
@@ -73,28 +73,6 @@ int32_t refuseSpecialTemplates(const std::vector<const std::string*>& templates,
     return STATUS_OK;
 }
 
-// A direction's templates with their tags, in the order its headers are saved.
-using TemplateTags = std::vector<std::pair<const std::string*, std::string_view>>;
-
-TemplateTags templateTags(bool encrypt, bool mixed, const HeaderFilePaths& paths,
-                          const MixedHeaderFilePaths& mixedPaths) {
-    TemplateTags tags;
-    if (encrypt) {
-        tags = {{&paths.roundTableTpl, "#roundTables#"},
-                {&paths.xorTableTpl, "#xorTables#"},
-                {&paths.finalRoundTableTpl, "#finalRoundTable#"}};
-        if (mixed) tags.insert(tags.end(), {{&mixedPaths.mixTableTpl, "#mixTables#"},
-                                            {&mixedPaths.mixXorTableTpl, "#mixXorTables#"}});
-    } else {
-        tags = {{&paths.invRoundTableTpl, "#invRoundTables#"},
-                {&paths.invXorTableTpl, "#invXorTables#"},
-                {&paths.invFirstRoundTableTpl, "#invFirstRoundTable#"}};
-        if (mixed) tags.insert(tags.end(), {{&mixedPaths.invMixTableTpl, "#invMixTables#"},
-                                            {&mixedPaths.invMixXorTableTpl, "#invMixXorTables#"}});
-    }
-    return tags;
-}
-
 // After a failed save: header saving stops at the first template without its
 // placeholder and leaves its saving line open; that template is named on err.
 void reportFailedSave(const TemplateTags& tags, std::ostream& err) {
@@ -138,27 +116,16 @@ int32_t generateTables(const char* scriptPath, std::ostream& out, std::ostream& 
     encryption->iocPath = values.encryptIOC;
     decryption->iocPath = values.decryptIOC;
 
-    // The mixed format's eight keys are required only when it is chosen (a
-    // malformed format is reported after the required values).
-    const bool mixed = tableFormatOf(values.format) == TableFormat::Mixed;
-    const MixedHeaderFilePaths mixedPaths = mixedHeaderFilePaths(values);
-    if (mixed) {
-        script.require({&V::mixTableTpl, &V::mixTable, &V::mixXorTableTpl, &V::mixXorTable,
-                        &V::invMixTableTpl, &V::invMixTable, &V::invMixXorTableTpl, &V::invMixXorTable});
-    }
-    std::vector<const std::string*> templates = {&paths.roundTableTpl,    &paths.xorTableTpl,
-                                                 &paths.finalRoundTableTpl, &paths.invRoundTableTpl,
-                                                 &paths.invXorTableTpl,   &paths.invFirstRoundTableTpl};
-    std::vector<std::string> headers = headerPaths(paths);
-    if (mixed) {
-        templates.insert(templates.end(), {&mixedPaths.mixTableTpl, &mixedPaths.mixXorTableTpl,
-                                           &mixedPaths.invMixTableTpl, &mixedPaths.invMixXorTableTpl});
-        for (const std::string& header : headerPaths(mixedPaths)) headers.push_back(header);
-    }
+    // The format's plan, chosen once: a malformed format is reported after the
+    // required values, which are then the classic format's.
+    const TableFormat planned = tableFormatOf(values.format).value_or(TableFormat::Classic);
+    const std::unique_ptr<TablePlan> plan = makeTablePlan(planned, paths, values, generator, out);
+    script.require(plan->extraKeys());
+    const std::vector<const std::string*> templates = plan->templates();
+    const std::vector<std::string> headers = plan->headers();
 
     int32_t status = script.status();
-    TableFormat format = TableFormat::Classic;
-    if (status == STATUS_OK) status = readTableFormat(values.format, format, out);
+    if (status == STATUS_OK) status = checkTableFormat(values.format, out);
     if (status == STATUS_OK) {
         const int32_t encryptFlag = readUseFlag(script, &V::useEncryptIOC, encryption->useIoc, out);
         const int32_t decryptFlag = readUseFlag(script, &V::useDecryptIOC, decryption->useIoc, out);
@@ -195,51 +162,24 @@ int32_t generateTables(const char* scriptPath, std::ostream& out, std::ostream& 
 
     // Both directions in turn: generate a direction's tables, then save its
     // headers; a direction that fails ends the run.
-    auto runDirections = [&](auto generate, auto save) {
-        for (const bool encrypt : {true, false}) {
-            if (!encrypt) out << "\n";
-            if (status != STATUS_OK) continue;
-            const char* name = encrypt ? "ENCRYPT" : "DECRYPT";
-            const DirectionInput& input = encrypt ? *encryption : *decryption;
-            const std::string& key = encrypt ? encryptKey : decryptKey;
-            status = generate(encrypt, key.c_str(), inputOf(input), outputOf(input));
-            if (status != STATUS_OK) {
-                if (status == STATUS_BAD_KEY_TEXT) {
-                    reportBadKeyText(script.path(), scriptKeyOf(encrypt ? &V::encryptKey : &V::decryptKey), key,
-                                     err);
-                }
-                out << "MARLO AES " << name << " TABLES NOT GENERATED\n";
-                continue;
+    for (const bool encrypt : {true, false}) {
+        if (!encrypt) out << "\n";
+        if (status != STATUS_OK) continue;
+        const char* name = encrypt ? "ENCRYPT" : "DECRYPT";
+        const DirectionInput& input = encrypt ? *encryption : *decryption;
+        const std::string& key = encrypt ? encryptKey : decryptKey;
+        status = plan->generate(encrypt, key.c_str(), inputOf(input), outputOf(input));
+        if (status != STATUS_OK) {
+            if (status == STATUS_BAD_KEY_TEXT) {
+                reportBadKeyText(script.path(), scriptKeyOf(encrypt ? &V::encryptKey : &V::decryptKey), key, err);
             }
-            out << "MARLO AES " << name << " TABLES GENERATED\n";
-            status = save(encrypt);
-            if (status != STATUS_OK) reportFailedSave(templateTags(encrypt, mixed, paths, mixedPaths), err);
-            out << "MARLO AES " << name << (status != STATUS_OK ? " TABLES NOT SAVED\n" : " TABLES SAVED\n");
+            out << "MARLO AES " << name << " TABLES NOT GENERATED\n";
+            continue;
         }
-    };
-
-    if (format == TableFormat::Classic) {
-        auto storage = std::make_unique<TableStorage>();
-        runDirections(
-            [&](bool encrypt, const char* key, const CodingSet* input, const CodingSet* output) {
-                return encrypt ? generator.generateEncryptionTables(key, *storage, input, output)
-                               : generator.generateDecryptionTables(key, *storage, input, output);
-            },
-            [&](bool encrypt) {
-                return encrypt ? saveEncryptionHeaders(paths, *storage, out) : saveDecryptionHeaders(paths, *storage, out);
-            });
-    } else {
-        auto storage = std::make_unique<MixedTableStorage>();
-        RandomSource& random = generator.random();
-        runDirections(
-            [&](bool encrypt, const char* key, const CodingSet* input, const CodingSet* output) {
-                return encrypt ? generateMixedEncryptionTables(random, key, *storage, input, output, out)
-                               : generateMixedDecryptionTables(random, key, *storage, input, output, out);
-            },
-            [&](bool encrypt) {
-                return encrypt ? saveMixedEncryptionHeaders(paths, mixedPaths, *storage, out)
-                               : saveMixedDecryptionHeaders(paths, mixedPaths, *storage, out);
-            });
+        out << "MARLO AES " << name << " TABLES GENERATED\n";
+        status = plan->save(encrypt, out);
+        if (status != STATUS_OK) reportFailedSave(plan->templateTags(encrypt), err);
+        out << "MARLO AES " << name << (status != STATUS_OK ? " TABLES NOT SAVED\n" : " TABLES SAVED\n");
     }
     writeVerdict(status, out);
     out.flush();
