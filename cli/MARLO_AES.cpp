@@ -122,6 +122,49 @@ void reportComparison(std::ostream& out, bool passed, const char* test, uint32_t
 
 void setIv(WhiteBoxAesCipher& cipher) { std::memset(cipher.iv, 0x01, sizeof cipher.iv); }
 
+// The coding sets a pass runs under, picked once from the flags: what each
+// step codes its input with before the tables and decodes their output with
+// after them (null: nothing). Without external codings all are null; with ECB
+// codings the CBC steps use the block codings and cannot pass; with CBC
+// triples the data and the IV are coded as the triples require.
+struct PassCodings {
+    const CodingSet* tablesIn[2];     // merged into the tables: encryption, decryption
+    const CodingSet* tablesOut[2];
+    const CodingSet* blockIn[2];      // the single-block tests
+    const CodingSet* blockOut[2];
+    const CodingSet* cbcIv[2];        // the CBC tests
+    const CodingSet* cbcIn[2];
+    const CodingSet* cbcOut[2];
+};
+
+PassCodings passCodings(bool external, bool cbcCodings, const Codings& c) {
+    PassCodings p{};
+    if (!external) return p;
+    const CbcTriple* sides[2] = {&c.encryption, &c.decryption};
+    for (int d = 0; d < 2; ++d) {
+        p.tablesIn[d] = p.blockIn[d] = &sides[d]->input;
+        p.tablesOut[d] = p.blockOut[d] = &sides[d]->output;
+    }
+    // CBC encryption codes the data with the triple's data set and the IV with
+    // its output set; CBC decryption codes both with its input set. Decryption
+    // decodes with the data set in both cases.
+    p.cbcIn[0] = cbcCodings ? &c.encryption.data : &c.encryption.input;
+    p.cbcIv[0] = cbcCodings ? &c.encryption.output : nullptr;
+    p.cbcOut[0] = &c.encryption.output;
+    p.cbcIn[1] = &c.decryption.input;
+    p.cbcIv[1] = cbcCodings ? &c.decryption.input : nullptr;
+    p.cbcOut[1] = &c.decryption.data;
+    return p;
+}
+
+void encodeWith(const CodingSet* set, uint8_t* data, uint32_t length) {
+    if (set != nullptr) encodeData(data, length, *set);
+}
+
+void decodeWith(const CodingSet* set, uint8_t* data, uint32_t length) {
+    if (set != nullptr) decodeData(data, length, *set);
+}
+
 } // namespace
 
 int32_t runSelfTest(int32_t flags, std::ostream& out, std::ostream& err) {
@@ -169,6 +212,7 @@ int32_t runSelfTest(int32_t flags, WhiteBoxAesCipher& cipher, std::ostream& out,
         out << "\nPass " << pass << "--------------------------- \n";
         std::memset(storage.get(), 0, sizeof(TableStorage));
         Codings& c = *codings;
+        const PassCodings coded = passCodings(external, cbcCodings, c);
 
         if (generate) {
             if (external && cbcCodings) {
@@ -185,12 +229,8 @@ int32_t runSelfTest(int32_t flags, WhiteBoxAesCipher& cipher, std::ostream& out,
             }
             // The self-test checks what the tables compute, not these statuses: the
             // key is fixed and well-formed, and a failed save has printed its lines.
-            (void)generator.generateEncryptionTables(kKeyText, *storage,
-                                               external ? &c.encryption.input : nullptr,
-                                               external ? &c.encryption.output : nullptr);
-            (void)generator.generateDecryptionTables(kKeyText, *storage,
-                                               external ? &c.decryption.input : nullptr,
-                                               external ? &c.decryption.output : nullptr);
+            (void)generator.generateEncryptionTables(kKeyText, *storage, coded.tablesIn[0], coded.tablesOut[0]);
+            (void)generator.generateDecryptionTables(kKeyText, *storage, coded.tablesIn[1], coded.tablesOut[1]);
             if (saveHeaders) {
                 (void)saveEncryptionHeaders(paths, *storage, out);
                 (void)saveDecryptionHeaders(paths, *storage, out);
@@ -205,11 +245,11 @@ int32_t runSelfTest(int32_t flags, WhiteBoxAesCipher& cipher, std::ostream& out,
         // Test 0: block encryption.
         uint8_t work[16];
         std::memcpy(work, testBlock, 16);
-        if (external) encodeData(work, 16, c.encryption.input);
+        encodeWith(coded.blockIn[0], work, 16);
         // Compared by output: without tables the block stays as it was and fails.
         (void)cipher.EncryptRoundsDirect(work, tableOutput, 10);
         (void)AES128_EncryptBlockHex(kKeyText, testBlock, referenceCipher, 10);
-        if (external) decodeData(tableOutput, 16, c.encryption.output);
+        decodeWith(coded.blockOut[0], tableOutput, 16);
         reportComparison(out, std::memcmp(tableOutput, referenceCipher, 16) == 0,
                          "Test0(BLOCK CIPHER)", &blockEncryptFails);
 
@@ -217,10 +257,10 @@ int32_t runSelfTest(int32_t flags, WhiteBoxAesCipher& cipher, std::ostream& out,
         uint8_t work2[16];
         uint8_t referencePlain[16];
         std::memcpy(work2, tableOutput, 16);
-        if (external) encodeData(work2, 16, c.decryption.input);
+        encodeWith(coded.blockIn[1], work2, 16);
         (void)cipher.DecryptRoundsDirect(work2, testBlock, 1);
         (void)AES128_DecryptBlockHex(kKeyText, referenceCipher, referencePlain, 0);
-        if (external) decodeData(testBlock, 16, c.decryption.output);
+        decodeWith(coded.blockOut[1], testBlock, 16);
         reportComparison(out, std::memcmp(testBlock, referencePlain, 16) == 0,
                          "Test1(BLOCK DECIPHER)", &blockDecryptFails);
 
@@ -231,16 +271,12 @@ int32_t runSelfTest(int32_t flags, WhiteBoxAesCipher& cipher, std::ostream& out,
 
         // CBC encryption.
         setIv(cipher);
-        if (external && cbcCodings) {
-            encodeData(cipher.iv, 16, c.encryption.output);
-            encodeData(cbc->table, tableLength, c.encryption.data);
-        } else if (external) {
-            encodeData(cbc->table, tableLength, c.encryption.input);
-        }
+        encodeWith(coded.cbcIv[0], cipher.iv, 16);
+        encodeWith(coded.cbcIn[0], cbc->table, tableLength);
         uint32_t capacity = kCbcCapacity;
         int32_t result = cipher.MARLOAES128_EncryptCBC(cbc->table, &tableLength, &capacity, 0);
         if (result != STATUS_OK) out << "aesCipher.MARLOAES128_EncryptCBC() == " << result << "\n";
-        if (external) decodeData(cbc->table, tableLength, c.encryption.output);
+        decodeWith(coded.cbcOut[0], cbc->table, tableLength);
         setIv(cipher);
         capacity = kCbcCapacity;
         result = AES128_EncryptCBC(cbc->reference, &referenceLength, &capacity, key, cipher.iv);
@@ -250,15 +286,11 @@ int32_t runSelfTest(int32_t flags, WhiteBoxAesCipher& cipher, std::ostream& out,
 
         // CBC decryption.
         setIv(cipher);
-        if (external && cbcCodings) {
-            encodeData(cipher.iv, 16, c.decryption.input);
-            encodeData(cbc->table, tableLength, c.decryption.input);
-        } else if (external) {
-            encodeData(cbc->table, tableLength, c.decryption.input);
-        }
+        encodeWith(coded.cbcIv[1], cipher.iv, 16);
+        encodeWith(coded.cbcIn[1], cbc->table, tableLength);
         result = cipher.MARLOAES128_DecryptCBC(cbc->table, &tableLength, 0);
         if (result != STATUS_OK) out << "aesCipher.MARLOAES128_DecryptCBC() == " << result << "\n";
-        if (external) decodeData(cbc->table, tableLength, c.decryption.data);
+        decodeWith(coded.cbcOut[1], cbc->table, tableLength);
         setIv(cipher);
         status = AES128_DecryptCBC(cbc->reference, &referenceLength, key, cipher.iv);
         // The reference's own check is reported but not counted.
