@@ -12,6 +12,7 @@
 #include "aesref/aes128.h"
 #include "base/secret_file.h"
 #include "base/status.h"
+#include "cli/messages.h"
 #include "cli/command_files.h"
 #include "coding/cbc_codings.h"
 #include "coding/ecb_codings.h"
@@ -92,7 +93,7 @@ struct CbcBuffers {
 // and skipped; short reads are not an error here.
 void loadCodingFiles(int32_t flags, Codings& c, std::ostream& out) {
     auto report = [&](int32_t status, const char* path) {
-        if (status == STATUS_OPEN_FAILED) out << "FAIL TO OPEN FILE " << path << " \n";
+        if (status == STATUS_OPEN_FAILED) messages::failToOpenFile(out, path);
     };
     const bool cbc = (flags & kCbcCodings) != 0;
     report(readIocFile(kEncryptIocPath, c.encryption.input, c.encryption.output),
@@ -112,12 +113,8 @@ void loadCodingFiles(int32_t flags, Codings& c, std::ostream& out) {
 // Prints the OK or the ERR line of one comparison; a failure is counted when a
 // counter is given.
 void reportComparison(std::ostream& out, bool passed, const char* test, uint32_t* failures) {
-    if (passed) {
-        out << "OK: " << test << " success\n";
-    } else {
-        out << "ERR: " << test << " fail\n";
-        if (failures != nullptr) ++*failures;
-    }
+    messages::comparison(out, test, passed);
+    if (!passed && failures != nullptr) ++*failures;
 }
 
 void setIv(WhiteBoxAesCipher& cipher) { std::memset(cipher.iv, 0x01, sizeof cipher.iv); }

@@ -12,6 +12,8 @@
 
 #include "base/secret_file.h"
 #include "base/status.h"
+#include "cli/messages.h"
+#include "emit/save_messages.h"
 #include "cli/command_files.h"
 #include "cli/command_script.h"
 #include "cli/seed_option.h"
@@ -22,8 +24,8 @@ namespace {
 
 // Reports a failed write of a coding file; returns its status.
 int32_t reportWrite(int32_t status, const std::string& path, std::ostream& out) {
-    if (status == STATUS_OPEN_FAILED) out << "FAIL TO OPEN FILE " << path << " \n";
-    if (status == STATUS_WRITE_FAILED) out << "FAIL TO WRITE FILE " << path << " \n";
+    if (status == STATUS_OPEN_FAILED) messages::failToOpenFile(out, path);
+    if (status == STATUS_WRITE_FAILED) messages::failToWriteFile(out, path);
     return status;
 }
 
@@ -32,7 +34,7 @@ int32_t reportWrite(int32_t status, const std::string& path, std::ostream& out) 
 int32_t commitCodingFiles(PendingFile* const group[], size_t count, std::ostream& out, std::ostream& err) {
     CommitFailure failure;
     if (commitFiles(group, count, &failure) == FileResult::ok) return STATUS_OK;
-    err << "tabrix: cannot write '" << failure.path << "': " << failure.reason << "\n" << std::flush;
+    writeCommitReason(err, failure.path, failure.reason);
     return reportWrite(STATUS_WRITE_FAILED, failure.path, out);
 }
 
@@ -46,9 +48,6 @@ struct CbcSets {
 
 } // namespace
 
-// The ECB lines read "EBC-COMPLIANT" except the encryption success line, which
-// reads "ECB-COMPLIANT": kept as they are on purpose, since scripts that run the
-// tool match these lines word for word.
 int32_t generateEcbCodings(const char* scriptPath, std::ostream& out, std::ostream& err) {
     RandomSource random;
     auto sets = std::make_unique<EcbSets>();
@@ -81,21 +80,21 @@ int32_t generateEcbCodings(const char* scriptPath, std::ostream& out, std::ostre
     if (status == STATUS_OK) {
         status = direction(sets->encryptInput, sets->encryptOutput, encryptIoc);
         if (status == STATUS_OK) {
-            out << "OK: MARLOAES ECB-COMPLIANT CODING GENERATED (ENCRYPT DIRECTION)\n";
+            messages::ecbCodingDone(out, true, true);
             encryptionDone = true;
         }
     }
     if (encryptionDone) {
         status = direction(sets->decryptInput, sets->decryptOutput, decryptIoc);
         if (status == STATUS_OK) {
-            out << "OK: MARLOAES EBC-COMPLIANT CODING GENERATED (DECRYPT DIRECTION)\n";
+            messages::ecbCodingDone(out, false, true);
             out.flush();
             return STATUS_OK;
         }
     } else {
-        out << "ERR: MARLOAES EBC-COMPLIANT CODING NOT GENERATED (ENCRYPT DIRECTION)\n";
+        messages::ecbCodingDone(out, true, false);
     }
-    out << "ERR: MARLOAES EBC-COMPLIANT CODING NOT GENERATED (DECRYPT DIRECTION)\n";
+    messages::ecbCodingDone(out, false, false);
     out.flush();
     return status;
 }
@@ -150,23 +149,21 @@ int32_t generateCbcCodings(const char* scriptPath, std::ostream& out, std::ostre
     if (status == STATUS_OK) {
         status = direction(CipherDirection::encryption, sets->encryption, encryptIoc, encryptData);
         if (status == STATUS_OK) {
-            out << "OK: MARLOAES CBC-COMPLIANT CODING GENERATED (ENCRYPT DIRECTION)\n";
+            messages::cbcCodingDone(out, true, true, status);
             encryptionDone = true;
         }
     }
     if (encryptionDone) {
         status = direction(CipherDirection::decryption, sets->decryption, decryptIoc, decryptData);
         if (status == STATUS_OK) {
-            out << "OK: MARLOAES CBC-COMPLIANT CODING GENERATED (DECRYPT DIRECTION)\n";
+            messages::cbcCodingDone(out, false, true, status);
             out.flush();
             return STATUS_OK;
         }
     } else {
-        out << "ERR: MARLOAES CBC-COMPLIANT CODING NOT GENERATED (ENCRYPT DIRECTION) (" << exitStatusOf(status)
-            << ")\n";
+        messages::cbcCodingDone(out, true, false, status);
     }
-    out << "ERR: MARLOAES CBC-COMPLIANT CODING NOT GENERATED (DECRYPT DIRECTION) (" << exitStatusOf(status)
-        << ")\n";
+    messages::cbcCodingDone(out, false, false, status);
     out.flush();
     return status;
 }

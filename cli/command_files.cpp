@@ -3,12 +3,12 @@
 #include <cstdlib>
 
 #include "base/status.h"
+#include "cli/messages.h"
 
 int32_t checkFileRoles(const std::vector<FileRole>& roles, std::ostream& out) {
     const auto clash = findSameFile(roles);
     if (!clash) return STATUS_OK;
-    out << "ERR: '" << roles[clash->first].path << "' AND '" << roles[clash->second].path
-        << "' ARE THE SAME FILE\n";
+    messages::sameFile(out, roles[clash->first].path, roles[clash->second].path);
     return STATUS_SAME_FILE;
 }
 
@@ -23,7 +23,7 @@ int32_t checkKeyLength(const CommandScript& script, std::string ScriptValues::*f
     const char next = key[32];
     const bool hexDigit = (next >= '0' && next <= '9') || (next >= 'a' && next <= 'f') || (next >= 'A' && next <= 'F');
     if (!hexDigit) return STATUS_OK;
-    out << "ERR: KEY TEXT OF " << scriptKeyOf(field).key << " HAS MORE THAN 32 HEX DIGITS\n";
+    messages::longKey(out, std::string(scriptKeyOf(field).key));
     return STATUS_BAD_KEY_TEXT;
 }
 
@@ -36,7 +36,7 @@ int32_t readUseFlag(const CommandScript& script, std::string ScriptValues::*fiel
     const size_t digits = at;
     while (at < value.size() && value[at] >= '0' && value[at] <= '9') ++at;
     if (at == digits || at != value.size()) {
-        out << "ERR: BAD FLAG VALUE '" << value << "' FOR " << scriptKeyOf(field).key << "\n";
+        messages::badFlag(out, value, std::string(scriptKeyOf(field).key));
         return STATUS_BAD_FLAG;
     }
     on = toFlagWord(value.c_str()) != 0;
@@ -50,7 +50,7 @@ int32_t readLockWait(const CommandScript& script, unsigned& seconds, std::ostrea
     const bool digits = value.size() <= 5 && value.find_first_not_of("0123456789") == std::string::npos;
     const unsigned long parsed = digits ? std::strtoul(value.c_str(), nullptr, 10) : 0;
     if (!digits || parsed > 86400) {
-        out << "ERR: BAD LOCK WAIT VALUE '" << value << "'\n";
+        messages::badLockWait(out, value);
         return STATUS_BAD_LOCK_WAIT;
     }
     seconds = static_cast<unsigned>(parsed);
@@ -62,10 +62,10 @@ int32_t reportLocks(const OutputLocks& locks, std::ostream& out) {
     case STATUS_OK:
         return STATUS_OK;
     case STATUS_UNSAFE_JOURNAL:
-        out << "ERR: COMMIT JOURNAL '" << locks.failedPath() << "' NOT REPLAYED: " << locks.reason() << "\n";
+        messages::journalRefused(out, locks.failedPath(), locks.reason());
         break;
     default:
-        out << "ERR: LOCK ON '" << locks.failedPath() << "' NOT TAKEN: " << locks.reason() << "\n";
+        messages::lockNotTaken(out, locks.failedPath(), locks.reason());
         break;
     }
     return locks.status();

@@ -6,6 +6,7 @@
 #include <new>
 
 #include "base/status.h"
+#include "cli/messages.h"
 #include "cli/MARLO_AES.h"
 #include "cli/command_files.h"
 #include "cli/coding_commands.h"
@@ -66,7 +67,7 @@ int32_t runArgument(const char* argument, const CommandSet& commands, std::ostre
     if (hasPrefix(argument, "/cbcioc:")) return commands.generateCbcCodings(argument + 8, out, err);
     if (hasPrefix(argument, "/test:")) return commands.runSelfTest(toFlagWord(argument + 6), out, err);
     recognised = false;
-    out << "ERROR: Unrecognized command: '" << argument << "' ignored\n\n";
+    messages::unrecognisedCommand(out, argument);
     out.flush();
     // A build script must not take a mistyped command (/G:, -help) for a run.
     return STATUS_UNRECOGNIZED_ARGUMENT;
@@ -88,7 +89,7 @@ int32_t dispatchCommands(int argc, const char* const* argv, const CommandSet& co
             status = runArgument(argv[i], commands, out, err, recognised);
         } catch (const std::bad_alloc&) {
             // Whatever the command had pending is dropped; old files stay as they were.
-            out << "ERR: OUT OF MEMORY\n";
+            messages::outOfMemory(out);
             out.flush();
             status = STATUS_OUT_OF_MEMORY;
         }

@@ -12,6 +12,7 @@
 
 #include "base/secret_file.h"
 #include "base/status.h"
+#include "cli/messages.h"
 #include "cli/command_files.h"
 #include "cli/command_script.h"
 #include "cli/failure_reasons.h"
@@ -20,6 +21,7 @@
 #include "cli/table_plans.h"
 #include "coding/ecb_codings.h"
 #include "emit/header_files.h"
+#include "emit/save_messages.h"
 #include "wbgen/table_generator.h"
 
 namespace {
@@ -37,12 +39,12 @@ struct DirectionInput {
 int32_t loadIocFile(DirectionInput& direction, std::ostream& out) {
     const int32_t status = readIocFile(direction.iocPath, direction.inputSet, direction.outputSet);
     if (status == STATUS_OPEN_FAILED) {
-        out << "FAIL TO OPEN FILE " << direction.iocPath << " \n";
+        messages::failToOpenFile(out, direction.iocPath);
         return status;
     }
     if (status != STATUS_OK) return status;
     if (!isValidCodingSet(direction.inputSet) || !isValidCodingSet(direction.outputSet)) {
-        out << "INVALID CODING FILE " << direction.iocPath << " \n";
+        messages::invalidCodingFile(out, direction.iocPath);
         return STATUS_INVALID_CODING;
     }
     return STATUS_OK;
@@ -66,7 +68,7 @@ std::vector<FileRole> fileRoles(const std::string& script, const std::vector<con
 int32_t refuseSpecialTemplates(const std::vector<const std::string*>& templates, std::ostream& out) {
     for (const std::string* path : templates) {
         if (isSpecialFile(*path)) {
-            out << "Fail to open " << *path << "\n";
+            writeFailToOpen(out, *path);
             return STATUS_SAVE_FAILED;
         }
     }
@@ -79,18 +81,6 @@ void reportFailedSave(const TemplateTags& tags, std::ostream& err) {
     for (const auto& [path, tag] : tags) {
         if (reportPlaceholderFault(*path, tag, err)) return;
     }
-}
-
-// "SUCCESSFULY" is kept on purpose: scripts that run the tool look for this frame.
-void writeVerdict(int32_t status, std::ostream& out) {
-    const char* border = " ----------------------------------------\n";
-    out << border;
-    if (status == STATUS_OK) {
-        out << "| MARLO AES TABLES GENERATED SUCCESSFULY |\n";
-    } else {
-        out << "| MARLO AES TABLES GENERATION FAIL WITH " << exitStatusOf(status) << " |\n";
-    }
-    out << border;
 }
 
 } // namespace
@@ -173,15 +163,15 @@ int32_t generateTables(const char* scriptPath, std::ostream& out, std::ostream& 
             if (status == STATUS_BAD_KEY_TEXT) {
                 reportBadKeyText(script.path(), scriptKeyOf(encrypt ? &V::encryptKey : &V::decryptKey), key, err);
             }
-            out << "MARLO AES " << name << " TABLES NOT GENERATED\n";
+            messages::tablesGenerated(out, name, false);
             continue;
         }
-        out << "MARLO AES " << name << " TABLES GENERATED\n";
+        messages::tablesGenerated(out, name, true);
         status = plan->save(encrypt, out);
         if (status != STATUS_OK) reportFailedSave(plan->templateTags(encrypt), err);
-        out << "MARLO AES " << name << (status != STATUS_OK ? " TABLES NOT SAVED\n" : " TABLES SAVED\n");
+        messages::tablesSaved(out, name, status == STATUS_OK);
     }
-    writeVerdict(status, out);
+    messages::tablesVerdict(out, status);
     out.flush();
     return status;
 }

@@ -5,6 +5,7 @@
 #include "aesref/aes128.h"
 #include "base/script_keys.h"
 #include "base/status.h"
+#include "cli/messages.h"
 #include "base/system_random.h"
 
 int32_t applySeedOption(const ProfileReader& profile, RandomSource& random, std::ostream& out) {
@@ -14,11 +15,11 @@ int32_t applySeedOption(const ProfileReader& profile, RandomSource& random, std:
     RandomState state{};
     if (seed == "system") {
         if (!fillSystemRandom(state.data(), state.size())) {
-            out << "ERR: SYSTEM RANDOM SOURCE FAILED\n";
+            messages::systemRandomFailed(out);
             return STATUS_SYSTEM_RANDOM_FAILED;
         }
     } else if (seed.size() != 32 || AES128_HexToKey(seed.c_str(), state.data()) != STATUS_OK) {
-        out << "ERR: BAD SEED VALUE '" << seed << "'\n";
+        messages::badSeed(out, seed);
         return STATUS_BAD_SEED;
     }
     random.setState(state);

@@ -1,6 +1,7 @@
 #include "cli/table_format.h"
 
 #include "base/status.h"
+#include "cli/messages.h"
 
 std::optional<TableFormat> tableFormatOf(const std::string& value) {
     if (value.empty() || value == "classic") return TableFormat::Classic;
@@ -10,7 +11,7 @@ std::optional<TableFormat> tableFormatOf(const std::string& value) {
 
 int32_t checkTableFormat(const std::string& value, std::ostream& out) {
     if (tableFormatOf(value)) return STATUS_OK;
-    out << "ERR: BAD TABLE FORMAT '" << value << "'\n";
+    messages::badTableFormat(out, value);
     return STATUS_BAD_FORMAT;
 }
 

@@ -17,6 +17,7 @@
 
 #include "base/secret_file.h"
 #include "base/status.h"
+#include "emit/save_messages.h"
 #include "emit/mixed_header_files.h"
 #include "emit/table_text.h"
 
@@ -68,7 +69,7 @@ std::string replaceAll(const std::string& text, std::string_view from, std::stri
 int32_t saveHeader(const SaveStep& step, PendingFile& header, std::ostream& out) {
     std::string text;
     if (!readTemplate(step.templatePath, text)) {
-        out << "Fail to open " << step.templatePath << "\n";
+        writeFailToOpen(out, step.templatePath);
         return STATUS_SAVE_FAILED;
     }
     // The template counts as text up to its first NUL byte.
@@ -76,7 +77,7 @@ int32_t saveHeader(const SaveStep& step, PendingFile& header, std::ostream& out)
     if (nul != std::string::npos) text.resize(nul);
 
     // The saving line stays open: the formatter's marks and the result complete it.
-    out << "--- Saving " << step.headerPath << " header file " << std::flush;
+    writeSavingLine(out, step.headerPath);
 
     const size_t insertAt = fillPlaceholder(text, step.tag);
     if (insertAt == std::string::npos) return STATUS_SAVE_FAILED;
@@ -86,7 +87,8 @@ int32_t saveHeader(const SaveStep& step, PendingFile& header, std::ostream& out)
     if (status != 0) return status;
 
     if (header.open(step.headerPath) != FileResult::ok) {
-        out << " fail\n" << "Fail to open " << step.headerPath << "\n" << std::flush;
+        writeSavingResult(out, false);
+        writeFailToOpen(out, step.headerPath);
         return STATUS_SAVE_FAILED;
     }
     // The table text goes in at insertAt, written in place rather than copied in.
@@ -94,10 +96,11 @@ int32_t saveHeader(const SaveStep& step, PendingFile& header, std::ostream& out)
     header.write(tableText.data(), tableText.size());
     header.write(text.data() + insertAt, text.size() - insertAt);
     if (header.finish() != FileResult::ok) {
-        out << " fail\n" << "Fail to write " << step.headerPath << "\n" << std::flush;
+        writeSavingResult(out, false);
+        writeFailToWrite(out, step.headerPath);
         return STATUS_SAVE_FAILED;
     }
-    out << " success\n" << std::flush;
+    writeSavingResult(out, true);
     return STATUS_OK;
 }
 
@@ -114,8 +117,8 @@ int32_t saveHeaders(const std::vector<SaveStep>& steps, std::ostream& out) {
     CommitFailure failure;
     if (commitFiles(group.data(), group.size(), &failure) != FileResult::ok) {
         // The header, folder or journal that failed, and on standard error why.
-        out << "Fail to write " << failure.path << "\n" << std::flush;
-        std::cerr << "tabrix: cannot write '" << failure.path << "': " << failure.reason << "\n" << std::flush;
+        writeFailToWrite(out, failure.path);
+        writeCommitReason(std::cerr, failure.path, failure.reason);
         return STATUS_SAVE_FAILED;
     }
     return STATUS_OK;
