@@ -15,6 +15,7 @@
 #include "audit/table_headers.h"
 #include "base/secret_file.h"
 #include "base/status.h"
+#include "base/text_path.h"
 
 namespace {
 
@@ -161,7 +162,7 @@ int32_t runAuditCommand(const std::vector<std::string>& args, std::ostream& out)
         const std::string& arg = args[i];
         const bool hasValue = i + 1 < args.size();
         if (headers) {
-            paths.push_back(absolutePath(arg));
+            paths.push_back(absoluteOrAsGiven(arg));
         } else if (arg == "--headers") {
             headers = true;
         } else if (arg == "--bge-plain") {
@@ -179,7 +180,7 @@ int32_t runAuditCommand(const std::vector<std::string>& args, std::ostream& out)
                 }
             }
         } else if ((arg == "--ioc-encrypt" || arg == "--ioc-decrypt") && hasValue) {
-            checks[arg == "--ioc-encrypt" ? 0 : 1].iocPath = absolutePath(args[++i]);
+            checks[arg == "--ioc-encrypt" ? 0 : 1].iocPath = absoluteOrAsGiven(args[++i]);
         } else if (const int used = grayBox.parseOption(args, i, out); used != 0) {
             if (used < 0) {
                 out << kUsage;
@@ -202,7 +203,7 @@ int32_t runAuditCommand(const std::vector<std::string>& args, std::ostream& out)
     // The mixed format's mix headers of each direction, when the script names them.
     std::array<std::string, 4> mixPaths{};
     if (!headers) {
-        const std::string absolute = absolutePath(script);
+        const std::string absolute = absoluteOrAsGiven(script);
         out << "Reading '" << absolute << "' ...\n";
         std::string reason;
         const int32_t status = readHeaderPaths(absolute, paths, &mixPaths, &reason);

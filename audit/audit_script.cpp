@@ -4,6 +4,7 @@
 
 #include "audit/table_headers.h"
 #include "base/profile_reader.h"
+#include "base/text_path.h"
 #include "base/script_keys.h"
 #include "base/status.h"
 
@@ -17,18 +18,12 @@ constexpr std::string V::*kMixedFields[4] = {&V::mixTable, &V::mixXorTable, &V::
 
 } // namespace
 
-std::string absolutePath(const std::string& path) {
-    std::string absolute;
-    (void)makeAbsolutePath(path, absolute); // on failure: the path as given
-    return absolute;
-}
-
 int32_t readHeaderPaths(const std::string& scriptPath, std::vector<std::string>& paths,
                         std::array<std::string, 4>* mixPaths, std::string* error) {
     // The tool's own reading rules, on text read under the audit's size cap.
     std::string text;
     std::string reason;
-    const int32_t read = readAuditInput(absolutePath(scriptPath), text, reason);
+    const int32_t read = readAuditInput(absoluteOrAsGiven(scriptPath), text, reason);
     if (read != STATUS_OK) {
         if (error != nullptr) *error = reason;
         return read;
@@ -37,7 +32,7 @@ int32_t readHeaderPaths(const std::string& scriptPath, std::vector<std::string>&
     auto valueOf = [&profile](std::string V::*field) {
         const ScriptKey& key = scriptKeyOf(field);
         const std::string value = profile.read(key.section, key.key);
-        return value.empty() ? value : absolutePath(value);
+        return value.empty() ? value : absoluteOrAsGiven(value);
     };
     paths.clear();
     for (std::string V::*field : kHeaderFields) {

@@ -18,6 +18,3 @@
 int32_t readHeaderPaths(const std::string& scriptPath, std::vector<std::string>& paths,
                         std::array<std::string, 4>* mixPaths = nullptr, std::string* error = nullptr);
 
-// The absolute, normalised form of path against the current directory
-// (makeAbsolutePath; the path as given when it cannot be made absolute).
-std::string absolutePath(const std::string& path);

@@ -5,7 +5,6 @@
 #include <system_error>
 
 #include "base/native_file.h"
-#include "base/profile_reader.h"
 #include "base/status.h"
 #include "base/text_path.h"
 

@@ -73,14 +73,3 @@ std::string IniProfile::read(std::string_view section, std::string_view key) con
     return std::string();
 }
 
-int32_t makeAbsolutePath(const std::string& path, std::string& out) {
-    std::error_code ec;
-    const std::filesystem::path absolute =
-        path.empty() ? std::filesystem::current_path(ec) : std::filesystem::absolute(pathFromUtf8(path), ec);
-    if (ec) {
-        out = path;
-        return STATUS_BAD_PATH;
-    }
-    out = utf8FromPath(absolute.lexically_normal());
-    return STATUS_OK;
-}

@@ -34,6 +34,3 @@ private:
     bool loaded_ = false;
 };
 
-// The absolute, normalised form of path (the current directory for an empty one).
-// STATUS_OK, or STATUS_BAD_PATH when it cannot be made absolute (then out is the path as given).
-[[nodiscard]] int32_t makeAbsolutePath(const std::string& path, std::string& out);

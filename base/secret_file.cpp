@@ -27,7 +27,6 @@
 #include <thread>
 #include <utility>
 
-#include "base/profile_reader.h"
 #include "base/status.h"
 #include "base/text_path.h"
 

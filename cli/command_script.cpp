@@ -1,12 +1,12 @@
 #include "cli/command_script.h"
 
 #include "base/status.h"
+#include "base/text_path.h"
 #include "cli/failure_reasons.h"
 
 std::string CommandScript::announce(const char* scriptPath, std::ostream& out) {
-    std::string script;
     // A path that cannot be made absolute is read and shown as given.
-    (void)makeAbsolutePath(scriptPath, script);
+    const std::string script = absoluteOrAsGiven(scriptPath);
     out << "Reading '" << script << "' ...\n";
     return script;
 }

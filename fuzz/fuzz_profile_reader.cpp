@@ -15,6 +15,7 @@
 
 #include "base/status.h"
 #include "base/profile_reader.h"
+#include "base/text_path.h"
 #include "base/script_keys.h"
 
 namespace {
