@@ -27,6 +27,8 @@
 # build time with mode 0600). The target also carries them as the properties
 # TABRIX_IOC_ENCRYPT and so on.
 
+include("${CMAKE_CURRENT_LIST_DIR}/tabrix_checks.cmake")
+
 function(tabrix_add_tables name)
   cmake_parse_arguments(PARSE_ARGV 1 arg "" "KEY_FILE;CODINGS;FORMAT" "")
   if(arg_UNPARSED_ARGUMENTS)
@@ -52,9 +54,7 @@ function(tabrix_add_tables name)
     get_filename_component(template_dir "${arg_FORMAT}" ABSOLUTE)
   endif()
   get_filename_component(key_file "${arg_KEY_FILE}" ABSOLUTE)
-  if(NOT EXISTS "${key_file}")
-    message(FATAL_ERROR "tabrix_add_tables(${name}): key file ${key_file} not found")
-  endif()
+  tabrix_require_regular_file("tabrix_add_tables(${name}): key file" "${key_file}")
 
   set(out "${CMAKE_CURRENT_BINARY_DIR}/${name}")
   set(templates AESRoundTables_auth.tpl AESXorTables_auth.tpl AESFinalTable_auth.tpl
@@ -93,11 +93,15 @@ function(tabrix_add_tables name)
             "-DTEMPLATE_DIR=${template_dir}" "-DRUNTIME_DIR=${runtime_dir}" "-DOUT=${out}"
             -P "${generate_script}"
     DEPENDS "${key_file}" ${tool_dependency} "${generate_script}"
+            "${CMAKE_CURRENT_FUNCTION_LIST_DIR}/tabrix_checks.cmake"
             "${runtime_dir}/tabrix_runtime.c" "${runtime_dir}/tabrix_runtime.h" ${template_paths}
     COMMENT "Generating white-box tables ${name} (codings ${arg_CODINGS})"
     VERBATIM)
 
+  # The generation step alone: <name>_tables.
+  add_custom_target(${name}_tables DEPENDS ${outputs})
   add_library(${name} STATIC "${out}/${name}.c" "${out}/include/${name}.h")
+  add_dependencies(${name} ${name}_tables)
   target_include_directories(${name} PUBLIC "$<BUILD_INTERFACE:${out}/include>"
                              PRIVATE "${out}/tables")
   set_target_properties(${name} PROPERTIES C_STANDARD 99 LINKER_LANGUAGE C

@@ -13,7 +13,10 @@ foreach(var NAME KEY_FILE CODINGS TOOL TEMPLATE_DIR RUNTIME_DIR OUT)
   endif()
 endforeach()
 
-file(READ "${KEY_FILE}" key)
+include("${CMAKE_CURRENT_LIST_DIR}/tabrix_checks.cmake")
+# Checked again here: the file may have been replaced since configure time.
+tabrix_require_regular_file("key file" "${KEY_FILE}")
+file(READ "${KEY_FILE}" key LIMIT 4096)
 string(STRIP "${key}" key)
 if(NOT key MATCHES "^[0-9A-Fa-f]+$")
   # Says nothing about the content: it may be a key with a typo.
