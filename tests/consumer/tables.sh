@@ -56,3 +56,136 @@ generate "$work/swapped" || status=$?
 [ "$status" -ne 0 ] || fail "the build step accepted a FIFO key file"
 expect_failure "$work/swapped.build.log" "is not a regular file" "FIFO key file in the build step"
 echo "key files: FIFOs and folders refused at configure time and in the build step"
+
+# --- Known answers of the app key, from OpenSSL.
+cmake -S "$project" -B "$work/answers" -DANSWERS=ON > "$work/answers.log" 2>&1 &&
+    cmake --build "$work/answers" >> "$work/answers.log" 2>&1 || { cat "$work/answers.log"; fail "answers"; }
+"$work/answers/answers" "$APP_KEY" "$work/app.answers" || fail "answers"
+
+# build_and_check FOLDER CODINGS_NUMBER CODING_FOLDER ARGS...: configures with
+# the program check, builds everything and runs check.
+build_and_check() {
+    local folder="$1" codings="$2" coding_folder="$3"
+    shift 3
+    local IFS=';'
+    cmake -S "$project" -B "$folder" -DCMAKE_PREFIX_PATH="$work/prefix" -DTABLE_ARGS="$*" -DCHECK=ON \
+        -DCHECK_CODINGS="$codings" > "$folder.configure.log" 2>&1 || { cat "$folder.configure.log"; fail "configure $folder"; }
+    timeout 300 cmake --build "$folder" -j2 > "$folder.build.log" 2>&1 || { cat "$folder.build.log"; fail "build $folder"; }
+    "$folder/check" "$work/app.answers" "$coding_folder" > "$folder.check.log" || { cat "$folder.check.log"; fail "check $folder"; }
+}
+# digests FILE...: the files' MD5 sums, one line.
+digests() {
+    md5sum "$@" | awk '{print $1}' | tr '\n' ' '
+}
+
+# --- Kept CBC codings: made once into a new private folder, then used as they are.
+kept="$work/secrets/cbc"
+mkdir -m 700 "$work/secrets"
+build_and_check "$work/kept1" 2 "$kept" KEY_FILE "$APP_KEY" CODINGS CBC CODING_DIR "$kept"
+[ "$(stat -c %a "$kept")" = 700 ] || fail "the new coding folder has mode $(stat -c %a "$kept")"
+coding_files=("$kept/ioc_encrypt.dat" "$kept/ioc_decrypt.dat" "$kept/cbc_ioc_data_encrypt.dat" "$kept/cbc_ioc_data_decrypt.dat")
+for file in "${coding_files[@]}"; do
+    [ "$(stat -c %a "$file")" = 600 ] || fail "$file has mode $(stat -c %a "$file")"
+done
+[ "$(ls "$kept" | wc -l)" -eq 4 ] || fail "the coding folder holds $(ls "$kept")"
+first_codings="$(digests "${coding_files[@]}")"
+build_and_check "$work/kept2" 2 "$kept" KEY_FILE "$APP_KEY" CODINGS CBC CODING_DIR "$kept"
+[ "$(digests "${coding_files[@]}")" = "$first_codings" ] || fail "a second clean build changed the kept codings"
+cmp -s "$work/kept1/t/tables/round_tables.h" "$work/kept2/t/tables/round_tables.h" &&
+    fail "two builds without a seed file drew the same tables"
+for tree in kept1 kept2; do
+    [ -z "$(find "$work/$tree" -name '*.dat')" ] || fail "the build tree $tree holds coding files"
+done
+tail -n 1 "$work/kept1.check.log"
+echo "kept codings: made once (folder 0700, files 0600), unchanged by a second clean build, both builds agree with OpenSSL, no copy in the build trees"
+
+# --- Only a content change regenerates: touching the key file, the coding files
+# or the templates does nothing; a changed key file does.
+stamp_before="$(stat -c %Y "$work/kept2/t/tables/round_tables.h") $(digests "$work/kept2/t/tables/"*.h)"
+sleep 1
+touch "$APP_KEY" "${coding_files[@]}"
+timeout 300 cmake --build "$work/kept2" -j2 > "$work/kept2.touch.log" 2>&1 || { cat "$work/kept2.touch.log"; fail "build after touch"; }
+expect_failure "$work/kept2.touch.log" "tables t: inputs unchanged, nothing to do" "touched inputs"
+[ "$(stat -c %Y "$work/kept2/t/tables/round_tables.h") $(digests "$work/kept2/t/tables/"*.h)" = "$stamp_before" ] ||
+    fail "touching the inputs regenerated the tables"
+grep -q "Building C object" "$work/kept2.touch.log" && fail "touching the inputs recompiled the library"
+cp "$PLAIN_KEY" "$work/keys/changing.key"
+configure "$work/changing" KEY_FILE "$work/keys/changing.key" && generate "$work/changing" || fail "generate"
+before="$(digests "$work/changing/t/tables/round_tables.h")"
+cp "$APP_KEY" "$work/keys/changing.key"
+generate "$work/changing" || fail "generate after a key change"
+[ "$(digests "$work/changing/t/tables/round_tables.h")" != "$before" ] || fail "a new key regenerated nothing"
+echo "regeneration: on content changes only"
+
+# --- Bad kept coding files fail the build and name the file.
+bad_case() { # bad_case NAME TEXT: copies the kept folder, lets perl change it, expects TEXT
+    local name="$1" text="$2" perl_code="$3"
+    cp -a "$kept" "$work/secrets/$name"
+    (cd "$work/secrets/$name" && perl -e "$perl_code") || fail "$name: set-up"
+    configure "$work/bad_$name" KEY_FILE "$APP_KEY" CODINGS CBC CODING_DIR "$work/secrets/$name" ||
+        { cat "$work/bad_$name.configure.log"; fail "configure $name"; }
+    if generate "$work/bad_$name"; then
+        fail "$name: the build accepted it"
+    fi
+    expect_failure "$work/bad_$name.build.log" "$text" "$name"
+    [ -z "$(find "$work/bad_$name" -name '*.h' -path '*tables*')" ] || fail "$name: tables were written"
+}
+bad_case short "coding file $work/secrets/short/ioc_decrypt.dat has 16383 bytes, not 16384" \
+    'open(my $f, "+<", "ioc_decrypt.dat") or die; truncate($f, 16383) or die'
+# Two images swapped in record 5 of the data file, inverse kept: still a byte
+# coding, no longer related.
+bad_case unrelated "coding files $work/secrets/unrelated/ioc_encrypt.dat and $work/secrets/unrelated/cbc_ioc_data_encrypt.dat: record 5 is not a CBC-compliant triple" '
+    open(my $f, "+<:raw", "cbc_ioc_data_encrypt.dat") or die; local $/; my $d = <$f>;
+    my $r = 5 * 512; my ($a, $b) = (ord(substr($d, $r + 3, 1)), ord(substr($d, $r + 9, 1)));
+    substr($d, $r + 3, 1) = chr($b); substr($d, $r + 9, 1) = chr($a);
+    substr($d, $r + 256 + $a, 1) = chr(9); substr($d, $r + 256 + $b, 1) = chr(3);
+    seek($f, 0, 0); print $f $d; close $f or die'
+bad_case inverse "coding file $work/secrets/inverse/ioc_encrypt.dat: record 2 of coding set 1 is not a byte coding with its inverse" '
+    open(my $f, "+<:raw", "ioc_encrypt.dat") or die; seek($f, 8192 + 2 * 512 + 300, 0); print $f "\x00\x00"; close $f or die'
+bad_case partial "$work/secrets/partial/ioc_decrypt.dat is there but $work/secrets/partial/cbc_ioc_data_decrypt.dat is missing" \
+    'unlink "cbc_ioc_data_decrypt.dat" or die'
+if configure "$work/inside" KEY_FILE "$APP_KEY" CODINGS CBC CODING_DIR "$work/inside/codings"; then
+    fail "a coding folder inside the build tree was accepted"
+fi
+expect_failure "$work/inside.configure.log" "lies inside the build tree" "coding folder in the build tree"
+echo "bad coding files: a wrong size, a broken CBC relation, a record that is no byte coding and half a direction fail the build by name"
+
+# --- A seed file: byte-identical headers and codings across clean builds.
+printf '00112233445566778899aabbccddeeff\n' > "$work/keys/seed"
+for n in 1 2; do
+    configure "$work/seeded$n" KEY_FILE "$APP_KEY" CODINGS CBC SEED_FILE "$work/keys/seed" &&
+        generate "$work/seeded$n" || { cat "$work/seeded$n".*.log; fail "seeded build $n"; }
+done
+for file in tables/round_tables.h tables/xor_tables.h tables/final_round_table.h tables/inv_round_tables.h \
+            tables/inv_xor_tables.h tables/inv_first_round_table.h codings/ioc_encrypt.dat codings/cbc_ioc_data_decrypt.dat; do
+    cmp -s "$work/seeded1/t/$file" "$work/seeded2/t/$file" || fail "$file differs between two seeded builds"
+done
+cmp -s "$work/seeded1/t/tables/round_tables.h" "$work/kept1/t/tables/round_tables.h" && fail "the seed file was not used"
+grep -rqF 00112233445566778899aabbccddeeff "$work/seeded1.configure.log" "$work/seeded1.build.log" \
+    "$work/seeded1/CMakeCache.txt" && fail "the seed appears in the cache or a log"
+printf '0011\n' > "$work/keys/short_seed"
+configure "$work/short_seed" KEY_FILE "$APP_KEY" SEED_FILE "$work/keys/short_seed" || fail "configure short seed"
+generate "$work/short_seed" && fail "a seed file of 4 digits was accepted"
+expect_failure "$work/short_seed.build.log" "the seed file must hold 32 hexadecimal digits, not 4" "short seed"
+echo "seed file: identical headers and codings in two clean builds; the seed stays out of the cache and the log"
+
+# --- FORMAT and TEMPLATES.
+configure "$work/mixed" KEY_FILE "$APP_KEY" FORMAT mixed && generate "$work/mixed" ||
+    { cat "$work/mixed".*.log; fail "FORMAT mixed"; }
+[ -f "$work/mixed/t/tables/mix_tables.h" ] && [ -f "$work/mixed/t/tables/inv_mix_xor_tables.h" ] ||
+    fail "FORMAT mixed wrote no mix tables"
+if configure "$work/bad_format" KEY_FILE "$APP_KEY" FORMAT Mixed; then
+    fail "FORMAT Mixed was accepted"
+fi
+expect_failure "$work/bad_format.configure.log" "FORMAT must be classic or mixed, not 'Mixed'" "FORMAT Mixed"
+mkdir "$work/six"
+cp "$source_dir"/examples/Tables/TPL/AES{Round,Xor,InvRound,InvXor}Tables_auth.tpl \
+   "$source_dir"/examples/Tables/TPL/AES{Final,InvFirst}Table_auth.tpl "$work/six/"
+if configure "$work/six_mixed" KEY_FILE "$APP_KEY" FORMAT mixed TEMPLATES "$work/six"; then
+    fail "FORMAT mixed with six templates was accepted"
+fi
+expect_failure "$work/six_mixed.configure.log" "the template folder $work/six has no AESMixTables_auth.tpl" "six templates, mixed"
+configure "$work/old_format" KEY_FILE "$APP_KEY" FORMAT "$work/six" && generate "$work/old_format" ||
+    { cat "$work/old_format".*.log; fail "FORMAT <folder>"; }
+expect_failure "$work/old_format.configure.log" "FORMAT <folder> is deprecated; write TEMPLATES $work/six" "FORMAT <folder>"
+echo "formats: FORMAT mixed, FORMAT <folder> (deprecated), bad values refused at configure time"
