@@ -189,3 +189,26 @@ configure "$work/old_format" KEY_FILE "$APP_KEY" FORMAT "$work/six" && generate 
     { cat "$work/old_format".*.log; fail "FORMAT <folder>"; }
 expect_failure "$work/old_format.configure.log" "FORMAT <folder> is deprecated; write TEMPLATES $work/six" "FORMAT <folder>"
 echo "formats: FORMAT mixed, FORMAT <folder> (deprecated), bad values refused at configure time"
+
+# --- One direction: only its tables, functions and layout; the other
+# direction's functions do not link.
+build_and_check "$work/decrypt_only" 2 "$kept" KEY_FILE "$APP_KEY" CODINGS CBC CODING_DIR "$kept" DIRECTIONS DECRYPT
+build_and_check "$work/encrypt_only" 1 "$work/encrypt_only/t/codings" KEY_FILE "$APP_KEY" CODINGS ECB DIRECTIONS ENCRYPT
+tail -n 1 "$work/decrypt_only.check.log"
+tail -n 1 "$work/encrypt_only.check.log"
+[ -z "$(ls "$work/decrypt_only/t/tables" | grep -v '^inv_')" ] || fail "DIRECTIONS DECRYPT wrote $(ls "$work/decrypt_only/t/tables")"
+[ -z "$(ls "$work/encrypt_only/t/tables" | grep '^inv_')" ] || fail "DIRECTIONS ENCRYPT wrote $(ls "$work/encrypt_only/t/tables")"
+[ ! -e "$work/encrypt_only/t/codings/ioc_decrypt.dat" ] || fail "DIRECTIONS ENCRYPT wrote decryption codings"
+[ -z "$(find "$work/decrypt_only" "$work/encrypt_only" -name 'unused_*')" ] || fail "unused outputs were left behind"
+other_direction() { # other_direction FOLDER FUNCTION ARGUMENTS
+    printf '#include "t.h"\nint main(void)\n{\n    static unsigned char b[16];\n    %s(%s);\n    return 0;\n}\n' "$2" "$3" \
+        > "$1/other.c"
+    if "${CC:-cc}" -std=c99 -I"$1/t/include" "$1/other.c" "$1/libt.a" -o "$1/other" > "$1/other.log" 2>&1; then
+        fail "$2 compiled and linked in $1"
+    fi
+    grep -q "$2" "$1/other.log" || { cat "$1/other.log"; fail "no word on $2"; }
+}
+other_direction "$work/decrypt_only" t_encrypt_block "b, b"
+other_direction "$work/decrypt_only" t_crypt_ctr "b, 16, b"
+other_direction "$work/encrypt_only" t_decrypt_cbc "b, 16, b"
+echo "directions: one-direction sets pass their checks, hold no table of the other direction, and its calls do not build"
