@@ -61,6 +61,17 @@ function(tabrix_add_tables name)
   if(NOT name MATCHES "^[A-Za-z_][A-Za-z0-9_]*$")
     message(FATAL_ERROR "tabrix_add_tables: '${name}' is not a C identifier")
   endif()
+  get_property(tool_target GLOBAL PROPERTY TABRIX_TOOL_TARGET)
+  if(name STREQUAL tool_target)
+    message(FATAL_ERROR "${what}: this build holds tabrix's own sources, whose tool target is "
+                        "named '${name}'; give the table set another name")
+  endif()
+  foreach(target ${name} ${name}_tables)
+    if(TARGET ${target})
+      message(FATAL_ERROR "${what}: a target named '${target}' exists already; give the table set "
+                          "another name")
+    endif()
+  endforeach()
   if(NOT arg_KEY_FILE)
     message(FATAL_ERROR "${what}: KEY_FILE is required")
   endif()
@@ -191,11 +202,18 @@ function(tabrix_add_tables name)
   # (add_subdirectory), the tool's target is built first.
   get_property(runtime_dir GLOBAL PROPERTY TABRIX_RUNTIME_DIR)
   get_property(tool_target GLOBAL PROPERTY TABRIX_TOOL_TARGET)
+  # The tool runs on the build machine, also in a cross build.
+  if(TABRIX_EXECUTABLE)
+    set(tool "${TABRIX_EXECUTABLE}")
+    set(tool_target "")
+  else()
+    set(tool "$<TARGET_FILE:tabrix::tabrix>")
+  endif()
   set(step_dir "${CMAKE_CURRENT_FUNCTION_LIST_DIR}")
   add_custom_target(${name}_tables
     COMMAND "${CMAKE_COMMAND}" "-DNAME=${name}" "-DKEY_FILE=${key_file}" "-DSEED_FILE=${seed_file}"
             "-DCODINGS=${arg_CODINGS}" "-DCODING_DIR=${kept_dir}" "-DFORMAT=${format}"
-            "-DDIRECTIONS=${arg_DIRECTIONS}" "-DTOOL=$<TARGET_FILE:tabrix::tabrix>"
+            "-DDIRECTIONS=${arg_DIRECTIONS}" "-DTOOL=${tool}"
             "-DTEMPLATE_DIR=${template_dir}" "-DRUNTIME_DIR=${runtime_dir}" "-DOUT=${out}"
             -P "${step_dir}/tabrix_generate.cmake"
     BYPRODUCTS ${outputs}
