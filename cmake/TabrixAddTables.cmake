@@ -51,6 +51,18 @@
 
 include("${CMAKE_CURRENT_LIST_DIR}/tabrix_checks.cmake")
 
+# tabrix::codings: the table-free C99 library of the side that holds the coding
+# files (tabrix_codings.h), compiled in the calling project with its own
+# toolchain when something links it.
+get_property(_tabrix_codings_dir GLOBAL PROPERTY TABRIX_CODINGS_DIR)
+if(_tabrix_codings_dir AND NOT TARGET tabrix::codings)
+  add_library(tabrix_codings STATIC EXCLUDE_FROM_ALL "${_tabrix_codings_dir}/tabrix_codings.c"
+              "${_tabrix_codings_dir}/tabrix_codings.h")
+  target_include_directories(tabrix_codings PUBLIC "${_tabrix_codings_dir}")
+  set_target_properties(tabrix_codings PROPERTIES C_STANDARD 99 LINKER_LANGUAGE C)
+  add_library(tabrix::codings ALIAS tabrix_codings)
+endif()
+
 function(tabrix_add_tables name)
   cmake_parse_arguments(PARSE_ARGV 1 arg ""
                         "KEY_FILE;CODINGS;CODING_DIR;SEED_FILE;FORMAT;TEMPLATES;DIRECTIONS" "")

@@ -212,3 +212,29 @@ other_direction "$work/decrypt_only" t_encrypt_block "b, b"
 other_direction "$work/decrypt_only" t_crypt_ctr "b, 16, b"
 other_direction "$work/encrypt_only" t_decrypt_cbc "b, 16, b"
 echo "directions: one-direction sets pass their checks, hold no table of the other direction, and its calls do not build"
+
+# --- The coding side: "server" (tabrix::codings, no tables) codes, "app" (the
+# set, no coding file) runs the tables, "server" decodes and compares with
+# OpenSSL's answers.
+folder="$work/coding_side"
+(IFS=';'; cmake -S "$project" -B "$folder" -DCMAKE_PREFIX_PATH="$work/prefix" -DCODING_SIDE=ON \
+    -DTABLE_ARGS="KEY_FILE;$APP_KEY;CODINGS;CBC;CODING_DIR;$kept") > "$folder.configure.log" 2>&1 ||
+    { cat "$folder.configure.log"; fail "configure the coding side"; }
+timeout 300 cmake --build "$folder" -j2 > "$folder.build.log" 2>&1 || { cat "$folder.build.log"; fail "build the coding side"; }
+nm "$folder/server" | grep -qiE "roundTables|xorTables|t_encrypt" && fail "the server holds tables"
+nm "$folder/app" | grep -q "tabrix_codings" && fail "the application holds the coding library"
+for mode in blocks cbc-encrypt cbc-decrypt; do
+    "$folder/server" encode "$kept" "$work/app.answers" "$mode" "$folder/$mode.coded" "$folder/$mode.iv" ||
+        fail "server encode $mode"
+    (cd "$work" && "$folder/app" "$mode" "$folder/$mode.coded" "$folder/$mode.iv" "$folder/$mode.result") ||
+        fail "app $mode"
+    cmp -s "$folder/$mode.coded" "$folder/$mode.result" && fail "app $mode changed nothing"
+    "$folder/server" decode "$kept" "$work/app.answers" "$mode" "$folder/$mode.result" ||
+        fail "$mode: the decoded result is not OpenSSL's"
+done
+[ "$("$folder/server" load "$kept")" = "load status 0" ] || fail "the server does not load the kept codings"
+for bad in short:31 unrelated:32 inverse:32; do
+    [ "$("$folder/server" load "$work/secrets/${bad%:*}")" = "load status ${bad#*:}" ] ||
+        fail "the coding library loaded the ${bad%:*} folder: $("$folder/server" load "$work/secrets/${bad%:*}")"
+done
+echo "coding side: tabrix::codings codes single blocks and CBC both ways for tables without coding files, checked against OpenSSL; bad files refused (31, 32)"

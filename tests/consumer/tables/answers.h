@@ -29,6 +29,16 @@ static size_t answer_padded(size_t length)
     return length + (16 - length % 16);
 }
 
+/* Offset in the answer file of the CBC ciphertext of length index k (its CTR
+ * ciphertext follows it). */
+static size_t answer_cbc_offset(size_t k)
+{
+    size_t offset = 64, n;
+    for (n = 0; n < k; ++n)
+        offset += answer_padded(answer_lengths[n]) + answer_lengths[n];
+    return offset;
+}
+
 static int answer_read_key(const char *path, unsigned char key[16])
 {
     char text[64] = {0};
