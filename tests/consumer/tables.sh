@@ -238,3 +238,17 @@ for bad in short:31 unrelated:32 inverse:32; do
         fail "the coding library loaded the ${bad%:*} folder: $("$folder/server" load "$work/secrets/${bad%:*}")"
 done
 echo "coding side: tabrix::codings codes single blocks and CBC both ways for tables without coding files, checked against OpenSSL; bad files refused (31, 32)"
+
+# --- A set named tabrix: fine against the installed package; with tabrix's
+# sources inside, whose tool target has that name, configure says why not.
+(IFS=';'; cmake -S "$project" -B "$work/named" -DCMAKE_PREFIX_PATH="$work/prefix" -DTABLE_NAME=tabrix \
+    -DTABLE_ARGS="KEY_FILE;$APP_KEY") > "$work/named.configure.log" 2>&1 || { cat "$work/named.configure.log"; fail "a set named tabrix"; }
+timeout 120 cmake --build "$work/named" --target tabrix_tables > "$work/named.build.log" 2>&1 ||
+    { cat "$work/named.build.log"; fail "generate a set named tabrix"; }
+[ -f "$work/named/tabrix/include/tabrix.h" ] || fail "the set named tabrix has no tabrix.h"
+if (IFS=';'; cmake -S "$project" -B "$work/named_sub" -DTABRIX_SOURCE="$source_dir" -DTABLE_NAME=tabrix \
+    -DTABLE_ARGS="KEY_FILE;$APP_KEY") > "$work/named_sub.configure.log" 2>&1; then
+    fail "a set named tabrix next to tabrix's sources was accepted"
+fi
+expect_failure "$work/named_sub.configure.log" "whose tool target is named 'tabrix'; give the table set another name" "set named tabrix"
+echo "names: a set named tabrix works with the package and is refused, with the reason, beside the sources"
