@@ -168,6 +168,14 @@ configure "$work/short_seed" KEY_FILE "$APP_KEY" SEED_FILE "$work/keys/short_see
 generate "$work/short_seed" && fail "a seed file of 4 digits was accepted"
 expect_failure "$work/short_seed.build.log" "the seed file must hold 32 hexadecimal digits, not 4" "short seed"
 echo "seed file: identical headers and codings in two clean builds; the seed stays out of the cache and the log"
+# This seed's first coding seed makes /cbcioc: fail with 28 (a CBC record that
+# could not be generated, about one command in a hundred): the step draws again.
+printf '00000000000000000000000000000035\n' > "$work/keys/unlucky_seed"
+configure "$work/unlucky" KEY_FILE "$APP_KEY" CODINGS CBC CODING_DIR "$work/secrets/unlucky" \
+    SEED_FILE "$work/keys/unlucky_seed" && generate "$work/unlucky" || { cat "$work/unlucky".*.log; fail "a failed CBC draw"; }
+expect_failure "$work/unlucky.build.log" "a CBC coding record could not be generated (28); again" "a failed CBC draw"
+[ "$(ls "$work/secrets/unlucky" | wc -l)" -eq 4 ] || fail "after a failed CBC draw the coding folder holds $(ls "$work/secrets/unlucky")"
+echo "CBC codings: a failed draw (28) is drawn again"
 
 # --- FORMAT and TEMPLATES.
 configure "$work/mixed" KEY_FILE "$APP_KEY" FORMAT mixed && generate "$work/mixed" ||
