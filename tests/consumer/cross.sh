@@ -63,6 +63,16 @@ if [ "${3:-OFF}" = ON ]; then
     echo "(the cross subproject runs in the plain build only: it rebuilds the tool without sanitizers)"
     exit 0
 fi
+# With TABRIX_EXECUTABLE the tool is that one, and nothing is built for the host.
+(IFS=';'; cmake -S "$project" -B "$work/sub_given" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DTABRIX_SOURCE="$source_dir" \
+    -DTABRIX_EXECUTABLE="$work/prefix/bin/tabrix" -DTABLE_ARGS="KEY_FILE;$PLAIN_KEY;DIRECTIONS;DECRYPT") \
+    > "$work/sub_given.configure.log" 2>&1 || { cat "$work/sub_given.configure.log"; fail "configure with TABRIX_EXECUTABLE"; }
+timeout 300 cmake --build "$work/sub_given" -j2 > "$work/sub_given.build.log" 2>&1 ||
+    { tail -40 "$work/sub_given.build.log"; fail "build with TABRIX_EXECUTABLE"; }
+grep -q "$work/prefix/bin/tabrix" "$work/sub_given.build.log" || grep -rq "DTOOL=$work/prefix/bin/tabrix" "$work/sub_given" ||
+    fail "the given TABRIX_EXECUTABLE was not run"
+[ ! -e "$work/sub_given/tabrix/host-tool" ] || fail "a tool was built although TABRIX_EXECUTABLE was given"
+echo "sub_given: the subproject ran TABRIX_EXECUTABLE and built only the set for the device"
 cross_build "$work/sub" 2 "-DTABRIX_SOURCE=$source_dir" KEY_FILE "$APP_KEY" CODINGS CBC CODING_DIR "$kept"
 run_check "$work/sub" "$work/app.answers" "$kept"
 file -L "$work/sub/tabrix/host-tool/tabrix" | grep -q "x86-64\|$(uname -m | tr _ -)" ||
