@@ -178,8 +178,8 @@ expect_failure "$work/unlucky.build.log" "a CBC coding record could not be gener
 echo "CBC codings: a failed draw (28) is drawn again"
 
 # --- FORMAT and TEMPLATES.
-configure "$work/mixed" KEY_FILE "$APP_KEY" FORMAT mixed && generate "$work/mixed" ||
-    { cat "$work/mixed".*.log; fail "FORMAT mixed"; }
+build_and_check "$work/mixed" 2 "$work/mixed/t/codings" KEY_FILE "$APP_KEY" CODINGS CBC FORMAT mixed
+tail -n 1 "$work/mixed.check.log"
 [ -f "$work/mixed/t/tables/mix_tables.h" ] && [ -f "$work/mixed/t/tables/inv_mix_xor_tables.h" ] ||
     fail "FORMAT mixed wrote no mix tables"
 if configure "$work/bad_format" KEY_FILE "$APP_KEY" FORMAT Mixed; then
@@ -196,7 +196,7 @@ expect_failure "$work/six_mixed.configure.log" "the template folder $work/six ha
 configure "$work/old_format" KEY_FILE "$APP_KEY" FORMAT "$work/six" && generate "$work/old_format" ||
     { cat "$work/old_format".*.log; fail "FORMAT <folder>"; }
 expect_failure "$work/old_format.configure.log" "FORMAT <folder> is deprecated; write TEMPLATES $work/six" "FORMAT <folder>"
-echo "formats: FORMAT mixed, FORMAT <folder> (deprecated), bad values refused at configure time"
+echo "formats: FORMAT mixed (CBC codings, checked), FORMAT <folder> (deprecated), bad values refused at configure time"
 
 # --- One direction: only its tables, functions and layout; the other
 # direction's functions do not link.
@@ -208,6 +208,10 @@ tail -n 1 "$work/encrypt_only.check.log"
 [ -z "$(ls "$work/encrypt_only/t/tables" | grep '^inv_')" ] || fail "DIRECTIONS ENCRYPT wrote $(ls "$work/encrypt_only/t/tables")"
 [ ! -e "$work/encrypt_only/t/codings/ioc_decrypt.dat" ] || fail "DIRECTIONS ENCRYPT wrote decryption codings"
 [ -z "$(find "$work/decrypt_only" "$work/encrypt_only" -name 'unused_*')" ] || fail "unused outputs were left behind"
+build_and_check "$work/mixed_decrypt" 0 "" KEY_FILE "$APP_KEY" FORMAT mixed DIRECTIONS DECRYPT
+tail -n 1 "$work/mixed_decrypt.check.log"
+[ "$(ls "$work/mixed_decrypt/t/tables" | tr '\n' ' ')" = "inv_first_round_table.h inv_mix_tables.h inv_mix_xor_tables.h inv_round_tables.h inv_xor_tables.h " ] ||
+    fail "mixed DIRECTIONS DECRYPT wrote $(ls "$work/mixed_decrypt/t/tables")"
 other_direction() { # other_direction FOLDER FUNCTION ARGUMENTS
     printf '#include "t.h"\nint main(void)\n{\n    static unsigned char b[16];\n    %s(%s);\n    return 0;\n}\n' "$2" "$3" \
         > "$1/other.c"
