@@ -228,6 +228,17 @@ else()
   elseif(NOT IS_DIRECTORY "${coding_dir}")
     message(FATAL_ERROR "CODING_DIR ${coding_dir} is not a folder")
   endif()
+  # Two sets (or two builds) that keep their codings in one folder take turns,
+  # so that the second finds the files the first made instead of making others.
+  if(NOT lock_held)
+    set(lock "${coding_dir}/.tabrix-codings.lock")
+    file(LOCK "${lock}" GUARD PROCESS TIMEOUT 600 RESULT_VARIABLE lock_status)
+    if(NOT lock_status EQUAL 0)
+      message(FATAL_ERROR "kept codings of ${NAME}: cannot lock ${lock}: ${lock_status}")
+    endif()
+    file(CHMOD "${lock}" PERMISSIONS OWNER_READ OWNER_WRITE)
+    set(lock_held TRUE)
+  endif()
   # A direction's files are one unit: all there (checked, used as they are) or
   # none (made now).
   foreach(direction IN LISTS directions)

@@ -97,6 +97,25 @@ for tree in kept1 kept2; do
     [ -z "$(find "$work/$tree" -name '*.dat')" ] || fail "the build tree $tree holds coding files"
 done
 tail -n 1 "$work/kept1.check.log"
+# Two first builds at once into one new coding folder: one makes the files,
+# the other uses them.
+# Sets that keep their codings in one folder take turns: while another build
+# holds the folder's lock, the step waits, then finds the files already made.
+mkdir -m 700 "$work/secrets/shared"
+cat > "$work/holder.cmake" <<'HOLDER'
+file(LOCK "${DIR}/.tabrix-codings.lock" GUARD PROCESS)
+file(WRITE "${DIR}/../holder.locked" "")
+execute_process(COMMAND sleep 2)
+file(WRITE "${DIR}/../holder.released" "")
+HOLDER
+cmake -DDIR="$work/secrets/shared" -P "$work/holder.cmake" &
+holder=$!
+for _ in $(seq 100); do [ -e "$work/secrets/holder.locked" ] && break; sleep 0.1; done
+[ -e "$work/secrets/holder.locked" ] || fail "the lock holder did not start"
+configure "$work/shared" KEY_FILE "$APP_KEY" CODINGS CBC CODING_DIR "$work/secrets/shared" && generate "$work/shared" ||
+    { cat "$work/shared.build.log"; fail "generation beside a held lock"; }
+[ -e "$work/secrets/holder.released" ] || fail "the step did not wait for the folder's lock"
+wait "$holder"
 echo "kept codings: made once (folder 0700, files 0600), unchanged by a second clean build, both builds agree with OpenSSL, no copy in the build trees"
 
 # --- Only a content change regenerates: touching the key file, the coding files
