@@ -1,6 +1,6 @@
 // Facts of the table network shared by the attacks: which slot a stage uses,
 // which table feeds which XOR chain, the MixColumns share a round table holds,
-// and an evaluator of the network for checking a recovered key.
+// and an evaluator of the network for checking a recovered key (key_claim.h).
 #pragma once
 #include <array>
 #include <cstdint>
@@ -47,9 +47,3 @@ void evaluateStages(const DirectionTables& t, Direction d, const uint8_t in[16],
 // Evaluates the network on one block as the runtime does (already coded input
 // in, coded output out).
 void evaluateNetwork(const DirectionTables& t, Direction d, const uint8_t in[16], uint8_t out[16]);
-
-// True when matches(block, expected) holds for four fixed pseudo-random blocks
-// and their AES-128 images under key (the inverse cipher for decryption), from
-// the reference cipher: how every attack checks a key against the tables.
-bool agreesOnTestBlocks(Direction d, const std::array<uint8_t, 16>& key,
-                        const std::function<bool(const uint8_t block[16], const uint8_t expected[16])>& matches);

@@ -4,11 +4,13 @@
 
 #include <chrono>
 #include <cstdio>
+#include <new>
 
 #include "aesref/aes128.h"
 #include "audit/audit_script.h"
 #include "audit/bge_attack.h"
 #include "audit/collision_attack.h"
+#include "audit/gray_box_command.h"
 #include "audit/key_extraction.h"
 #include "audit/table_headers.h"
 #include "base/secret_file.h"
@@ -25,9 +27,17 @@ const char kUsage[] =
     "  --check KEY        compare every recovered key with KEY (32 hex digits)\n"
     "  --check-encrypt KEY, --check-decrypt KEY   the same for one direction\n"
     "  --ioc-encrypt FILE, --ioc-decrypt FILE     compare the recovered codings with an IOC file\n"
+    "                     (with --gray-box also the codings of the plaintext-known view)\n"
     "  --bge-plain        mixed format: run the BGE attack in its plain 2004 form, not the improved one\n"
+    "  --gray-box         also run DCA on look-up traces and DFA with one-byte faults, each in the\n"
+    "                     views plaintext known (decoded with the --ioc files given) and coded only\n"
+    "  --traces N         DCA: at most N traces, 1..65535 (2000)\n"
+    "  --faults N         DFA: at most N faulty runs, 1..100000 (64)\n"
+    "  --json FILE        write a JSON report of every attack of the run to FILE\n"
     "Exit status: 0 every key recovered, 1 a key not recovered, 2 a check failed, 16 a file\n"
-    "cannot be read, 30 no header path in the script, 40 malformed header, 41 bad usage.\n";
+    "cannot be read, 17 the JSON report cannot be written, 30 no header path in the script,\n"
+    "31 a coding file is short, 32 a coding file holds no bijection, 40 malformed header,\n"
+    "41 bad usage.\n";
 
 std::string milliseconds(std::chrono::steady_clock::duration elapsed) {
     char text[32];
@@ -69,7 +79,7 @@ int32_t checkIoc(std::ostream& out, const char* name, const DirectionAudit& audi
         out << "CHECK FAILED: cannot read 16384 bytes of " << path << "\n";
         return AUDIT_CHECK_FAILED;
     }
-    bool same = audit.keyRecovered;
+    bool same = audit.key.has_value();
     for (size_t m = 0; m < 16 && same; ++m) {
         for (size_t v = 0; v < 256; ++v) {
             same = same && static_cast<uint8_t>(bytes[512 * m + v]) == audit.inputCoding[m][v] &&
@@ -84,38 +94,35 @@ int32_t checkIoc(std::ostream& out, const char* name, const DirectionAudit& audi
 int32_t report(std::ostream& out, const char* name, const DirectionAudit& audit,
                std::chrono::steady_clock::duration elapsed, const DirectionChecks& checks) {
     int32_t status = STATUS_OK;
-    if (audit.keyRecovered) {
-        out << name << " key: recovered " << hexText(audit.key.data(), 16) << "\n";
+    auto keyText = [](const std::optional<ClaimedKey>& key) { return hexText(key->bytes().data(), 16); };
+    auto failed = [](const std::string& failure) { return failure.empty() ? "not recovered" : "not recovered (" + failure + ")"; };
+    if (audit.key) {
+        out << name << " key: recovered " << keyText(audit.key) << "\n";
     } else {
         out << name << " key: NOT RECOVERED (" << audit.reason << ")\n";
         status = AUDIT_NOT_RECOVERED;
     }
     out << "  partition attack on the first round: "
-        << (audit.partitionRecovered ? hexText(audit.partitionKey.data(), 16) : "not recovered") << "\n";
+        << (audit.partitionKey ? keyText(audit.partitionKey) : failed(audit.partitionFailure)) << "\n";
     out << "  structural attack on the inner rounds: ";
-    if (audit.structuralRounds.empty()) {
-        out << "not recovered";
-        if (!audit.structuralFailure.empty()) out << " (" << audit.structuralFailure << ")";
-        out << "\n";
+    if (!audit.structuralKey) {
+        out << failed(audit.structuralFailure) << "\n";
     } else {
-        out << hexText(audit.structuralKey.data(), 16) << " (round keys";
+        out << keyText(audit.structuralKey) << " (round keys";
         for (int r : audit.structuralRounds) out << " " << r;
         out << ")\n";
     }
     if (audit.bgeTried) {
         const char* roundKey = std::string(name) == "encryption" ? " (round key 0)" : " (round key 10)";
         out << "  collision attack on the first round: "
-            << (audit.collisionRecovered ? hexText(audit.collisionKey.data(), 16) + roundKey
-                                         : "not recovered (" + audit.collisionFailure + ")")
-            << "\n";
+            << (audit.collisionKey ? keyText(audit.collisionKey) + roundKey : failed(audit.collisionFailure)) << "\n";
         out << "  BGE attack on the mixed rounds: "
-            << (audit.bgeRecovered ? hexText(audit.bgeKey.data(), 16) + " (round keys 2 3 4 5 6 7 8)"
-                                   : "not recovered (" + audit.bgeFailure + ")")
+            << (audit.bgeKey ? keyText(audit.bgeKey) + " (round keys 2 3 4 5 6 7 8)" : failed(audit.bgeFailure))
             << "\n";
     }
-    if (audit.bgeRecovered && !audit.collisionRecovered) {
+    if (audit.bgeKey && !audit.collisionKey) {
         out << "  external codings: not recovered (the BGE attack reads only the inner rounds)\n";
-    } else if (audit.keyRecovered) {
+    } else if (audit.key) {
         if (!audit.inputCoded) out << "  external input coding: none\n";
         else printCoding(out, "external input coding", audit.inputCoding);
         if (!audit.outputCoded) out << "  external output coding: none\n";
@@ -127,7 +134,7 @@ int32_t report(std::ostream& out, const char* name, const DirectionAudit& audit,
     }
     out << "  time: " << milliseconds(elapsed) << "\n";
     if (checks.hasKey) {
-        const bool same = audit.keyRecovered && audit.key == checks.key;
+        const bool same = audit.key && audit.key->bytes() == checks.key;
         out << (same ? "CHECK OK: " : "CHECK FAILED: ") << name << " key "
             << (same ? "equals " : "differs from ") << hexText(checks.key.data(), 16) << "\n";
         if (!same) status = AUDIT_CHECK_FAILED;
@@ -142,14 +149,14 @@ bool parseKey(const std::string& text, std::array<uint8_t, 16>& key) {
     return text.size() == 32 && AES128_HexToKey(text.c_str(), key.data()) == STATUS_OK;
 }
 
-} // namespace
-
-int32_t runAudit(const std::vector<std::string>& args, std::ostream& out) {
+// The command itself; runAudit adds the one answer to running out of memory.
+int32_t runAuditCommand(const std::vector<std::string>& args, std::ostream& out) {
     DirectionChecks checks[2];
     std::vector<std::string> paths;
     std::string script;
     bool headers = false;
     BgeForm bgeForm = BgeForm::Improved;
+    GrayBoxRun grayBox;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         const bool hasValue = i + 1 < args.size();
@@ -173,6 +180,11 @@ int32_t runAudit(const std::vector<std::string>& args, std::ostream& out) {
             }
         } else if ((arg == "--ioc-encrypt" || arg == "--ioc-decrypt") && hasValue) {
             checks[arg == "--ioc-encrypt" ? 0 : 1].iocPath = absolutePath(args[++i]);
+        } else if (const int used = grayBox.parseOption(args, i, out); used != 0) {
+            if (used < 0) {
+                out << kUsage;
+                return AUDIT_USAGE;
+            }
         } else if (!arg.empty() && arg[0] != '-' && script.empty()) {
             script = arg;
         } else {
@@ -184,15 +196,20 @@ int32_t runAudit(const std::vector<std::string>& args, std::ostream& out) {
         out << kUsage;
         return AUDIT_USAGE;
     }
+    if (const int32_t prepared = grayBox.prepare({checks[0].iocPath, checks[1].iocPath}, out); prepared != STATUS_OK) {
+        return prepared;
+    }
     // The mixed format's mix headers of each direction, when the script names them.
     std::array<std::string, 4> mixPaths{};
     if (!headers) {
         const std::string absolute = absolutePath(script);
         out << "Reading '" << absolute << "' ...\n";
-        const int32_t status = readHeaderPaths(absolute, paths, &mixPaths);
+        std::string reason;
+        const int32_t status = readHeaderPaths(absolute, paths, &mixPaths, &reason);
         if (status != STATUS_OK) {
-            out << (status == STATUS_OPEN_FAILED ? "ERROR: cannot read the script\n"
-                                                 : "ERROR: no header path in [HEADER_FILES]\n");
+            out << (status == STATUS_OPEN_FAILED    ? std::string("ERROR: cannot read the script\n")
+                    : status == AUDIT_BAD_HEADERS ? "ERROR: " + reason + "\n"
+                                                  : std::string("ERROR: no header path in [HEADER_FILES]\n"));
             return status;
         }
     }
@@ -205,8 +222,6 @@ int32_t runAudit(const std::vector<std::string>& args, std::ostream& out) {
         out << "ERROR: " << error << "\n";
         return loaded;
     }
-    out << "Parsed " << paths.size() << " headers in "
-        << milliseconds(std::chrono::steady_clock::now() - parseStart) << "\n";
 
     int32_t status = STATUS_OK;
     const struct {
@@ -219,47 +234,74 @@ int32_t runAudit(const std::vector<std::string>& args, std::ostream& out) {
     const char* const mixNames[4] = {"mixTables", "mixXorTables", "invMixTables", "invMixXorTables"};
     std::array<std::vector<uint8_t>, 4> mixTables{};
     bool mixed[2] = {};
+    size_t headerCount = paths.size();
     for (size_t d = 0; d < 2; ++d) {
         mixed[d] = !mixPaths[2 * d].empty() && !mixPaths[2 * d + 1].empty() && directions[d].present;
         for (size_t i = 2 * d; i < 2 * d + 2 && mixed[d]; ++i) {
             std::string text;
-            if (readRegularFile(mixPaths[i], text) != FileResult::ok) {
-                out << "ERROR: cannot read " << mixPaths[i] << "\n";
-                return STATUS_OPEN_FAILED;
+            const int32_t read = readAuditInput(mixPaths[i], text, error);
+            if (read != STATUS_OK) {
+                out << "ERROR: " << error << "\n";
+                return read;
             }
+            ++headerCount;
             const int32_t parsed = parseTableText(text, mixNames[i], i % 2 == 0 ? kRoundTableBytes : kXorTableBytes,
                                                   mixTables[i], error);
             if (parsed != STATUS_OK) {
+                // A mix header without its table is as malformed as one whose table is.
+                if (parsed == 1) error = std::string("no ") + mixNames[i] + " declaration found";
                 out << "ERROR: " << mixPaths[i] << ": " << error << "\n";
-                return parsed;
+                return AUDIT_BAD_HEADERS;
             }
         }
     }
+
+    // Every header read: the six (or three) of the set and the mix headers.
+    out << "Parsed " << headerCount << " headers in "
+        << milliseconds(std::chrono::steady_clock::now() - parseStart) << "\n";
 
     for (int d = 0; d < 2; ++d) {
         if (!directions[d].present) continue;
         const auto start = std::chrono::steady_clock::now();
         DirectionAudit audit = auditDirection(*directions[d].tables, directions[d].direction);
-        if (mixed[d] && !audit.keyRecovered) {
+        if (mixed[d] && !audit.key) {
             audit.bgeTried = true;
             const MixedDirectionTables tables{*directions[d].tables, mixTables[static_cast<size_t>(2 * d)],
                                               mixTables[static_cast<size_t>(2 * d + 1)]};
-            audit.bgeRecovered =
-                bgeRecoverKey(tables, directions[d].direction, audit.bgeKey, bgeForm, &audit.bgeFailure);
-            audit.collisionRecovered = collisionRecoverKey(tables, directions[d].direction, audit.collisionKey,
-                                                           &audit.collisionFailure);
-            if (audit.bgeRecovered && audit.collisionRecovered && audit.bgeKey != audit.collisionKey) {
-                audit.reason = "attacks disagree: " + hexText(audit.bgeKey.data(), 16) + " and " +
-                               hexText(audit.collisionKey.data(), 16);
-            } else if (audit.bgeRecovered || audit.collisionRecovered) {
-                audit.keyRecovered = true;
-                audit.key = audit.bgeRecovered ? audit.bgeKey : audit.collisionKey;
+            audit.bgeKey = bgeRecoverKey(tables, directions[d].direction, bgeForm, &audit.bgeFailure);
+            audit.collisionKey = collisionRecoverKey(tables, directions[d].direction, &audit.collisionFailure);
+            if (audit.bgeKey && audit.collisionKey && !(*audit.bgeKey == *audit.collisionKey)) {
+                audit.reason = "attacks disagree: " + hexText(audit.bgeKey->bytes().data(), 16) + " and " +
+                               hexText(audit.collisionKey->bytes().data(), 16);
+            } else if (audit.bgeKey || audit.collisionKey) {
+                audit.key = audit.bgeKey ? audit.bgeKey : audit.collisionKey;
             }
         }
-        const int32_t result =
-            report(out, directions[d].name, audit, std::chrono::steady_clock::now() - start, checks[d]);
+        const auto elapsed = std::chrono::steady_clock::now() - start;
+        const int32_t result = report(out, directions[d].name, audit, elapsed, checks[d]);
         if (result > status) status = result;
+        NetworkTables network{directions[d].tables};
+        if (mixed[d]) {
+            network.mix = &mixTables[static_cast<size_t>(2 * d)];
+            network.mixXor = &mixTables[static_cast<size_t>(2 * d + 1)];
+        }
+        grayBox.direction(directions[d].direction, network, audit, elapsed, out);
     }
+    if (const int32_t written = grayBox.finish(out); written != STATUS_OK) status = written;
     out.flush();
     return status;
+}
+
+} // namespace
+
+int32_t runAudit(const std::vector<std::string>& args, std::ostream& out) {
+    // Large inputs are refused before they are read (kAuditInputCap); what
+    // still runs out of memory ends here with the tool's own status.
+    try {
+        return runAuditCommand(args, out);
+    } catch (const std::bad_alloc&) {
+        out << "ERROR: out of memory\n";
+        out.flush();
+        return STATUS_OUT_OF_MEMORY;
+    }
 }

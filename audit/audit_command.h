@@ -11,7 +11,10 @@
 //   [options] --headers FILE...  the header files themselves (3 or 6)
 // Options compare the result afterwards, for tests: --check KEY (both
 // directions), --check-encrypt KEY, --check-decrypt KEY, --ioc-encrypt FILE,
-// --ioc-decrypt FILE. Writes the report to out and returns 0 when every audited
-// direction gave up its key, AUDIT_NOT_RECOVERED, AUDIT_CHECK_FAILED, or an
-// error status (16, 30, AUDIT_BAD_HEADERS, AUDIT_USAGE).
+// --ioc-decrypt FILE. --gray-box [--traces N] [--faults N] adds DCA and DFA
+// (gray_box_command.h; the IOC files then also give the plaintext-known view),
+// --json FILE a machine-readable report. Writes the report to out and returns 0
+// when every audited direction gave up its key to the structural attacks,
+// AUDIT_NOT_RECOVERED, AUDIT_CHECK_FAILED, or an error status (16, 17, 30, 31,
+// 32, AUDIT_BAD_HEADERS, AUDIT_USAGE).
 int32_t runAudit(const std::vector<std::string>& args, std::ostream& out = std::cout);

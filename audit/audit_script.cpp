@@ -2,6 +2,7 @@
 // with the tool's own script reader.
 #include "audit/audit_script.h"
 
+#include "audit/table_headers.h"
 #include "base/profile_reader.h"
 #include "base/script_keys.h"
 #include "base/status.h"
@@ -23,9 +24,16 @@ std::string absolutePath(const std::string& path) {
 }
 
 int32_t readHeaderPaths(const std::string& scriptPath, std::vector<std::string>& paths,
-                        std::array<std::string, 4>* mixPaths) {
-    const IniProfile profile(absolutePath(scriptPath));
-    if (!profile.loaded()) return STATUS_OPEN_FAILED;
+                        std::array<std::string, 4>* mixPaths, std::string* error) {
+    // The tool's own reading rules, on text read under the audit's size cap.
+    std::string text;
+    std::string reason;
+    const int32_t read = readAuditInput(absolutePath(scriptPath), text, reason);
+    if (read != STATUS_OK) {
+        if (error != nullptr) *error = reason;
+        return read;
+    }
+    const IniProfile profile = IniProfile::fromText(std::move(text));
     auto valueOf = [&profile](std::string V::*field) {
         const ScriptKey& key = scriptKeyOf(field);
         const std::string value = profile.read(key.section, key.key);

@@ -12,9 +12,11 @@
 // current directory. With mixPaths, the same read also gives the mix headers of
 // the mixed format (mixTable, mixXorTable, invMixTable, invMixXorTable, in this
 // order), made absolute; "" for a key the script does not set.
-// 0, 16 when the script cannot be read, 30 when none of the six is set.
+// 0, 16 when the script cannot be read, 30 when none of the six is set,
+// AUDIT_BAD_HEADERS when it is larger than kAuditInputCap (then *error, when
+// given, says so).
 int32_t readHeaderPaths(const std::string& scriptPath, std::vector<std::string>& paths,
-                        std::array<std::string, 4>* mixPaths = nullptr);
+                        std::array<std::string, 4>* mixPaths = nullptr, std::string* error = nullptr);
 
 // The absolute, normalised form of path against the current directory
 // (makeAbsolutePath; the path as given when it cannot be made absolute).

@@ -4,6 +4,7 @@
 // candidates per byte in the plain form and 2^8 in the improved one.
 #include "audit/bge_attack.h"
 
+#include <algorithm>
 #include <memory>
 
 #include "aesref/aes_tables.h"
@@ -458,8 +459,8 @@ std::string at(const char* what, int t, int c) {
 
 } // namespace
 
-bool bgeRecoverKey(const MixedDirectionTables& tables, Direction direction, std::array<uint8_t, 16>& key,
-                   BgeForm form, std::string* failure) {
+std::optional<ClaimedKey> bgeRecoverKey(const MixedDirectionTables& tables, Direction direction, BgeForm form,
+                                        std::string* failure) {
     std::string ignored;
     std::string& why = failure != nullptr ? *failure : ignored;
     const uint8_t* box = direction == Direction::Encrypt ? aesSbox : aesInvSbox;
@@ -473,11 +474,11 @@ bool bgeRecoverKey(const MixedDirectionTables& tables, Direction direction, std:
             auto& decoders = decode[static_cast<size_t>(t)][static_cast<size_t>(c)];
             if (!recoverNonlinearParts(round, decoders, form)) {
                 why = at("no affine decoding of the outputs", stageSlot(direction, t), c);
-                return false;
+                return std::nullopt;
             }
             if (!removeLinearParts(round, direction, decoders)) {
                 why = at("no linear parts fit", stageSlot(direction, t), c);
-                return false;
+                return std::nullopt;
             }
         }
     }
@@ -503,7 +504,7 @@ bool bgeRecoverKey(const MixedDirectionTables& tables, Direction direction, std:
                 const SboxFit fit = form == BgeForm::Improved ? fitSboxByDifferences(f, box, inversionZero) : fitSbox(f, box);
                 if (fit.count != 1) {
                     why = at(fit.count == 0 ? "no S-box fit" : "more than one S-box fit", stageSlot(direction, t), c);
-                    return false;
+                    return std::nullopt;
                 }
                 fits[static_cast<size_t>(t)][static_cast<size_t>(q)][static_cast<size_t>(j)] = fit;
                 outputDelta[static_cast<size_t>(t)][static_cast<size_t>(c)] =
@@ -514,6 +515,7 @@ bool bgeRecoverKey(const MixedDirectionTables& tables, Direction direction, std:
     // A round key per stage t = 1..7, from stage t's outputs for the all-zero
     // raw input and stage t + 1's fits of the same bytes.
     bool found = false;
+    std::array<uint8_t, 16> key{};
     for (int t = 1; t < 8; ++t) {
         RoundKey roundKey{};
         for (int c = 0; c < 4; ++c) {
@@ -537,7 +539,7 @@ bool bgeRecoverKey(const MixedDirectionTables& tables, Direction direction, std:
                 const SboxFit& next = fits[static_cast<size_t>(t + 1)][static_cast<size_t>(b)][static_cast<size_t>(c)];
                 if (next.delta != delta) {
                     why = at("the field factors of two rounds disagree", stageSlot(direction, t), c);
-                    return false;
+                    return std::nullopt;
                 }
                 const uint8_t zb = decode[static_cast<size_t>(t)][static_cast<size_t>(c)][static_cast<size_t>(b)][out[b]];
                 if (direction == Direction::Encrypt) {
@@ -570,10 +572,64 @@ bool bgeRecoverKey(const MixedDirectionTables& tables, Direction direction, std:
         const std::array<uint8_t, 16> candidate = cipherKeyFromRoundKey(roundKey, roundIndex);
         if (found && candidate != key) {
             why = "round keys disagree";
-            return false;
+            return std::nullopt;
         }
         key = candidate;
         found = true;
     }
-    return found;
+    // The check: with the key, the S-box fits of stages 1 and 8 turn the raw
+    // bytes entering those stages into their S-box inputs (encryption: the
+    // state after the round key; decryption: the InvMixColumns output). Test
+    // states go in at stage 1 and must come out of stage 7 as AES has them.
+    auto sboxInputs = [&](int t, const uint8_t raw[16], uint8_t inputs[16]) {
+        for (int n = 0; n < 16; ++n) {
+            const size_t q = static_cast<size_t>(n % 4);
+            const size_t j = static_cast<size_t>(n / 4);
+            const SboxFit& fit = fits[static_cast<size_t>(t)][q][j];
+            const uint8_t z = decode[static_cast<size_t>(t - 1)][j][q][raw[n]];
+            inputs[n] = static_cast<uint8_t>(gfMultiply(gfInverse(fit.delta), z) ^ fit.kappa);
+        }
+    };
+    // The raw byte for each S-box input at stage 1 (none when the map is no bijection).
+    std::array<ByteTable, 16> rawOf{};
+    for (size_t n = 0; n < 16; ++n) {
+        std::array<bool, 256> seen{};
+        for (unsigned x = 0; x < 256; ++x) {
+            uint8_t raw[16] = {};
+            uint8_t inputs[16];
+            raw[n] = static_cast<uint8_t>(x);
+            sboxInputs(1, raw, inputs);
+            if (seen[inputs[n]]) {
+                why = "key " + hexText(key.data(), 16) + " failed the check against the tables";
+                return std::nullopt;
+            }
+            seen[inputs[n]] = true;
+            rawOf[n][inputs[n]] = static_cast<uint8_t>(x);
+        }
+    }
+    std::vector<ColumnRound> stages;
+    for (int t = 1; t < 8; ++t) {
+        for (int c = 0; c < 4; ++c) stages.push_back(mixedColumnRound(tables, direction, t, c));
+    }
+    std::optional<ClaimedKey> claimed =
+        claimKeyOnRounds(direction, key, 1, 8, [&](const uint8_t in[16], const uint8_t expected[16]) {
+            uint8_t s[16];
+            for (size_t n = 0; n < 16; ++n) s[n] = rawOf[n][in[n]];
+            for (int t = 1; t < 8; ++t) {
+                uint8_t next[16];
+                for (int c = 0; c < 4; ++c) {
+                    uint8_t column[4];
+                    for (int q = 0; q < 4; ++q) column[q] = s[4 * feedingColumn(direction, q, c) + q];
+                    uint8_t result[4];
+                    stages[static_cast<size_t>(4 * (t - 1) + c)](column, result);
+                    for (int b = 0; b < 4; ++b) next[4 * c + b] = result[b];
+                }
+                std::copy(next, next + 16, s);
+            }
+            uint8_t inputs[16];
+            sboxInputs(8, s, inputs);
+            return std::equal(inputs, inputs + 16, expected);
+        });
+    if (!claimed) why = "key " + hexText(key.data(), 16) + " failed the check against the tables";
+    return claimed;
 }

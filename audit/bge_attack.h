@@ -33,9 +33,11 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "audit/key_claim.h"
 #include "audit/table_headers.h"
 
 // One column of an encoded round: four encoded input bytes to four encoded output
@@ -75,8 +77,11 @@ struct MixedDirectionTables {
 ColumnRound mixedColumnRound(const MixedDirectionTables& tables, Direction direction, int t, int c);
 
 // Steps 1 to 3 on one direction's tables of the mixed format: round keys 2 to
-// 8 and the cipher key they all agree on. False when a step fails or the round
-// keys disagree; then *failure (when given) names the step and the table round
-// and column where it failed, or "round keys disagree".
-bool bgeRecoverKey(const MixedDirectionTables& tables, Direction direction, std::array<uint8_t, 16>& key,
-                   BgeForm form = BgeForm::Plain, std::string* failure = nullptr);
+// 8 and the cipher key they all agree on, claimed (claimKeyOnRounds) only when
+// table stages 1 to 7, between the byte encodings the attack recovered,
+// compute rounds 2 to 8 of AES-128 under it on the test blocks. Nothing when a
+// step fails, the round keys disagree or the check fails; then *failure (when
+// given) names the step and the table round and column where it failed,
+// "round keys disagree" or "key KEY failed the check against the tables".
+std::optional<ClaimedKey> bgeRecoverKey(const MixedDirectionTables& tables, Direction direction,
+                                        BgeForm form = BgeForm::Plain, std::string* failure = nullptr);

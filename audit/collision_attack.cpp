@@ -53,8 +53,8 @@ int keyByteFromCollisions(const ColumnRound& round, int q, const uint8_t* box) {
 
 } // namespace
 
-bool collisionRecoverKey(const MixedDirectionTables& tables, Direction direction, std::array<uint8_t, 16>& key,
-                         std::string* failure) {
+std::optional<ClaimedKey> collisionRecoverKey(const MixedDirectionTables& tables, Direction direction,
+                                              std::string* failure) {
     std::string ignored;
     std::string& why = failure != nullptr ? *failure : ignored;
     const uint8_t* box = direction == Direction::Encrypt ? aesSbox : aesInvSbox;
@@ -67,7 +67,7 @@ bool collisionRecoverKey(const MixedDirectionTables& tables, Direction direction
                 why = std::string(k == -1 ? "no key byte fits" : "more than one key byte fits") +
                       " the collisions at table round " + std::to_string(stageSlot(direction, 0)) + ", column " +
                       std::to_string(c);
-                return false;
+                return std::nullopt;
             }
             roundKey[static_cast<size_t>(q)][static_cast<size_t>(feedingColumn(direction, q, c))] =
                 static_cast<uint8_t>(k);
@@ -76,16 +76,12 @@ bool collisionRecoverKey(const MixedDirectionTables& tables, Direction direction
     const std::array<uint8_t, 16> candidate =
         cipherKeyFromRoundKey(roundKey, direction == Direction::Encrypt ? 0 : 10);
     // The whole network, without external codings, against the reference.
-    const bool computesAes =
-        agreesOnTestBlocks(direction, candidate, [&](const uint8_t block[16], const uint8_t expected[16]) {
+    std::optional<ClaimedKey> claimed =
+        claimKey(direction, candidate, [&](const uint8_t block[16], const uint8_t expected[16]) {
             uint8_t out[16];
             evaluateMixedNetwork(tables, direction, block, out);
             return std::equal(out, out + 16, expected);
         });
-    if (!computesAes) {
-        why = "key " + hexText(candidate.data(), candidate.size()) + " failed the check against the tables";
-        return false;
-    }
-    key = candidate;
-    return true;
+    if (!claimed) why = "key " + hexText(candidate.data(), candidate.size()) + " failed the check against the tables";
+    return claimed;
 }

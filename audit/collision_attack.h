@@ -16,17 +16,19 @@
 #pragma once
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "audit/bge_attack.h"
+#include "audit/key_claim.h"
 
-// The cipher key from the first table round's collisions, returned only when
-// the whole mixed network, evaluated without external codings, computes
-// AES-128 under it on test blocks. False otherwise; then *failure (when given)
+// The cipher key from the first table round's collisions, claimed (claimKey)
+// only when the whole mixed network, evaluated without external codings,
+// computes AES-128 under it on the test blocks. Nothing otherwise; then *failure (when given)
 // says why: no key byte or more than one fits (with the table round and
 // column), or the key failed the check against the tables.
-bool collisionRecoverKey(const MixedDirectionTables& tables, Direction direction, std::array<uint8_t, 16>& key,
-                         std::string* failure = nullptr);
+std::optional<ClaimedKey> collisionRecoverKey(const MixedDirectionTables& tables, Direction direction,
+                                              std::string* failure = nullptr);
 
 // Evaluates the mixed network on one block (already coded input in, coded
 // output out), stage by stage as mixedColumnRound composes it, then the last

@@ -147,7 +147,7 @@ private:
     void searchLast();
     void collectRoundKeys();
     bool recoverCodings(const RoundKeys& keys, DirectionAudit& result) const;
-    bool verify(const std::array<uint8_t, 16>& key, const DirectionAudit& result) const;
+    std::optional<ClaimedKey> claim(const std::array<uint8_t, 16>& key, DirectionAudit& codings) const;
     std::string firstStructuralFailure() const;
 
     const DirectionTables& t_;
@@ -485,18 +485,31 @@ bool Extraction::recoverCodings(const RoundKeys& keys, DirectionAudit& result) c
     return true;
 }
 
-// The tables, with the recovered codings around them, against the reference
-// AES-128 on a few fixed blocks.
-bool Extraction::verify(const std::array<uint8_t, 16>& key, const DirectionAudit& result) const {
-    return agreesOnTestBlocks(d_, key, [this, &result](const uint8_t plain[16], const uint8_t expected[16]) {
+// The key, claimed when the tables, with the codings recovered under it
+// around them, compute AES-128 under it (identity codings when none fit).
+std::optional<ClaimedKey> Extraction::claim(const std::array<uint8_t, 16>& key, DirectionAudit& codings) const {
+    for (size_t m = 0; m < 16; ++m) {
+        for (unsigned v = 0; v < 256; ++v) {
+            codings.inputCoding[m][v] = static_cast<uint8_t>(v);
+            codings.outputCoding[m][v] = static_cast<uint8_t>(v);
+        }
+    }
+    codings.codingsRecovered = false;
+    DirectionAudit recovered = codings;
+    if (recoverCodings(expandKey(key), recovered)) {
+        codings.codingsRecovered = true;
+        codings.inputCoding = recovered.inputCoding;
+        codings.outputCoding = recovered.outputCoding;
+    }
+    return claimKey(d_, key, [this, &codings](const uint8_t plain[16], const uint8_t expected[16]) {
         uint8_t coded[16];
         uint8_t out[16];
         for (int i = 0; i < 16; ++i) {
-            coded[i] = result.inputCoding[static_cast<size_t>(4 * (i % 4) + i / 4)][plain[i]];
+            coded[i] = codings.inputCoding[static_cast<size_t>(4 * (i % 4) + i / 4)][plain[i]];
         }
         evaluateNetwork(t_, d_, coded, out);
         for (int i = 0; i < 16; ++i) {
-            if (result.outputCoding[static_cast<size_t>(4 * (i % 4) + i / 4)][expected[i]] != out[i]) return false;
+            if (codings.outputCoding[static_cast<size_t>(4 * (i % 4) + i / 4)][expected[i]] != out[i]) return false;
         }
         return true;
     });
@@ -537,6 +550,7 @@ DirectionAudit Extraction::run() {
     result.structuralFailure = firstStructuralFailure();
 
     bool agree = true;
+    std::array<uint8_t, 16> structural{};
     for (int r = 0; r <= 10; ++r) {
         bool complete = true;
         RoundKey roundKey{};
@@ -548,51 +562,63 @@ DirectionAudit Extraction::run() {
         }
         if (!complete) continue;
         const std::array<uint8_t, 16> key = cipherKeyFromRoundKey(roundKey, r);
-        if (!result.structuralRounds.empty() && key != result.structuralKey) agree = false;
-        result.structuralKey = key;
+        if (!result.structuralRounds.empty() && key != structural) agree = false;
+        structural = key;
         result.structuralRounds.push_back(r);
     }
-    result.structuralRecovered = !result.structuralRounds.empty() && agree;
-    result.partitionRecovered = partitionAttack(t_, d_, result.partitionKey);
+    const bool structuralFound = !result.structuralRounds.empty() && agree;
+    std::array<uint8_t, 16> partition{};
+    const bool partitionFound = partitionAttack(t_, d_, partition);
+
+    // Each attack's key is claimed on its own; the codings are those of the
+    // structural key, else of the partition key.
+    DirectionAudit partitionCodings;
+    if (partitionFound && !(structuralFound && partition == structural)) {
+        result.partitionKey = claim(partition, partitionCodings);
+        if (!result.partitionKey) result.partitionFailure = "key " + keyHex(partition) + " failed the check against the tables";
+    }
+    if (structuralFound) {
+        result.structuralKey = claim(structural, result);
+        if (!result.structuralKey) {
+            result.structuralFailure = "key " + keyHex(structural) + " failed the check against the tables";
+        }
+        if (partitionFound && partition == structural) {
+            result.partitionKey = result.structuralKey;
+            if (!result.partitionKey) result.partitionFailure = result.structuralFailure;
+        }
+    } else if (!result.structuralRounds.empty()) {
+        result.structuralFailure = "round keys disagree";
+    }
+    if (!result.structuralKey && result.partitionKey) {
+        result.codingsRecovered = partitionCodings.codingsRecovered;
+        result.inputCoding = partitionCodings.inputCoding;
+        result.outputCoding = partitionCodings.outputCoding;
+    }
+    if (!result.structuralKey) result.structuralRounds.clear();
 
     if (!agree) {
         result.reason = "round keys disagree";
         return result;
     }
-    if (result.structuralRecovered && result.partitionRecovered && result.structuralKey != result.partitionKey) {
-        result.reason = "attacks disagree: " + keyHex(result.structuralKey) + " and " + keyHex(result.partitionKey);
+    if (structuralFound && partitionFound && structural != partition) {
+        result.reason = "attacks disagree: " + keyHex(structural) + " and " + keyHex(partition);
         return result;
     }
-    if (!result.structuralRecovered && !result.partitionRecovered) {
+    if (!structuralFound && !partitionFound) {
         result.reason = "no attack found a key";
         return result;
     }
-    const std::array<uint8_t, 16> key = result.structuralRecovered ? result.structuralKey : result.partitionKey;
-
-    for (size_t m = 0; m < 16; ++m) {
-        for (unsigned v = 0; v < 256; ++v) {
-            result.inputCoding[m][v] = static_cast<uint8_t>(v);
-            result.outputCoding[m][v] = static_cast<uint8_t>(v);
-        }
-    }
-    DirectionAudit recovered = result;
-    if (recoverCodings(expandKey(key), recovered)) {
-        result.codingsRecovered = true;
-        result.inputCoding = recovered.inputCoding;
-        result.outputCoding = recovered.outputCoding;
-        for (size_t m = 0; m < 16; ++m) {
-            for (unsigned v = 0; v < 256; ++v) {
-                result.inputCoded = result.inputCoded || result.inputCoding[m][v] != v;
-                result.outputCoded = result.outputCoded || result.outputCoding[m][v] != v;
-            }
-        }
-    }
-    if (!verify(key, result)) {
-        result.reason = "key " + keyHex(key) + " failed the check against the tables";
+    result.key = structuralFound ? result.structuralKey : result.partitionKey;
+    if (!result.key) {
+        result.reason = "key " + keyHex(structuralFound ? structural : partition) + " failed the check against the tables";
         return result;
     }
-    result.keyRecovered = true;
-    result.key = key;
+    for (size_t m = 0; m < 16; ++m) {
+        for (unsigned v = 0; v < 256; ++v) {
+            result.inputCoded = result.inputCoded || result.inputCoding[m][v] != v;
+            result.outputCoded = result.outputCoded || result.outputCoding[m][v] != v;
+        }
+    }
     return result;
 }
 

@@ -87,11 +87,29 @@ bool syncDirectory(const std::string& directory);
 // The names in directory (without "." and "..").
 std::vector<std::string> directoryEntries(const std::string& directory);
 
-// An exclusive advisory lock on a directory, waited for: flock on the
-// directory itself on POSIX systems, LockFileEx on Windows, on a file in the
-// user's temporary folder named after identity (the directory's, from
-// identityOf). Released when the File is closed, or when the process ends.
-File lockDirectory(const std::string& directory, const FileIdentity& identity);
+// What the checks on a file that another user may have put in a shared folder
+// need to know of it. The name itself is looked at: a link is `other`.
+struct FileFacts {
+    FileKind kind = FileKind::missing;
+    bool ownedByUser = false; // owned by the user this process runs as
+    bool ownerOnly = false;   // no access for anyone but its owner: mode 0600 (on Windows, owned by the user)
+    uint64_t size = 0;
+};
+FileFacts factsOf(const std::string& path);
+
+// The handle on which a directory's exclusive advisory lock is taken: the
+// directory itself on POSIX systems (flock), on Windows a file in the user's
+// temporary folder named after identity (the directory's, from identityOf),
+// locked with LockFileEx. A closed File when it cannot be opened; lastErrorText
+// then says why.
+File openLock(const std::string& directory, const FileIdentity& identity);
+enum class LockTry { locked, busy, failed };
+// One attempt to take the lock without waiting. Released when the File is
+// closed, or when the process ends.
+LockTry tryLock(const File& lock);
+
+// The system's words for the error of the last call that failed.
+std::string lastErrorText();
 
 // The process's own number, for unique temporary names.
 uint64_t processNumber();

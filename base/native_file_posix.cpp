@@ -151,17 +151,30 @@ std::vector<std::string> directoryEntries(const std::string& directory) {
     return names;
 }
 
-File lockDirectory(const std::string& directory, const FileIdentity&) {
-    File handle = File::adopt(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!handle.isOpen()) return handle;
-    while (::flock(fdOf(handle), LOCK_EX) != 0) {
-        if (errno != EINTR) {
-            handle.close();
-            break;
-        }
-    }
-    return handle;
+FileFacts factsOf(const std::string& path) {
+    FileFacts facts;
+    struct stat info;
+    if (::lstat(path.c_str(), &info) != 0) return facts;
+    facts.kind = S_ISLNK(info.st_mode) ? FileKind::other : kindOfMode(info.st_mode);
+    facts.ownedByUser = info.st_uid == ::geteuid();
+    facts.ownerOnly = (info.st_mode & 07777) == 0600;
+    facts.size = static_cast<uint64_t>(info.st_size);
+    return facts;
 }
+
+File openLock(const std::string& directory, const FileIdentity&) {
+    return File::adopt(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+}
+
+LockTry tryLock(const File& lock) {
+    while (::flock(fdOf(lock), LOCK_EX | LOCK_NB) != 0) {
+        if (errno == EWOULDBLOCK) return LockTry::busy;
+        if (errno != EINTR) return LockTry::failed;
+    }
+    return LockTry::locked;
+}
+
+std::string lastErrorText() { return std::strerror(errno); }
 
 uint64_t processNumber() { return static_cast<uint64_t>(::getpid()); }
 

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <aclapi.h>
 #include <sddl.h>
 
 #include <climits>
@@ -70,6 +71,26 @@ private:
 SECURITY_ATTRIBUTES* privateAttributes() {
     static PrivateAttributes attributes;
     return attributes.get();
+}
+
+// Whether sid is the user this process runs as, or the owner the process's
+// token gives new objects (the Administrators group for an elevated process).
+bool isCurrentUser(PSID sid) {
+    if (sid == nullptr) return false;
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+    bool same = false;
+    for (const TOKEN_INFORMATION_CLASS kind : {TokenUser, TokenOwner}) {
+        DWORD size = 0;
+        GetTokenInformation(token, kind, nullptr, 0, &size);
+        std::string buffer(size, '\0');
+        if (size == 0 || !GetTokenInformation(token, kind, buffer.data(), size, &size)) continue;
+        const PSID mine = kind == TokenUser ? reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid
+                                            : reinterpret_cast<TOKEN_OWNER*>(buffer.data())->Owner;
+        same = same || EqualSid(mine, sid) != 0;
+    }
+    CloseHandle(token);
+    return same;
 }
 
 } // namespace
@@ -231,7 +252,32 @@ std::vector<std::string> directoryEntries(const std::string& directory) {
     return names;
 }
 
-File lockDirectory(const std::string&, const FileIdentity& identity) {
+FileFacts factsOf(const std::string& path) {
+    FileFacts facts;
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(wideFromUtf8(path).c_str(), GetFileExInfoStandard, &data)) return facts;
+    if ((data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        facts.kind = FileKind::other;
+    } else if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        facts.kind = FileKind::directory;
+    } else {
+        facts.kind = kindOf(path, false);
+    }
+    facts.size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetNamedSecurityInfoW(wideFromUtf8(path).c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner,
+                              nullptr, nullptr, nullptr, &descriptor) == ERROR_SUCCESS) {
+        facts.ownedByUser = isCurrentUser(owner);
+    }
+    if (descriptor != nullptr) LocalFree(descriptor);
+    // Every file the tool creates has the user's one DACL entry; its owner is
+    // what another user cannot fake.
+    facts.ownerOnly = facts.ownedByUser;
+    return facts;
+}
+
+File openLock(const std::string&, const FileIdentity& identity) {
     SECURITY_ATTRIBUTES* attributes = privateAttributes();
     wchar_t temporary[MAX_PATH + 1];
     const DWORD length = GetTempPathW(MAX_PATH + 1, temporary);
@@ -241,11 +287,30 @@ File lockDirectory(const std::string&, const FileIdentity& identity) {
     // empty: removing it would let two runs lock two different files.
     const std::wstring name = std::wstring(temporary) + L"tabrix-lock-" + std::to_wstring(identity.volume) + L"-" +
                               std::to_wstring(identity.index);
-    File file = adoptHandle(CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll, attributes,
-                                        OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return adoptHandle(CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll, attributes, OPEN_ALWAYS,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+LockTry tryLock(const File& lock) {
     OVERLAPPED at{};
-    if (file.isOpen() && !LockFileEx(handleOf(file), LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &at)) file.close();
-    return file;
+    if (LockFileEx(handleOf(lock), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
+        return LockTry::locked;
+    }
+    return GetLastError() == ERROR_LOCK_VIOLATION ? LockTry::busy : LockTry::failed;
+}
+
+std::string lastErrorText() {
+    const DWORD code = GetLastError();
+    wchar_t* text = nullptr;
+    const DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                            FORMAT_MESSAGE_IGNORE_INSERTS,
+                                        nullptr, code, 0, reinterpret_cast<LPWSTR>(&text), 0, nullptr);
+    std::string message = length > 0 ? utf8FromWide(text) : "error " + std::to_string(code);
+    if (text != nullptr) LocalFree(text);
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == '.')) {
+        message.pop_back();
+    }
+    return message;
 }
 
 uint64_t processNumber() { return GetCurrentProcessId(); }

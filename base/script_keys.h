@@ -19,6 +19,8 @@ struct ScriptValues {
     std::string format;
     std::string mixTableTpl, mixXorTableTpl, invMixTableTpl, invMixXorTableTpl;
     std::string mixTable, mixXorTable, invMixTable, invMixXorTable;
+    // [LOCK] waitSeconds: how long to wait for an output folder another run holds.
+    std::string lockWait;
 };
 
 struct ScriptKey {
@@ -58,6 +60,7 @@ inline constexpr ScriptKey kScriptKeys[] = {
     {"IOC_FILES", "decryptCBCIOCData", &ScriptValues::decryptCBCIOCData},
     {"TABLES", "format", &ScriptValues::format},
     {"RANDOM", "seed", &ScriptValues::seed},
+    {"LOCK", "waitSeconds", &ScriptValues::lockWait},
 };
 
 // The table's row for a field (every field has one).

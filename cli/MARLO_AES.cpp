@@ -4,6 +4,7 @@
 #include "cli/MARLO_AES.h"
 
 #include <cstring>
+#include <iostream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "aesref/aes128.h"
 #include "base/secret_file.h"
 #include "base/status.h"
+#include "cli/command_files.h"
 #include "coding/cbc_codings.h"
 #include "coding/ecb_codings.h"
 #include "emit/header_files.h"
@@ -122,7 +124,12 @@ void setIv(WhiteBoxAesCipher& cipher) { std::memset(cipher.iv, 0x01, sizeof ciph
 
 } // namespace
 
-int32_t runSelfTest(int32_t flags, std::ostream& out) {
+int32_t runSelfTest(int32_t flags, std::ostream& out, std::ostream& err) {
+    WhiteBoxAesCipher cipher;
+    return runSelfTest(flags, cipher, out, err);
+}
+
+int32_t runSelfTest(int32_t flags, WhiteBoxAesCipher& cipher, std::ostream& out, std::ostream& err) {
     const bool generate = (flags & kGenerate) != 0;
     const bool external = (flags & kExternalCodings) != 0;
     const bool cbcCodings = (flags & kCbcCodings) != 0;
@@ -130,13 +137,18 @@ int32_t runSelfTest(int32_t flags, std::ostream& out) {
 
     TableGenerator generator(out);
     RandomSource& random = generator.random();
-    WhiteBoxAesCipher cipher;
     auto storage = std::make_unique<TableStorage>();
     auto codings = std::make_unique<Codings>();
     auto cbc = std::make_unique<CbcBuffers>();
     const HeaderFilePaths paths = selfTestPaths();
     // Headers are rewritten every pass; another run writing them waits.
-    const OutputLocks locks(saveHeaders ? headerPaths(paths) : std::vector<std::string>{});
+    const OutputLocks locks(saveHeaders ? headerPaths(paths) : std::vector<std::string>{}, kDefaultLockWaitSeconds,
+                            &err);
+    if (locks.status() != STATUS_OK) {
+        const int32_t refused = reportLocks(locks, out);
+        out.flush();
+        return refused;
+    }
 
     uint8_t key[16] = {};
     (void)AES128_HexToKey(kKeyText, key); // a fixed, well-formed key
@@ -264,6 +276,16 @@ int32_t runSelfTest(int32_t flags, std::ostream& out) {
     out << cbcEncryptFails << "x CBC ENCRYPT fail\n";
     out << cbcDecryptFails << "x CBC DECRYPT fail\n";
     out.flush();
+
+    // With ECB codings the CBC comparisons cannot pass; every other count is a
+    // failure of the table cipher (or, in load mode, of its missing tables).
+    const bool ecbCodings = external && !cbcCodings;
+    const uint64_t failures = uint64_t{blockEncryptFails} + blockDecryptFails +
+                              (ecbCodings ? 0 : uint64_t{cbcEncryptFails} + cbcDecryptFails);
+    if (status == STATUS_OK && failures != 0) {
+        err << "tabrix: the self-test failed " << failures << " of its counted comparisons\n" << std::flush;
+        status = STATUS_SELF_TEST_FAILED;
+    }
     return status;
 }
 

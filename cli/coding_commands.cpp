@@ -5,6 +5,7 @@
 // (private, all at once), a direction's files together.
 #include "cli/coding_commands.h"
 
+#include <iostream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -26,6 +27,15 @@ int32_t reportWrite(int32_t status, const std::string& path, std::ostream& out) 
     return status;
 }
 
+// Renames a direction's coding files into place; a failure names the file (or
+// folder) on standard output and says why on the error stream.
+int32_t commitCodingFiles(PendingFile* const group[], size_t count, std::ostream& out, std::ostream& err) {
+    CommitFailure failure;
+    if (commitFiles(group, count, &failure) == FileResult::ok) return STATUS_OK;
+    err << "tabrix: cannot write '" << failure.path << "': " << failure.reason << "\n" << std::flush;
+    return reportWrite(STATUS_WRITE_FAILED, failure.path, out);
+}
+
 struct EcbSets {
     CodingSet encryptInput, encryptOutput, decryptInput, decryptOutput;
 };
@@ -39,10 +49,10 @@ struct CbcSets {
 // The ECB lines read "EBC-COMPLIANT" except the encryption success line, which
 // reads "ECB-COMPLIANT": kept as they are on purpose, since scripts that run the
 // tool match these lines word for word.
-int32_t generateEcbCodings(const char* scriptPath, std::ostream& out) {
+int32_t generateEcbCodings(const char* scriptPath, std::ostream& out, std::ostream& err) {
     RandomSource random;
     auto sets = std::make_unique<EcbSets>();
-    CommandScript script(scriptPath, out);
+    CommandScript script(scriptPath, out, err);
     script.require({&ScriptValues::encryptIOC, &ScriptValues::decryptIOC});
     const std::string& encryptIoc = script.values().encryptIOC;
     const std::string& decryptIoc = script.values().decryptIOC;
@@ -51,13 +61,20 @@ int32_t generateEcbCodings(const char* scriptPath, std::ostream& out) {
         status = checkFileRoles({{script.path(), false}, {encryptIoc, true}, {decryptIoc, true}}, out);
     }
     if (status == STATUS_OK) status = applySeedOption(script.profile(), random, out);
-    const OutputLocks locks(status == STATUS_OK ? std::vector{encryptIoc, decryptIoc}
-                                                : std::vector<std::string>{});
+    unsigned lockWait = kDefaultLockWaitSeconds;
+    if (status == STATUS_OK) status = readLockWait(script, lockWait, out);
+    const OutputLocks locks(status == STATUS_OK ? std::vector{encryptIoc, decryptIoc} : std::vector<std::string>{},
+                            lockWait, &err);
+    if (status == STATUS_OK) status = reportLocks(locks, out);
 
     // One direction: generate the pair (which cannot fail), then replace its IOC file.
     auto direction = [&](CodingSet& input, CodingSet& output, const std::string& path) {
         makeEcbCodings(random, input, output);
-        return reportWrite(writeIocFile(path, input, output), path, out);
+        PendingFile file;
+        const int32_t opened = reportWrite(openIocFile(file, path, input, output), path, out);
+        if (opened != STATUS_OK) return opened;
+        PendingFile* group[] = {&file};
+        return commitCodingFiles(group, 1, out, err);
     };
 
     bool encryptionDone = false;
@@ -83,10 +100,10 @@ int32_t generateEcbCodings(const char* scriptPath, std::ostream& out) {
     return status;
 }
 
-int32_t generateCbcCodings(const char* scriptPath, std::ostream& out) {
+int32_t generateCbcCodings(const char* scriptPath, std::ostream& out, std::ostream& err) {
     RandomSource random;
     auto sets = std::make_unique<CbcSets>();
-    CommandScript script(scriptPath, out);
+    CommandScript script(scriptPath, out, err);
     script.require({&ScriptValues::encryptIOC, &ScriptValues::encryptCBCIOCData, &ScriptValues::decryptIOC,
                     &ScriptValues::decryptCBCIOCData});
     const std::string& encryptIoc = script.values().encryptIOC;
@@ -103,9 +120,12 @@ int32_t generateCbcCodings(const char* scriptPath, std::ostream& out) {
                                 out);
     }
     if (status == STATUS_OK) status = applySeedOption(script.profile(), random, out);
-    const OutputLocks locks(status == STATUS_OK
-                                ? std::vector{encryptIoc, encryptData, decryptIoc, decryptData}
-                                : std::vector<std::string>{});
+    unsigned lockWait = kDefaultLockWaitSeconds;
+    if (status == STATUS_OK) status = readLockWait(script, lockWait, out);
+    const OutputLocks locks(status == STATUS_OK ? std::vector{encryptIoc, encryptData, decryptIoc, decryptData}
+                                                : std::vector<std::string>{},
+                            lockWait, &err);
+    if (status == STATUS_OK) status = reportLocks(locks, out);
 
     // One direction: generate the triple, write the IOC file (a failure there is
     // reported and the data file is still tried, so that both failures show),
@@ -123,11 +143,7 @@ int32_t generateCbcCodings(const char* scriptPath, std::ostream& out) {
         if (dataResult != STATUS_OK) return dataResult;
         if (result != STATUS_OK) return result;
         PendingFile* group[] = {&iocFile, &dataFile};
-        size_t failedAt = 0;
-        if (commitFiles(group, 2, &failedAt) != FileResult::ok) {
-            return reportWrite(STATUS_WRITE_FAILED, group[failedAt]->target(), out);
-        }
-        return STATUS_OK;
+        return commitCodingFiles(group, 2, out, err);
     };
 
     bool encryptionDone = false;
@@ -146,10 +162,10 @@ int32_t generateCbcCodings(const char* scriptPath, std::ostream& out) {
             return STATUS_OK;
         }
     } else {
-        out << "ERR: MARLOAES CBC-COMPLIANT CODING NOT GENERATED (ENCRYPT DIRECTION) (" << status
+        out << "ERR: MARLOAES CBC-COMPLIANT CODING NOT GENERATED (ENCRYPT DIRECTION) (" << exitStatusOf(status)
             << ")\n";
     }
-    out << "ERR: MARLOAES CBC-COMPLIANT CODING NOT GENERATED (DECRYPT DIRECTION) (" << status
+    out << "ERR: MARLOAES CBC-COMPLIANT CODING NOT GENERATED (DECRYPT DIRECTION) (" << exitStatusOf(status)
         << ")\n";
     out.flush();
     return status;

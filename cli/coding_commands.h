@@ -7,9 +7,12 @@
 // Writes one IOC file per direction with independent ECB codings. STATUS_OK;
 // STATUS_MISSING_VALUE a path is missing; STATUS_SAME_FILE two paths name one
 // file; STATUS_OPEN_FAILED a file cannot be opened; STATUS_WRITE_FAILED a file
-// cannot be written, synced or renamed completely.
-int32_t generateEcbCodings(const char* scriptPath, std::ostream& out = std::cout);
+// cannot be written, synced or renamed completely. A missing path or script is
+// named on err (cli/failure_reasons.h).
+int32_t generateEcbCodings(const char* scriptPath, std::ostream& out = std::cout,
+                           std::ostream& err = std::cerr);
 // Writes one IOC file and one CBC IOC data file per direction with CBC-compliant
 // triples. As above, and STATUS_CBC_CODING_FAILED when a coding record could not
 // be generated.
-int32_t generateCbcCodings(const char* scriptPath, std::ostream& out = std::cout);
+int32_t generateCbcCodings(const char* scriptPath, std::ostream& out = std::cout,
+                           std::ostream& err = std::cerr);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/file_roles.h"
+#include "base/secret_file.h"
 #include "cli/command_script.h"
 
 // STATUS_OK, or STATUS_SAME_FILE after printing "ERR: '<path1>' AND '<path2>' ARE THE SAME FILE" when
@@ -17,8 +18,27 @@
 // bits.
 int32_t toFlagWord(const char* text);
 
+// A key is 32 hex digits; what follows them is ignored, unless it is one more
+// hex digit: a longer key (AES-256 text) must not be cut quietly to AES-128.
+// STATUS_OK, or prints "ERR: KEY TEXT OF <key> HAS MORE THAN 32 HEX DIGITS" and
+// returns STATUS_BAD_KEY_TEXT.
+[[nodiscard]] int32_t checkKeyLength(const CommandScript& script, std::string ScriptValues::*field,
+                                     std::ostream& out);
+
 // A use flag of the script must be a whole decimal integer: optional blanks, an
 // optional sign, digits. Sets on (value not 0) and returns STATUS_OK, or prints
-// "ERR: BAD FLAG VALUE '<value>' FOR <key>" and returns STATUS_MISSING_VALUE.
+// "ERR: BAD FLAG VALUE '<value>' FOR <key>" and returns STATUS_BAD_FLAG.
 [[nodiscard]] int32_t readUseFlag(const CommandScript& script, std::string ScriptValues::*field, bool& on,
                                   std::ostream& out);
+
+// The script's [LOCK] waitSeconds: absent or empty means kDefaultLockWaitSeconds;
+// otherwise a whole number of seconds from 0 to 86400 (0: do not wait). Prints
+// "ERR: BAD LOCK WAIT VALUE '<value>'" and returns STATUS_BAD_LOCK_WAIT for
+// anything else.
+[[nodiscard]] int32_t readLockWait(const CommandScript& script, unsigned& seconds, std::ostream& out);
+
+// STATUS_OK when every output folder was locked and recovered; otherwise prints
+// the reason and returns the locks' status:
+//   "ERR: LOCK ON '<folder>' NOT TAKEN: <reason>"          (STATUS_LOCK_TIMEOUT, STATUS_LOCK_FAILED)
+//   "ERR: COMMIT JOURNAL '<journal>' NOT REPLAYED: <reason>" (STATUS_UNSAFE_JOURNAL)
+[[nodiscard]] int32_t reportLocks(const OutputLocks& locks, std::ostream& out);

@@ -49,7 +49,7 @@ bool hasPrefix(const char* argument, const char* prefix) {
 // Runs the command an argument names. Sets recognised to false (and prints the
 // notice) when it names none.
 int32_t runArgument(const char* argument, const CommandSet& commands, std::ostream& out,
-                    bool& recognised) {
+                    std::ostream& err, bool& recognised) {
     recognised = true;
     // The conventional flags match whole arguments; none of them starts like a command.
     if (std::strcmp(argument, "--help") == 0 || std::strcmp(argument, "-h") == 0) {
@@ -61,20 +61,21 @@ int32_t runArgument(const char* argument, const CommandSet& commands, std::ostre
         out.flush();
         return 0;
     }
-    if (hasPrefix(argument, "/g:")) return commands.generateTables(argument + 3, out);
-    if (hasPrefix(argument, "/ecbioc:")) return commands.generateEcbCodings(argument + 8, out);
-    if (hasPrefix(argument, "/cbcioc:")) return commands.generateCbcCodings(argument + 8, out);
-    if (hasPrefix(argument, "/test:")) return commands.runSelfTest(toFlagWord(argument + 6), out);
+    if (hasPrefix(argument, "/g:")) return commands.generateTables(argument + 3, out, err);
+    if (hasPrefix(argument, "/ecbioc:")) return commands.generateEcbCodings(argument + 8, out, err);
+    if (hasPrefix(argument, "/cbcioc:")) return commands.generateCbcCodings(argument + 8, out, err);
+    if (hasPrefix(argument, "/test:")) return commands.runSelfTest(toFlagWord(argument + 6), out, err);
     recognised = false;
     out << "ERROR: Unrecognized command: '" << argument << "' ignored\n\n";
     out.flush();
-    return 0;
+    // A build script must not take a mistyped command (/G:, -help) for a run.
+    return STATUS_UNRECOGNIZED_ARGUMENT;
 }
 
 } // namespace
 
 int32_t dispatchCommands(int argc, const char* const* argv, const CommandSet& commands,
-                         std::ostream& out) {
+                         std::ostream& out, std::ostream& err) {
     if (argc <= 1) {
         printUsage(out);
         return 0;
@@ -84,7 +85,7 @@ int32_t dispatchCommands(int argc, const char* const* argv, const CommandSet& co
     for (int i = 1; i < argc; ++i) {
         int32_t status = 0;
         try {
-            status = runArgument(argv[i], commands, out, recognised);
+            status = runArgument(argv[i], commands, out, err, recognised);
         } catch (const std::bad_alloc&) {
             // Whatever the command had pending is dropped; old files stay as they were.
             out << "ERR: OUT OF MEMORY\n";
@@ -92,12 +93,12 @@ int32_t dispatchCommands(int argc, const char* const* argv, const CommandSet& co
             status = STATUS_OUT_OF_MEMORY;
         }
         // The exit status is that of the last command that failed.
-        if (status != 0) result = status;
+        if (status != 0) result = exitStatusOf(status);
     }
     if (!recognised) printUsage(out);
     return result;
 }
 
 int runCommandLine(int argc, const char* const* argv) {
-    return dispatchCommands(argc, argv, toolCommands(), std::cout);
+    return dispatchCommands(argc, argv, toolCommands(), std::cout, std::cerr);
 }

@@ -3,19 +3,23 @@
 // tables, and close with a framed verdict.
 #include "cli/generate_tables.h"
 
+#include <iostream>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "base/secret_file.h"
 #include "base/status.h"
 #include "cli/command_files.h"
 #include "cli/command_script.h"
+#include "cli/failure_reasons.h"
 #include "cli/seed_option.h"
 #include "cli/table_format.h"
+#include "cli/table_plans.h"
 #include "coding/ecb_codings.h"
 #include "emit/header_files.h"
-#include "wbgen/mixed_table_generator.h"
 #include "wbgen/table_generator.h"
 
 namespace {
@@ -69,6 +73,14 @@ int32_t refuseSpecialTemplates(const std::vector<const std::string*>& templates,
     return STATUS_OK;
 }
 
+// After a failed save: header saving stops at the first template without its
+// placeholder and leaves its saving line open; that template is named on err.
+void reportFailedSave(const TemplateTags& tags, std::ostream& err) {
+    for (const auto& [path, tag] : tags) {
+        if (reportPlaceholderFault(*path, tag, err)) return;
+    }
+}
+
 // "SUCCESSFULY" is kept on purpose: scripts that run the tool look for this frame.
 void writeVerdict(int32_t status, std::ostream& out) {
     const char* border = " ----------------------------------------\n";
@@ -76,19 +88,19 @@ void writeVerdict(int32_t status, std::ostream& out) {
     if (status == STATUS_OK) {
         out << "| MARLO AES TABLES GENERATED SUCCESSFULY |\n";
     } else {
-        out << "| MARLO AES TABLES GENERATION FAIL WITH " << status << " |\n";
+        out << "| MARLO AES TABLES GENERATION FAIL WITH " << exitStatusOf(status) << " |\n";
     }
     out << border;
 }
 
 } // namespace
 
-int32_t generateTables(const char* scriptPath, std::ostream& out) {
+int32_t generateTables(const char* scriptPath, std::ostream& out, std::ostream& err) {
     TableGenerator generator(out);
     auto encryption = std::make_unique<DirectionInput>();
     auto decryption = std::make_unique<DirectionInput>();
 
-    CommandScript script(scriptPath, out);
+    CommandScript script(scriptPath, out, err);
     using V = ScriptValues;
     script.require({&V::encryptKey, &V::decryptKey, &V::roundTableTpl, &V::roundTable, &V::xorTableTpl,
                     &V::xorTable, &V::finalRoundTableTpl, &V::finalRoundTable, &V::invRoundTableTpl,
@@ -104,31 +116,25 @@ int32_t generateTables(const char* scriptPath, std::ostream& out) {
     encryption->iocPath = values.encryptIOC;
     decryption->iocPath = values.decryptIOC;
 
-    // The mixed format's eight keys are required only when it is chosen (a
-    // malformed format is reported after the required values).
-    const bool mixed = tableFormatOf(values.format) == TableFormat::Mixed;
-    const MixedHeaderFilePaths mixedPaths = mixedHeaderFilePaths(values);
-    if (mixed) {
-        script.require({&V::mixTableTpl, &V::mixTable, &V::mixXorTableTpl, &V::mixXorTable,
-                        &V::invMixTableTpl, &V::invMixTable, &V::invMixXorTableTpl, &V::invMixXorTable});
-    }
-    std::vector<const std::string*> templates = {&paths.roundTableTpl,    &paths.xorTableTpl,
-                                                 &paths.finalRoundTableTpl, &paths.invRoundTableTpl,
-                                                 &paths.invXorTableTpl,   &paths.invFirstRoundTableTpl};
-    std::vector<std::string> headers = headerPaths(paths);
-    if (mixed) {
-        templates.insert(templates.end(), {&mixedPaths.mixTableTpl, &mixedPaths.mixXorTableTpl,
-                                           &mixedPaths.invMixTableTpl, &mixedPaths.invMixXorTableTpl});
-        for (const std::string& header : headerPaths(mixedPaths)) headers.push_back(header);
-    }
+    // The format's plan, chosen once: a malformed format is reported after the
+    // required values, which are then the classic format's.
+    const TableFormat planned = tableFormatOf(values.format).value_or(TableFormat::Classic);
+    const std::unique_ptr<TablePlan> plan = makeTablePlan(planned, paths, values, generator, out);
+    script.require(plan->extraKeys());
+    const std::vector<const std::string*> templates = plan->templates();
+    const std::vector<std::string> headers = plan->headers();
 
     int32_t status = script.status();
-    TableFormat format = TableFormat::Classic;
-    if (status == STATUS_OK) status = readTableFormat(values.format, format, out);
+    if (status == STATUS_OK) status = checkTableFormat(values.format, out);
     if (status == STATUS_OK) {
         const int32_t encryptFlag = readUseFlag(script, &V::useEncryptIOC, encryption->useIoc, out);
         const int32_t decryptFlag = readUseFlag(script, &V::useDecryptIOC, decryption->useIoc, out);
         status = encryptFlag != STATUS_OK ? encryptFlag : decryptFlag;
+    }
+    if (status == STATUS_OK) {
+        const int32_t encryptLength = checkKeyLength(script, &V::encryptKey, out);
+        const int32_t decryptLength = checkKeyLength(script, &V::decryptKey, out);
+        status = encryptLength != STATUS_OK ? encryptLength : decryptLength;
     }
     if (status == STATUS_OK) {
         status = checkFileRoles(fileRoles(script.path(), templates, headers, *encryption, *decryption), out);
@@ -146,53 +152,34 @@ int32_t generateTables(const char* scriptPath, std::ostream& out) {
         }
     }
 
+    unsigned lockWait = kDefaultLockWaitSeconds;
+    if (status == STATUS_OK) status = readLockWait(script, lockWait, out);
     // Another run writing the same headers waits here until this one is done.
-    const OutputLocks locks(status == STATUS_OK ? headers : std::vector<std::string>{});
+    const OutputLocks locks(status == STATUS_OK ? headers : std::vector<std::string>{}, lockWait, &err);
+    if (status == STATUS_OK) status = reportLocks(locks, out);
     auto inputOf = [](const DirectionInput& d) { return d.useIoc ? &d.inputSet : nullptr; };
     auto outputOf = [](const DirectionInput& d) { return d.useIoc ? &d.outputSet : nullptr; };
 
     // Both directions in turn: generate a direction's tables, then save its
     // headers; a direction that fails ends the run.
-    auto runDirections = [&](auto generate, auto save) {
-        for (const bool encrypt : {true, false}) {
-            if (!encrypt) out << "\n";
-            if (status != STATUS_OK) continue;
-            const char* name = encrypt ? "ENCRYPT" : "DECRYPT";
-            const DirectionInput& input = encrypt ? *encryption : *decryption;
-            const char* key = (encrypt ? encryptKey : decryptKey).c_str();
-            status = generate(encrypt, key, inputOf(input), outputOf(input));
-            if (status != STATUS_OK) {
-                out << "MARLO AES " << name << " TABLES NOT GENERATED\n";
-                continue;
+    for (const bool encrypt : {true, false}) {
+        if (!encrypt) out << "\n";
+        if (status != STATUS_OK) continue;
+        const char* name = encrypt ? "ENCRYPT" : "DECRYPT";
+        const DirectionInput& input = encrypt ? *encryption : *decryption;
+        const std::string& key = encrypt ? encryptKey : decryptKey;
+        status = plan->generate(encrypt, key.c_str(), inputOf(input), outputOf(input));
+        if (status != STATUS_OK) {
+            if (status == STATUS_BAD_KEY_TEXT) {
+                reportBadKeyText(script.path(), scriptKeyOf(encrypt ? &V::encryptKey : &V::decryptKey), key, err);
             }
-            out << "MARLO AES " << name << " TABLES GENERATED\n";
-            status = save(encrypt);
-            out << "MARLO AES " << name << (status != STATUS_OK ? " TABLES NOT SAVED\n" : " TABLES SAVED\n");
+            out << "MARLO AES " << name << " TABLES NOT GENERATED\n";
+            continue;
         }
-    };
-
-    if (format == TableFormat::Classic) {
-        auto storage = std::make_unique<TableStorage>();
-        runDirections(
-            [&](bool encrypt, const char* key, const CodingSet* input, const CodingSet* output) {
-                return encrypt ? generator.generateEncryptionTables(key, *storage, input, output)
-                               : generator.generateDecryptionTables(key, *storage, input, output);
-            },
-            [&](bool encrypt) {
-                return encrypt ? saveEncryptionHeaders(paths, *storage, out) : saveDecryptionHeaders(paths, *storage, out);
-            });
-    } else {
-        auto storage = std::make_unique<MixedTableStorage>();
-        RandomSource& random = generator.random();
-        runDirections(
-            [&](bool encrypt, const char* key, const CodingSet* input, const CodingSet* output) {
-                return encrypt ? generateMixedEncryptionTables(random, key, *storage, input, output, out)
-                               : generateMixedDecryptionTables(random, key, *storage, input, output, out);
-            },
-            [&](bool encrypt) {
-                return encrypt ? saveMixedEncryptionHeaders(paths, mixedPaths, *storage, out)
-                               : saveMixedDecryptionHeaders(paths, mixedPaths, *storage, out);
-            });
+        out << "MARLO AES " << name << " TABLES GENERATED\n";
+        status = plan->save(encrypt, out);
+        if (status != STATUS_OK) reportFailedSave(plan->templateTags(encrypt), err);
+        out << "MARLO AES " << name << (status != STATUS_OK ? " TABLES NOT SAVED\n" : " TABLES SAVED\n");
     }
     writeVerdict(status, out);
     out.flush();

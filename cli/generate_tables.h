@@ -11,5 +11,7 @@
 // STATUS_SAME_FILE one file in two roles; STATUS_OPEN_FAILED an IOC file cannot be
 // opened; STATUS_SHORT_READ an IOC file is short; STATUS_INVALID_CODING an IOC
 // file holds a record that is not a bijection; STATUS_BAD_KEY_TEXT malformed key
-// text; STATUS_SAVE_FAILED a header could not be saved.
-int32_t generateTables(const char* scriptPath, std::ostream& out = std::cout);
+// text (a key with more than 32 hex digits is refused before anything is
+// generated); STATUS_SAVE_FAILED a header could not be saved. Failures whose
+// output names no cause write their reason to err (cli/failure_reasons.h).
+int32_t generateTables(const char* scriptPath, std::ostream& out = std::cout, std::ostream& err = std::cerr);

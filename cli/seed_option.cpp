@@ -19,7 +19,7 @@ int32_t applySeedOption(const ProfileReader& profile, RandomSource& random, std:
         }
     } else if (seed.size() != 32 || AES128_HexToKey(seed.c_str(), state.data()) != STATUS_OK) {
         out << "ERR: BAD SEED VALUE '" << seed << "'\n";
-        return STATUS_MISSING_VALUE;
+        return STATUS_BAD_SEED;
     }
     random.setState(state);
     return STATUS_OK;

@@ -11,7 +11,7 @@
 #include "coding/random_source.h"
 
 // Applies the script's seed to random. Anything else than the forms above writes
-// "ERR: BAD SEED VALUE '<value>'\n" and returns STATUS_MISSING_VALUE; a CSPRNG
+// "ERR: BAD SEED VALUE '<value>'\n" and returns STATUS_BAD_SEED; a CSPRNG
 // failure writes "ERR: SYSTEM RANDOM SOURCE FAILED\n" and returns
 // STATUS_SYSTEM_RANDOM_FAILED.
 [[nodiscard]] int32_t applySeedOption(const ProfileReader& profile, RandomSource& random, std::ostream& out);

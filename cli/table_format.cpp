@@ -8,14 +8,10 @@ std::optional<TableFormat> tableFormatOf(const std::string& value) {
     return std::nullopt;
 }
 
-int32_t readTableFormat(const std::string& value, TableFormat& format, std::ostream& out) {
-    const std::optional<TableFormat> named = tableFormatOf(value);
-    if (!named) {
-        out << "ERR: BAD TABLE FORMAT '" << value << "'\n";
-        return STATUS_MISSING_VALUE;
-    }
-    format = *named;
-    return STATUS_OK;
+int32_t checkTableFormat(const std::string& value, std::ostream& out) {
+    if (tableFormatOf(value)) return STATUS_OK;
+    out << "ERR: BAD TABLE FORMAT '" << value << "'\n";
+    return STATUS_BAD_FORMAT;
 }
 
 MixedHeaderFilePaths mixedHeaderFilePaths(const ScriptValues& values) {

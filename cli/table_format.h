@@ -16,9 +16,9 @@ enum class TableFormat { Classic, Mixed };
 // The format a value names, or nothing for any other value.
 std::optional<TableFormat> tableFormatOf(const std::string& value);
 
-// The format a value names. Any other value writes
-// "ERR: BAD TABLE FORMAT '<value>'\n" and returns STATUS_MISSING_VALUE.
-[[nodiscard]] int32_t readTableFormat(const std::string& value, TableFormat& format, std::ostream& out);
+// STATUS_OK when value names a format. Any other value writes
+// "ERR: BAD TABLE FORMAT '<value>'\n" and returns STATUS_BAD_FORMAT.
+[[nodiscard]] int32_t checkTableFormat(const std::string& value, std::ostream& out);
 
 // The mixed format's templates and headers as the script names them.
 MixedHeaderFilePaths mixedHeaderFilePaths(const ScriptValues& values);

@@ -12,6 +12,7 @@
 #include "emit/header_files.h"
 
 #include <functional>
+#include <iostream>
 #include <string_view>
 
 #include "base/secret_file.h"
@@ -110,9 +111,11 @@ int32_t saveHeaders(const std::vector<SaveStep>& steps, std::ostream& out) {
     }
     std::vector<PendingFile*> group;
     for (PendingFile& header : headers) group.push_back(&header);
-    size_t failedAt = 0;
-    if (commitFiles(group.data(), group.size(), &failedAt) != FileResult::ok) {
-        out << "Fail to write " << steps[failedAt].headerPath << "\n" << std::flush;
+    CommitFailure failure;
+    if (commitFiles(group.data(), group.size(), &failure) != FileResult::ok) {
+        // The header, folder or journal that failed, and on standard error why.
+        out << "Fail to write " << failure.path << "\n" << std::flush;
+        std::cerr << "tabrix: cannot write '" << failure.path << "': " << failure.reason << "\n" << std::flush;
         return STATUS_SAVE_FAILED;
     }
     return STATUS_OK;

@@ -149,14 +149,14 @@ void fuzzSeedOption(const std::string& text) {
         check(status == STATUS_OK && out.str().empty() && random.state() == start);
     } else if (value == "system") {
         // The operating system's bytes cannot be predicted; only the outcome is.
-        check(status == STATUS_OK || status == STATUS_MISSING_VALUE);
+        check(status == STATUS_OK || status == STATUS_SYSTEM_RANDOM_FAILED);
         check(status == STATUS_OK ? out.str().empty()
                                   : out.str() == "ERR: SYSTEM RANDOM SOURCE FAILED\n");
     } else if (value.size() == 32 && hexBytesOf(value.c_str(), 16) == 16) {
         check(status == STATUS_OK && out.str().empty());
         for (size_t n = 0; n < 16; ++n) check(random.state()[n] == hexByte(value.c_str(), n));
     } else {
-        check(status == STATUS_MISSING_VALUE && random.state() == start);
+        check(status == STATUS_BAD_SEED && random.state() == start);
         check(out.str() == "ERR: BAD SEED VALUE '" + value + "'\n");
     }
 }

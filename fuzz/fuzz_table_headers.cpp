@@ -3,7 +3,8 @@
 //
 // Checked: the result is found (values read whole), absent (no error text) or a
 // parse error (with a reason); values read back from the text the reader accepted
-// give the same bytes when written out again in the tool's own form.
+// give the same bytes when written out again in the tool's own form; a comment
+// line in front of the text changes neither the status nor the values.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -29,6 +30,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::string error;
         const int32_t status = parseTableText(text, name, 16, values, error);
         check(status == STATUS_OK || status == 1 || status == AUDIT_BAD_HEADERS);
+        std::vector<uint8_t> commented;
+        std::string ignored;
+        check(parseTableText("/**/\n" + std::string(text), name, 16, commented, ignored) == status);
+        check(commented == values);
         if (status == AUDIT_BAD_HEADERS) check(!error.empty());
         if (status == 1) check(error.empty());
         if (status != STATUS_OK) continue;

@@ -15,8 +15,8 @@ for argument in "$@"; do
         *) extra="$extra $argument" ;;
     esac
 done
-packages="g++ gcc cmake make pkg-config libmd-dev libgtest-dev libssl-dev libbenchmark-dev file lintian
-          gcc-aarch64-linux-gnu g++-aarch64-linux-gnu libc6-dev-arm64-cross qemu-user $extra"
+packages="g++ gcc cmake make pkg-config libmd-dev nlohmann-json3-dev libgtest-dev libssl-dev libbenchmark-dev jq
+          file lintian gcc-aarch64-linux-gnu g++-aarch64-linux-gnu libc6-dev-arm64-cross qemu-user $extra"
 missing=""
 for package in $packages; do
     dpkg -s "$package" >/dev/null 2>&1 || missing="$missing $package"

@@ -82,15 +82,13 @@ bool blockPathSupported(BlockPath path) {
     return false;
 }
 
+BlockPath chooseBlockPath(const char* portableSetting, bool avx512VbmiSupported) {
+    if (portableSetting != nullptr && std::strcmp(portableSetting, "0") != 0) return BlockPath::Portable;
+    return avx512VbmiSupported ? BlockPath::Avx512Vbmi : BlockPath::Portable;
+}
+
 BlockPath selectedBlockPath() {
-    static const BlockPath selected = [] {
-        const char* portable = std::getenv("TABRIX_PORTABLE");
-        if (portable != nullptr && std::strcmp(portable, "0") != 0) {
-            return BlockPath::Portable;
-        }
-        return blockPathSupported(BlockPath::Avx512Vbmi) ? BlockPath::Avx512Vbmi : BlockPath::Portable;
-    }();
-    return selected;
+    return chooseBlockPath(std::getenv("TABRIX_PORTABLE"), blockPathSupported(BlockPath::Avx512Vbmi));
 }
 
 const char* blockPathName(BlockPath path) {

@@ -107,9 +107,14 @@ void withNetworkForm(Direction direction, const BlockNetwork& network, Run&& run
 // Whether this build and this CPU can run path (the portable path: always).
 bool blockPathSupported(BlockPath path);
 
-// The path that the block loops use: the fastest supported one, or the portable
-// path when the build option TABRIX_PORTABLE_ONLY is on or the environment
-// variable TABRIX_PORTABLE is set to anything but "0" when it is first asked.
+// The path for a value of the environment variable TABRIX_PORTABLE (null when
+// it is not set) on a CPU with or without the AVX-512 VBMI path: the portable
+// one when the value is anything but "0" or the CPU lacks the other.
+BlockPath chooseBlockPath(const char* portableSetting, bool avx512VbmiSupported);
+
+// chooseBlockPath for this process's environment and this CPU (and build: the
+// portable path when TABRIX_PORTABLE_ONLY is on), read anew on every call. The
+// table cipher asks once, when it is given its tables.
 BlockPath selectedBlockPath();
 
 // Printable name of a path ("portable", "avx512vbmi").

@@ -103,6 +103,12 @@ void WhiteBoxAesCipher::useTables(const TableStorage* storage, BlockNetworksPtr 
     evaluator_ = &evaluator;
 }
 
+bool WhiteBoxAesCipher::UseBlockPath(BlockPath path) {
+    if (!blockPathSupported(path)) return false;
+    path_ = path;
+    return true;
+}
+
 int32_t WhiteBoxAesCipher::EncryptBlock(const uint8_t input[16], uint8_t output[16]) {
     return EncryptRounds(input, output, 10);
 }

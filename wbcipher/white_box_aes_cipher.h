@@ -33,6 +33,12 @@ public:
     // call it again after changing the tables.
     int32_t SetTables(const TableStorage* storage);
 
+    // Runs the buffer operations on path from now on, instead of the one chosen
+    // when the tables were set (selectedBlockPath()). false, and no change, when
+    // this build or CPU cannot run it.
+    bool UseBlockPath(BlockPath path);
+    BlockPath blockPath() const { return path_; }
+
     [[nodiscard]] int32_t EncryptBlock(const uint8_t input[16], uint8_t output[16]);
     [[nodiscard]] int32_t DecryptBlock(const uint8_t input[16], uint8_t output[16]);
     [[nodiscard]] int32_t EncryptBlockInPlace(uint8_t block[16]);

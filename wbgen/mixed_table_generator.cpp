@@ -28,15 +28,10 @@
 #include <vector>
 
 #include "aesref/aes_tables.h"
+#include "wbgen/mixed_coding_map.h"
 #include "wbgen/network_plan.h"
 
 namespace {
-
-struct MixedCodingMap {
-    CodingMap classic;                                           // round, XOR, last slots
-    TableCodings mix[kRoundSlots][4][4][4];                      // [slot][column c][row b][byte b']
-    TableCodings mixXor[kRoundSlots][4][kXorTablesPerColumn];    // [slot][column c][table n]
-};
 
 CodingRef freshPair(int32_t& n) {
     const CodingRef ref{CODING_NIBBLES, n + 2, n + 1};
@@ -49,7 +44,8 @@ CodingRef edgeRef(bool external, int m) {
                     : CodingRef{CODING_NONE, 0, 0};
 }
 
-// Numbers every wire of one direction's mixed network; returns the count.
+} // namespace
+
 uint32_t assignMixedCodings(MixedCodingMap& map, Direction direction, bool inputSetPresent,
                             bool outputSetPresent) {
     int32_t n = 0;
@@ -84,6 +80,8 @@ uint32_t assignMixedCodings(MixedCodingMap& map, Direction direction, bool input
     }
     return static_cast<uint32_t>(n);
 }
+
+namespace {
 
 void drawBijections(RandomSource& random, MixingBijections& mixing) {
     for (int stage = 1; stage <= kTableRounds; ++stage) {

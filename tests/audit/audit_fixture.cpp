@@ -91,6 +91,23 @@ AuditRun audit(const std::vector<std::string>& args) {
     return encrypt ? readMix(run, Direction::Decrypt, mixed.decrypt) : encrypt;
 }
 
+::testing::AssertionResult loadRun(const TableRun& run, bool mixed, MixedSet& set) {
+    if (mixed) return loadMixed(run, set);
+    std::string error;
+    if (loadHeaderSet(run.headers(), set.set, error) != 0) return ::testing::AssertionFailure() << error;
+    return ::testing::AssertionSuccess();
+}
+
+NetworkTables networkOf(const MixedSet& set, Direction direction, bool mixed) {
+    const bool e = direction == Direction::Encrypt;
+    NetworkTables tables{e ? &set.set.encrypt : &set.set.decrypt};
+    if (mixed) {
+        tables.mix = e ? &set.encrypt.mix : &set.decrypt.mix;
+        tables.mixXor = e ? &set.encrypt.mixXor : &set.decrypt.mixXor;
+    }
+    return tables;
+}
+
 std::string randomKey(uint32_t seed) {
     const std::vector<uint8_t> bytes = testsupport::pseudoRandomBytes(16, seed);
     return testsupport::hexText(bytes.data(), bytes.size());

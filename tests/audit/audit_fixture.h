@@ -7,6 +7,7 @@
 
 #include "audit/bge_attack.h"
 #include "audit/table_headers.h"
+#include "audit/traced_network.h"
 
 #include "support/support.h"
 
@@ -64,6 +65,10 @@ struct MixedSet {
     }
 };
 ::testing::AssertionResult loadMixed(const TableRun& run, MixedSet& mixed);
+// The six headers of a run, and with mixed its mix headers too.
+::testing::AssertionResult loadRun(const TableRun& run, bool mixed, MixedSet& set);
+// One direction of a loaded run as the traced evaluator takes it.
+NetworkTables networkOf(const MixedSet& set, Direction direction, bool mixed);
 
 // A key text of 32 hex digits drawn from the tests' pseudo-random generator.
 std::string randomKey(uint32_t seed);

@@ -15,10 +15,13 @@
 #include <unistd.h>
 #endif
 
+#include <chrono>
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "base/status.h"
 #include "support/support.h"
 
 namespace fs = std::filesystem;
@@ -114,9 +117,11 @@ TEST(SecretFile, AGroupChangesAllItsFilesOrNone) {
     // "b" turns into a folder (with content) before the commit: its rename fails.
     fs::create_directories(dir / "b/inside");
     PendingFile* group[] = {&files[0], &files[1], &files[2]};
-    size_t failedAt = 99;
-    EXPECT_EQ(commitFiles(group, 3, &failedAt), FileResult::writeFailed);
-    EXPECT_EQ(failedAt, 1u);
+    CommitFailure failure;
+    EXPECT_EQ(commitFiles(group, 3, &failure), FileResult::writeFailed);
+    EXPECT_EQ(failure.file, 1u);
+    EXPECT_EQ(failure.path, (dir / "b").string());
+    EXPECT_NE(failure.reason.find("cannot be backed up"), std::string::npos) << failure.reason;
     EXPECT_EQ(readFile(dir / "a"), "old a");
     EXPECT_EQ(readFile(dir / "c"), "old c");
     for (PendingFile& file : files) file.discard();
@@ -164,31 +169,181 @@ TEST(SecretFile, ReadsOnlyRegularFiles) {
     }
 }
 
+namespace {
+
+// A file as the writer leaves its temporaries: private to the user.
+void writePrivate(const fs::path& path, const std::string& content) {
+    writeFile(path, content);
+#ifndef _WIN32
+    ::chmod(path.c_str(), 0600);
+#endif
+}
+
+// A journal as the writer leaves it: private to the user.
+void writeJournal(const fs::path& dir, const std::vector<std::pair<std::string, std::string>>& pairs) {
+    std::string journal;
+    for (const auto& [from, to] : pairs) journal += from + '\0' + to + '\0';
+    writeFile(dir / ".tabrix-commit", journal);
+#ifndef _WIN32
+    ::chmod((dir / ".tabrix-commit").c_str(), 0600);
+#endif
+}
+
+} // namespace
+
 // What a run killed half-way through a group's renames leaves: its journal,
 // temporaries already renamed and some not. Recovery finishes the commit and
 // removes every temporary; without a journal it only removes temporaries.
+// Journals name plain file names; older ones named absolute paths in the folder.
 TEST(SecretFile, RecoveryFinishesAnInterruptedCommit) {
     TempDir dir;
     const std::string d = dir.path().string();
-    writeFile(dir / "a", "new a"); // renamed before the kill
-    writeFile(dir / "b", "old b");
-    writeFile(dir / ".tabrix-000000000002.tmp", "new b");
-    writeFile(dir / ".tabrix-000000000009.tmp", "stale");
-    std::string journal;
-    for (const auto& [from, to] : {std::pair<std::string, std::string>{d + "/.tabrix-000000000001.tmp", d + "/a"},
-                                   {d + "/.tabrix-000000000002.tmp", d + "/b"}}) {
-        journal += from + '\0' + to + '\0';
+    for (const bool absolute : {false, true}) {
+        SCOPED_TRACE(absolute ? "absolute paths" : "plain names");
+        const std::string prefix = absolute ? d + "/" : "";
+        writeFile(dir / "a", "new a"); // renamed before the kill
+        writeFile(dir / "b", "old b");
+        writePrivate(dir / ".tabrix-000000000002.tmp", "new b");
+        writePrivate(dir / ".tabrix-000000000009.tmp", "stale");
+        writeJournal(dir.path(), {{prefix + ".tabrix-000000000001.tmp", prefix + "a"},
+                                  {prefix + ".tabrix-000000000002.tmp", prefix + "b"}});
+        EXPECT_TRUE(recoverDirectory(d));
+        EXPECT_EQ(readFile(dir / "a"), "new a");
+        EXPECT_EQ(readFile(dir / "b"), "new b");
+        EXPECT_EQ(toolFileCount(dir.path()), 0u);
     }
-    writeFile(dir / ".tabrix-commit", journal);
-    recoverDirectory(d);
-    EXPECT_EQ(readFile(dir / "a"), "new a");
+    writePrivate(dir / ".tabrix-000000000003.tmp", "not committed");
+    EXPECT_TRUE(recoverDirectory(d));
     EXPECT_EQ(readFile(dir / "b"), "new b");
     EXPECT_EQ(toolFileCount(dir.path()), 0u);
+}
 
-    writeFile(dir / ".tabrix-000000000003.tmp", "not committed");
-    recoverDirectory(d);
-    EXPECT_EQ(readFile(dir / "b"), "new b");
-    EXPECT_EQ(toolFileCount(dir.path()), 0u);
+// A journal that another user could have planted in a shared folder, or that
+// is not plainly the tool's own, is not replayed: nothing is renamed, no
+// temporary is removed, and recovery says which journal and why.
+TEST(SecretFile, RecoveryReplaysOnlyItsOwnJournal) {
+    TempDir outside;
+    TempDir dir;
+    const std::string d = dir.path().string();
+    const std::string victim = (outside / "secret.txt").string();
+    const std::string planted = (outside / "evil").string();
+    struct Case {
+        const char* name;
+        std::vector<std::pair<std::string, std::string>> pairs;
+        const char* reason;
+    };
+    const std::vector<Case> cases = {
+        {"a file elsewhere into the folder", {{victim, d + "/loot"}}, "is not a temporary of tabrix"},
+        {"a file elsewhere over a target", {{planted, d + "/a"}}, "is not a temporary of tabrix"},
+        {"a temporary over a file elsewhere", {{".tabrix-000000000001.tmp", victim}}, "is not a file of"},
+        {"a relative way out", {{"../.tabrix-000000000001.tmp", "a"}}, "is not a temporary of tabrix"},
+        {"a temporary over a temporary", {{".tabrix-000000000001.tmp", ".tabrix-000000000002.tmp"}}, "is not a file of"},
+        {"a file of the folder that is no temporary", {{"b", "a"}}, "is not a temporary of tabrix"},
+        {"the journal itself", {{".tabrix-000000000001.tmp", ".tabrix-commit"}}, "is not a file of"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        writeFile(outside / "secret.txt", "secret");
+        writeFile(outside / "evil", "evil");
+        writeFile(dir / "a", "old a");
+        writeFile(dir / "b", "old b");
+        writePrivate(dir / ".tabrix-000000000001.tmp", "pending");
+        writeJournal(dir.path(), c.pairs);
+        std::string journal;
+        std::string reason;
+        EXPECT_FALSE(recoverDirectory(d, &journal, &reason));
+        EXPECT_EQ(journal, d + "/.tabrix-commit");
+        EXPECT_NE(reason.find(c.reason), std::string::npos) << reason;
+        EXPECT_EQ(readFile(outside / "secret.txt"), "secret");
+        EXPECT_EQ(readFile(outside / "evil"), "evil");
+        EXPECT_EQ(readFile(dir / "a"), "old a");
+        EXPECT_FALSE(fs::exists(dir / "loot"));
+        EXPECT_TRUE(fs::exists(dir / ".tabrix-000000000001.tmp"));
+        fs::remove(dir / ".tabrix-commit");
+    }
+}
+
+#ifndef _WIN32
+// The journal file itself: only a private regular file of the user's own, of a
+// journal's size, is read at all. Each case fails at once, whatever its size.
+TEST(SecretFile, RecoveryRefusesJournalsThatAreNotPrivateRegularFiles) {
+    TempDir dir;
+    const fs::path journal = dir / ".tabrix-commit";
+    const std::string good = std::string(".tabrix-000000000001.tmp") + '\0' + "a" + '\0';
+    struct Case {
+        const char* name;
+        void (*plant)(const fs::path& journal, const std::string& good);
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"readable by others",
+         [](const fs::path& j, const std::string& text) {
+             writeFile(j, text);
+             ::chmod(j.c_str(), 0644);
+         },
+         "mode is not 0600"},
+        {"a symbolic link to a private journal",
+         [](const fs::path& j, const std::string& text) {
+             writeFile(j.parent_path() / "real", text);
+             ::chmod((j.parent_path() / "real").c_str(), 0600);
+             fs::create_symlink("real", j);
+         },
+         "not a regular file"},
+        {"a folder", [](const fs::path& j, const std::string&) { fs::create_directories(j / "inside"); },
+         "not a regular file"},
+        {"a FIFO", [](const fs::path& j, const std::string&) { ::mkfifo(j.c_str(), 0600); }, "not a regular file"},
+        {"2 GiB, sparse",
+         [](const fs::path& j, const std::string& text) {
+             writeFile(j, text);
+             ::chmod(j.c_str(), 0600);
+             fs::resize_file(j, uintmax_t{2} << 30);
+         },
+         "larger than 65536 bytes"},
+        {"owned by another user",
+         [](const fs::path& j, const std::string& text) {
+             writeFile(j, text);
+             ::chmod(j.c_str(), 0600);
+             if (::geteuid() == 0) (void)!::chown(j.c_str(), 65534, 65534);
+         },
+         "not owned by the user"},
+    };
+    for (const Case& c : cases) {
+        if (std::string(c.name) == "owned by another user" && ::geteuid() != 0) continue; // needs root to plant
+        SCOPED_TRACE(c.name);
+        writeFile(dir / "a", "old a");
+        writeFile(dir / ".tabrix-000000000001.tmp", "pending");
+        c.plant(journal, good);
+        std::string reason;
+        EXPECT_FALSE(recoverDirectory(dir.path().string(), nullptr, &reason));
+        EXPECT_NE(reason.find(c.reason), std::string::npos) << reason;
+        EXPECT_EQ(readFile(dir / "a"), "old a");
+        EXPECT_TRUE(fs::exists(dir / ".tabrix-000000000001.tmp"));
+        fs::remove_all(journal);
+        fs::remove(dir / "real");
+    }
+}
+#else
+POSIX_ONLY_TEST(SecretFile, RecoveryRefusesJournalsThatAreNotPrivateRegularFiles, "file modes, links, FIFOs and owners")
+#endif
+
+// Another process holding a folder's lock: OutputLocks says at once that it
+// waits, gives up after the bound, and locks nothing. flock and LockFileEx
+// locks belong to the open file, so a second holder in this process waits too.
+TEST(SecretFile, OutputLocksWaitABoundedTime) {
+    TempDir dir;
+    const std::string target = (dir / "out.h").string();
+    const OutputLocks held({target});
+    ASSERT_EQ(held.status(), 0);
+    for (const unsigned wait : {0u, 1u}) {
+        std::ostringstream notices;
+        const auto start = std::chrono::steady_clock::now();
+        const OutputLocks waiting({target}, wait, &notices);
+        const auto waited = std::chrono::steady_clock::now() - start;
+        EXPECT_EQ(waiting.status(), STATUS_LOCK_TIMEOUT);
+        EXPECT_EQ(waiting.failedPath(), dir.path().string());
+        EXPECT_EQ(notices.str(), "waiting for the lock on " + dir.path().string() + "\n");
+        EXPECT_GE(waited, std::chrono::seconds(wait));
+    }
 }
 
 #ifndef _WIN32
@@ -298,9 +453,9 @@ TEST(SecretFile, WindowsReplaceKeepsTheOldFileWhenTheRenameIsRefused) {
         ASSERT_EQ(files[i].finish(), FileResult::ok);
     }
     PendingFile* group[] = {&files[0], &files[1]};
-    size_t failedAt = 99;
-    EXPECT_EQ(commitFiles(group, 2, &failedAt), FileResult::writeFailed);
-    EXPECT_EQ(failedAt, 1u);
+    CommitFailure failure;
+    EXPECT_EQ(commitFiles(group, 2, &failure), FileResult::writeFailed);
+    EXPECT_EQ(failure.file, 1u);
     CloseHandle(holder);
     EXPECT_EQ(readFile(dir / "a.h"), "old a");
     EXPECT_EQ(readFile(dir / "held.h"), "old held");

@@ -67,6 +67,7 @@ struct Case {
     std::string outputEnd;             // the output must end with this
     std::vector<std::string> mayWrite; // files the command may create or change
     void (*limits)() = nullptr;
+    std::string reason = {}; // standard error must hold this (and is empty without it)
 };
 
 std::string repeat(const std::string& piece, size_t times) {
@@ -94,23 +95,23 @@ TEST(BadInput, Matrix) {
     std::vector<Case> cases = {
         // Scripts that cannot give values.
         {"script is a directory", [](const ToolFolder& f) { std::filesystem::create_directory(f / "dir.cfg"); },
-         {"/g:dir.cfg"}, 30, "\n" + failFrame(30), {}},
+         {"/g:dir.cfg"}, 30, "\n" + failFrame(30), {}, nullptr, "cannot read the script"},
         {"empty script", [](const ToolFolder& f) { writeFile(f / "t.cfg", ""); }, {"/g:t.cfg"}, 30,
-         "\n" + failFrame(30), {}},
+         "\n" + failFrame(30), {}, nullptr, "[KEY_VALUE] encryptKey is missing or empty\n"},
         {"binary script",
          [](const ToolFolder& f) {
              auto bytes = testsupport::pseudoRandomBytes(65536, 9);
              writeFile(f / "t.cfg", std::string(bytes.begin(), bytes.end()));
          },
-         {"/g:t.cfg"}, 30, "\n" + failFrame(30), {}},
+         {"/g:t.cfg"}, 30, "\n" + failFrame(30), {}, nullptr, "is missing or empty\n"},
         {"one line of 1 MB", [](const ToolFolder& f) { writeFile(f / "t.cfg", "[KEY_VALUE]" + std::string(1 << 20, 'k')); },
-         {"/g:t.cfg"}, 30, "\n" + failFrame(30), {}},
+         {"/g:t.cfg"}, 30, "\n" + failFrame(30), {}, nullptr, "[KEY_VALUE] decryptKey is missing or empty\n"},
         {"binary script for /ecbioc:",
          [](const ToolFolder& f) {
              auto bytes = testsupport::pseudoRandomBytes(4096, 10);
              writeFile(f / "t.cfg", std::string(bytes.begin(), bytes.end()));
          },
-         {"/ecbioc:t.cfg"}, 30, kEcbErrors, {}},
+         {"/ecbioc:t.cfg"}, 30, kEcbErrors, {}, nullptr, "[IOC_FILES] encryptIOC is missing or empty\n"},
         // A key given twice: the first one counts (the second is malformed).
         {"key repeated in two sections",
          [](const ToolFolder& f) {
@@ -137,13 +138,13 @@ TEST(BadInput, Matrix) {
          [](const ToolFolder& f) { f.writeScript("t.cfg", {{"xorTable", longPath(f, 5000, false)}}); },
          {"/g:t.cfg"}, 255, "MARLO AES ENCRYPT TABLES NOT SAVED\n\n" + failFrame(-1), {"out/round.h"}},
         {"script path of 5,000 characters", nullptr, {"/g:" + std::string(5000, 's')}, 30,
-         "\n" + failFrame(30), {}},
+         "\n" + failFrame(30), {}, nullptr, "cannot read the script"},
         // A regular file used as a directory.
         {"header below a regular file",
          [](const ToolFolder& f) { f.writeScript("t.cfg", {{"roundTable", "t.cfg/child.h"}}); }, {"/g:t.cfg"}, 255,
          " fail\nFail to open t.cfg/child.h\nMARLO AES ENCRYPT TABLES NOT SAVED\n\n" + failFrame(-1), {}},
         {"script below a regular file", [](const ToolFolder& f) { f.writeScript("t.cfg"); }, {"/g:t.cfg/child"}, 30,
-         "\n" + failFrame(30), {}},
+         "\n" + failFrame(30), {}, nullptr, "cannot read the script"},
         {"IOC file below a regular file",
          [](const ToolFolder& f) { f.writeScript("t.cfg", {{"useEncryptIOC", "1"}, {"encryptIOC", "t.cfg/x"}}); },
          {"/g:t.cfg"}, 16, "FAIL TO OPEN FILE t.cfg/x \n\n" + failFrame(16), {}},
@@ -164,7 +165,7 @@ TEST(BadInput, Matrix) {
          {"/g:t.cfg"}, 0, "SUCCESSFULY |\n" + kBorder, kAllHeaders},
         {"empty template", [](const ToolFolder& f) { writeFile(f / "tpl/xor.tpl", ""); }, {"/g:t.cfg"}, 255,
          "--- Saving out/xor.h header file MARLO AES ENCRYPT TABLES NOT SAVED\n\n" + failFrame(-1),
-         {"out/round.h"}},
+         {"out/round.h"}, nullptr, "tabrix: template 'tpl/xor.tpl' has no tag #xorTables#\n"},
         // Coding files of the wrong size or content.
         {"IOC file of 0 bytes", [](const ToolFolder& f) { writeFile(f / "enc.ioc", ""); }, {"/g:ioc.cfg"}, 31,
          "\n" + failFrame(31), {}},
@@ -197,7 +198,11 @@ TEST(BadInput, Matrix) {
         const auto before = snapshot(folder);
         const auto run = testsupport::runTool(c.args, folder.path(), c.limits);
         EXPECT_EQ(run.status, c.status) << run.output.substr(0, 2000);
-        EXPECT_TRUE(run.errors.empty()) << run.errors;
+        if (c.reason.empty()) {
+            EXPECT_TRUE(run.errors.empty()) << run.errors;
+        } else {
+            EXPECT_NE(run.errors.find(c.reason), std::string::npos) << run.errors.substr(0, 2000);
+        }
         ASSERT_GE(run.output.size(), c.outputEnd.size()) << run.output;
         EXPECT_EQ(run.output.substr(run.output.size() - c.outputEnd.size()), c.outputEnd);
         if (c.status != 0) {

@@ -5,7 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "base/status.h"
 #include "cli/dispatch.h"
+#include "expected_messages.h"
 
 namespace {
 
@@ -17,20 +19,21 @@ int32_t statusFor(const std::string& argument) {
     return at == std::string::npos ? 0 : std::stoi(argument.substr(at + 1));
 }
 
-int32_t fakeTables(const char* path, std::ostream& out) {
+int32_t fakeTables(const char* path, std::ostream& out, std::ostream&) {
     calls.push_back(std::string("g[") + path + "]");
     out << "<g>";
     return statusFor(path);
 }
-int32_t fakeEcb(const char* path, std::ostream&) {
+int32_t fakeEcb(const char* path, std::ostream&, std::ostream& err) {
     calls.push_back(std::string("ecb[") + path + "]");
+    err << "<ecb>";
     return statusFor(path);
 }
-int32_t fakeCbc(const char* path, std::ostream&) {
+int32_t fakeCbc(const char* path, std::ostream&, std::ostream&) {
     calls.push_back(std::string("cbc[") + path + "]");
     return statusFor(path);
 }
-int32_t fakeTest(int32_t flags, std::ostream&) {
+int32_t fakeTest(int32_t flags, std::ostream&, std::ostream&) {
     calls.push_back("test[" + std::to_string(flags) + "]");
     return flags;
 }
@@ -40,14 +43,16 @@ const CommandSet kFakes{fakeTables, fakeEcb, fakeCbc, fakeTest};
 struct Dispatched {
     int32_t status;
     std::string output;
+    std::string errors;
 };
 
 Dispatched dispatch(std::vector<const char*> args) {
     calls.clear();
     args.insert(args.begin(), "tabrix");
     std::ostringstream out;
-    const int32_t status = dispatchCommands(static_cast<int>(args.size()), args.data(), kFakes, out);
-    return {status, out.str()};
+    std::ostringstream err;
+    const int32_t status = dispatchCommands(static_cast<int>(args.size()), args.data(), kFakes, out, err);
+    return {status, out.str(), err.str()};
 }
 
 std::string usage() {
@@ -56,23 +61,7 @@ std::string usage() {
     return out.str();
 }
 
-const char* kUsage =
-    "MARLO AES Generator 1.1, tabrix edition by the tabrix team\n\n"
-    "Usage: Tabrix.exe [params in any order]\n"
-    "Params: /g:[CONFIG_SCRIPT_FILE_PATH] ... Generate and save MARLO AES tables.\n"
-    "           Paths are obtained from CONFIG_SCRIPT_FILE_PATH file.\n"
-    "        /ecbioc:[CONFIG_SCRIPT_FILE_PATH] ... Generate and save input & output \n"
-    "           codings for MARLO AES tables compliant with Electronic Code Book\n"
-    "           (ECB) mode.\n"
-    "        /cbcioc:[CONFIG_SCRIPT_FILE_PATH] ... Generate and save input & output\n"
-    "           & data codings for MARLO AES tables compliant with Cipher Back\n"
-    "           Chaining (CBC) mode.\n"
-    "        /test:[flags] ... Perform various tests. Refer to MARLO_AES for details.\n"
-    "\n"
-    "        CONFIG_SCRIPT_FILE_PATH ... Configuration script file path.\n\n"
-    "        Configuration script syntax: (see example.cfg for example)\n"
-    "\n\n"
-    "Example: Tabrix.exe /g:example.cfg\n";
+using clitest::kUsage;
 
 } // namespace
 
@@ -90,6 +79,7 @@ TEST(Dispatch, PrefixesRouteTheRemainderUnchanged) {
     EXPECT_EQ(calls, (std::vector<std::string>{"g[a b.cfg]", "ecb[]", "cbc[x]", "test[7]",
                                                "g[anything]"}));
     EXPECT_EQ(run.output, "<g><g>");
+    EXPECT_EQ(run.errors, "<ecb>"); // each command's error stream is the dispatcher's
 }
 
 TEST(Dispatch, SelfTestFlagsConvertLikeAtoi) {
@@ -99,34 +89,49 @@ TEST(Dispatch, SelfTestFlagsConvertLikeAtoi) {
     };
     const Case cases[] = {{"/test:abc", "test[0]"},   {"/test:-3", "test[-3]"},
                           {"/test:12xyz", "test[12]"}, {"/test:", "test[0]"},
-                          {"/test:  +9", "test[9]"},  {"/test:99999999999999999999", "test[-1]"}};
+                          {"/test:  +9", "test[9]"},  {"/test:99999999999999999999", "test[-1]"},
+                          // A sign without digits has no number: 0, as atoi reads it.
+                          {"/test:+", "test[0]"},     {"/test:-", "test[0]"},     {"/test:-x1", "test[0]"}};
     for (const Case& c : cases) {
         dispatch({c.argument});
         EXPECT_EQ(calls, std::vector<std::string>{c.call}) << c.argument;
     }
 }
 
+// An unrecognised argument prints its notice (and the usage text when it is the
+// last one) and fails like a command, so that a mistyped command line never
+// passes for a run: the last failure is the exit status.
 TEST(Dispatch, UnrecognisedArguments) {
-    const std::string message = "ERROR: Unrecognized command: '/G:x.cfg' ignored\n\n";
-    // Alone: message, then usage; status 0.
-    Dispatched run = dispatch({"/G:x.cfg"});
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.output, message + kUsage);
-
-    // After a command: the command's status stays, usage follows.
-    run = dispatch({"/g:a=5", "/G:x.cfg"});
-    EXPECT_EQ(run.status, 5);
-    EXPECT_EQ(run.output, "<g>" + message + kUsage);
-
-    // Before a command: no usage.
-    run = dispatch({"/G:x.cfg", "/g:a=6"});
-    EXPECT_EQ(run.status, 6);
-    EXPECT_EQ(run.output, message + "<g>");
-
-    // Prefix comparison covers the colon: /testing is not /test:.
-    run = dispatch({"/testing"});
-    EXPECT_TRUE(calls.empty());
-    EXPECT_EQ(run.output, "ERROR: Unrecognized command: '/testing' ignored\n\n" + usage());
+    auto notice = [](const std::string& argument) {
+        return "ERROR: Unrecognized command: '" + argument + "' ignored\n\n";
+    };
+    const int32_t unrecognised = STATUS_UNRECOGNIZED_ARGUMENT;
+    struct Case {
+        std::vector<const char*> args;
+        int32_t status;
+        std::string output;
+        size_t calls;
+    };
+    const Case cases[] = {
+        // Alone: notice, then usage.
+        {{"/G:x.cfg"}, unrecognised, notice("/G:x.cfg") + kUsage, 0},
+        {{"-help"}, unrecognised, notice("-help") + kUsage, 0},
+        {{"/g", "t.cfg"}, unrecognised, notice("/g") + notice("t.cfg") + kUsage, 0},
+        // Prefix comparison covers the colon: /testing is not /test:.
+        {{"/testing"}, unrecognised, notice("/testing") + kUsage, 0},
+        // After a command: usage follows, and it is the last failure.
+        {{"/g:a=5", "/G:x.cfg"}, unrecognised, "<g>" + notice("/G:x.cfg") + kUsage, 1},
+        {{"/g:a=0", "/G:x.cfg"}, unrecognised, "<g>" + notice("/G:x.cfg") + kUsage, 1},
+        // Before a command: no usage; a later failure wins, a later success does not hide it.
+        {{"/G:x.cfg", "/g:a=6"}, 6, notice("/G:x.cfg") + "<g>", 1},
+        {{"/G:x.cfg", "/g:a=0"}, unrecognised, notice("/G:x.cfg") + "<g>", 1},
+    };
+    for (const Case& c : cases) {
+        const Dispatched run = dispatch(c.args);
+        EXPECT_EQ(run.status, c.status) << c.args.front();
+        EXPECT_EQ(run.output, c.output) << c.args.front();
+        EXPECT_EQ(calls.size(), c.calls) << c.args.front();
+    }
 }
 
 TEST(Dispatch, LastFailureWinsAndFailuresDoNotStopLaterCommands) {
@@ -140,7 +145,7 @@ TEST(Dispatch, LastFailureWinsAndFailuresDoNotStopLaterCommands) {
         {{"/g:a=30", "/ecbioc:b=16", "/test:0"}, 16},
         {{"/ecbioc:a=0", "/cbcioc:b=28"}, 28},
         {{"/g:a=0", "/g:b=0"}, 0},
-        {{"/g:a=-1", "/junk"}, -1},
+        {{"/g:a=-1", "/junk"}, STATUS_UNRECOGNIZED_ARGUMENT},
     };
     for (const auto& c : cases) {
         const Dispatched run = dispatch(c.args);
@@ -166,9 +171,9 @@ TEST(Dispatch, HelpAndVersionFlags) {
         {{"/g:a=30", "--version"}, 30, "<g>" + version, {"g[a=30]"}},
         {{"--help", "/g:b"}, 0, std::string(kUsage) + "<g>", {"g[b]"}},
         // Whole arguments only: anything longer is an unrecognised argument.
-        {{"--helpme"}, 0, "ERROR: Unrecognized command: '--helpme' ignored\n\n" + usage(), {}},
-        {{"-H"}, 0, "ERROR: Unrecognized command: '-H' ignored\n\n" + usage(), {}},
-        {{"--version=2"}, 0, "ERROR: Unrecognized command: '--version=2' ignored\n\n" + usage(), {}},
+        {{"--helpme"}, STATUS_UNRECOGNIZED_ARGUMENT, "ERROR: Unrecognized command: '--helpme' ignored\n\n" + usage(), {}},
+        {{"-H"}, STATUS_UNRECOGNIZED_ARGUMENT, "ERROR: Unrecognized command: '-H' ignored\n\n" + usage(), {}},
+        {{"--version=2"}, STATUS_UNRECOGNIZED_ARGUMENT, "ERROR: Unrecognized command: '--version=2' ignored\n\n" + usage(), {}},
     };
     for (const Case& c : cases) {
         const Dispatched run = dispatch(c.args);

@@ -170,7 +170,8 @@ struct OldAndNew {
 #ifndef _WIN32
 // Killed at any point, a run leaves each direction's files all old or all new.
 // A kill in the middle of a direction's renames leaves a commit journal, which
-// the next run that writes there finishes (recoverDirectory is that step).
+// the next run that writes into that folder finishes: here a run that writes
+// only files of its own beside them.
 TEST(SafeOutputs, KilledAnywhereEachDirectionIsOldOrNew) {
     OldAndNew sets;
     ToolFolder& folder = sets.folder;
@@ -181,6 +182,7 @@ TEST(SafeOutputs, KilledAnywhereEachDirectionIsOldOrNew) {
     ASSERT_EQ(folder.run(args).status, 0);
     const auto runTime = std::chrono::steady_clock::now() - start;
     restore(folder, sets.old);
+    folder.writeScript("probe.cfg", withSeed(kSeedA, {{"encryptIOC", "out/probe.ioc"}, {"decryptIOC", "codes/probe.ioc"}}));
 
     constexpr int kKills = 60;
     int journals = 0;
@@ -201,8 +203,9 @@ TEST(SafeOutputs, KilledAnywhereEachDirectionIsOldOrNew) {
             }
         }
         journals += journaled ? 1 : 0;
-        recoverDirectory((folder / "out").string());
-        recoverDirectory((folder / "codes").string());
+        ASSERT_EQ(folder.run({"/ecbioc:probe.cfg"}).status, 0);
+        fs::remove(folder / "out/probe.ioc");
+        fs::remove(folder / "codes/probe.ioc");
         const Snapshot now = snapshot(folder);
         for (const auto& group : kGroups) {
             const std::string state = classify(now, sets.old, sets.fresh, group);
@@ -238,6 +241,7 @@ TEST(SafeOutputs, InjectedFailuresKeepTheOldFiles) {
         int status;
         const char* message;
         std::vector<std::pair<std::vector<std::string>, std::string>> expected;
+        std::vector<std::pair<std::string, std::string>> more = {}; // further fault settings
     } cases[] = {
         {"fsync", "/out/", "0", "/g:b.cfg", 255,
          "--- Saving out/round.h header file .......... fail\nFail to write out/round.h\n",
@@ -260,15 +264,38 @@ TEST(SafeOutputs, InjectedFailuresKeepTheOldFiles) {
          {{encCodes, "old"}, {decCodes, "old"}}},
         {"rename", "codes/dec.ioc", "0", "/ecbioc:b.cfg", 17, "FAIL TO WRITE FILE codes/dec.ioc \n",
          {{{"codes/enc.ioc"}, "changed"}, {{"codes/dec.ioc"}, "old"}}},
+        // Without hard links the old files are backed up by copies, which the
+        // rollback puts back.
+        {"rename", "out/final.h", "0", "/g:b.cfg", 255, "Fail to write out/final.h\n",
+         {{encHeaders, "old"}, {decHeaders, "old"}}, {{"TABRIX_NO_HARD_LINKS", "1"}}},
+        {"rename", "codes/enc.cbc", "0", "/cbcioc:b.cfg", 17, "FAIL TO WRITE FILE codes/enc.cbc \n",
+         {{encCodes, "old"}, {decCodes, "old"}}, {{"TABRIX_NO_HARD_LINKS", "1"}}},
+        // An old file that can be neither linked nor copied stops the group
+        // before its first rename.
+        {"fsync", ".tmp$", "0", "/g:b.cfg", 255, " success\nFail to write out/round.h\n",
+         {{encHeaders, "old"}, {decHeaders, "old"}}, {{"TABRIX_NO_HARD_LINKS", "1"}}},
+        // A failing folder sync names the folder: before the renames (the
+        // journal's) and after them, when the new files are in place.
+        {"fsync", "/out$", "0", "/g:b.cfg", 255, " success\nFail to write out\n",
+         {{encHeaders, "old"}, {decHeaders, "old"}}},
+        {"fsync", "/out$", "1", "/g:b.cfg", 255, " success\nFail to write out\n",
+         {{encHeaders, "new"}, {decHeaders, "old"}}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.command) + " " + c.call + " " + c.match + " skip " + c.skip);
         RunOptions faults;
         faults.faults = true;
         faults.environment = {{"TABRIX_FAIL_CALL", c.call}, {"TABRIX_FAIL_MATCH", c.match}, {"TABRIX_FAIL_SKIP", c.skip}};
+        faults.environment.insert(faults.environment.end(), c.more.begin(), c.more.end());
         const auto run = folder.run({c.command}, faults);
         EXPECT_EQ(run.status, c.status);
         EXPECT_NE(run.output.find(c.message), std::string::npos) << run.output;
+        // A failed commit (its renames, the closing of its temporaries, its
+        // backups and folder syncs) says why on standard error.
+        const std::string call = c.call;
+        if (call == "rename" || call == "close" || std::string(c.match).back() == '$') {
+            EXPECT_NE(run.errors.find("tabrix: cannot write '"), std::string::npos) << run.errors;
+        }
         const Snapshot now = snapshot(folder);
         for (const auto& [group, expected] : c.expected) {
             const std::string state = classify(now, sets.old, sets.fresh, group);
@@ -507,9 +534,9 @@ TEST(SafeOutputs, ExitStatusIsTheLastFailure) {
     } cases[] = {
         {{"/cbcioc:bad.cfg", "/g:good.cfg"}, 30},
         {{"/cbcioc:missing.cfg", "/g:good.cfg"}, 30},
-        {{"/g:bad.cfg", "/ecbioc:good.cfg", "/junk"}, 30},
+        {{"/g:bad.cfg", "/ecbioc:good.cfg", "/junk"}, 38}, // an unrecognised argument fails too
         {{"/g:good.cfg", "/g:good.cfg"}, 0},
-        {{"/ecbioc:good.cfg", "/test:0"}, 0},
+        {{"/ecbioc:good.cfg", "/test:1"}, 0},
     };
     for (const auto& c : cases) EXPECT_EQ(folder.run(c.args).status, c.status) << c.args.front();
 }
@@ -588,4 +615,202 @@ TEST(SafeOutputs, OutOfMemoryKeepsTheOldFiles) {
 }
 #elif defined(_WIN32)
 POSIX_ONLY_TEST(SafeOutputs, OutOfMemoryKeepsTheOldFiles, "setrlimit")
+#endif
+
+#ifndef _WIN32
+// A direction whose headers sit in two folders, killed between its renames:
+// each folder's journal holds that folder's part, so a run into either folder
+// finishes its part and removes nothing that the other part still needs. Once
+// both folders have seen a run, the direction is all new.
+TEST(SafeOutputs, AGroupAcrossTwoFoldersIsFinishedFolderByFolder) {
+    ToolFolder folder;
+    fs::create_directory(folder / "split");
+    const std::vector<std::string> encryption = {"split/round.h", "out/xor.h", "out/final.h"};
+    const auto script = [&](const char* seed) { return withSeed(seed, {{"roundTable", "split/round.h"}}); };
+    auto contents = [&] {
+        std::vector<std::string> bytes;
+        for (const auto& name : encryption) bytes.push_back(readFile(folder / name));
+        return bytes;
+    };
+    folder.writeScript("b.cfg", script(kSeedB));
+    ASSERT_EQ(folder.run({"/g:b.cfg"}).status, 0);
+    const std::vector<std::string> fresh = contents();
+    folder.writeScript("a.cfg", script(kSeedA));
+    folder.writeScript("into-out.cfg", withSeed(kSeedA, {{"encryptIOC", "out/p1.ioc"}, {"decryptIOC", "out/p2.ioc"}}));
+    folder.writeScript("into-split.cfg",
+                       withSeed(kSeedA, {{"encryptIOC", "split/p1.ioc"}, {"decryptIOC", "split/p2.ioc"}}));
+
+    // Killed at the rename of the second header, then of the third; the next
+    // runs go into one folder, then into the other, in both orders.
+    for (const char* killedAt : {"out/xor.h", "out/final.h"}) {
+        for (const bool outFirst : {true, false}) {
+            SCOPED_TRACE(std::string(killedAt) + (outFirst ? ", out first" : ", split first"));
+            ASSERT_EQ(folder.run({"/g:a.cfg"}).status, 0);
+            const std::vector<std::string> old = contents();
+            RunOptions kill;
+            kill.faults = true;
+            kill.environment = {{"TABRIX_FAIL_CALL", "rename"}, {"TABRIX_FAIL_MATCH", killedAt}, {"TABRIX_FAIL_KILL", "1"}};
+            folder.writeScript("b.cfg", script(kSeedB));
+            EXPECT_EQ(folder.run({"/g:b.cfg"}, kill).status, -1);
+            ASSERT_EQ(readFile(folder / "split/round.h"), fresh[0]); // renamed before the kill
+            ASSERT_EQ(readFile(folder / "out/final.h"), old[2]);     // not yet
+
+            ASSERT_EQ(folder.run({outFirst ? "/ecbioc:into-out.cfg" : "/ecbioc:into-split.cfg"}).status, 0);
+            EXPECT_EQ(readFile(folder / (outFirst ? "out/final.h" : "split/round.h")),
+                      outFirst ? fresh[2] : fresh[0]);
+            ASSERT_EQ(folder.run({outFirst ? "/ecbioc:into-split.cfg" : "/ecbioc:into-out.cfg"}).status, 0);
+            EXPECT_EQ(contents(), fresh);
+            for (const char* dir : {"out", "split"}) {
+                for (const auto& entry : fs::directory_iterator(folder / dir)) {
+                    EXPECT_FALSE(isToolTemporaryName(entry.path().filename().string())) << entry.path();
+                }
+            }
+        }
+    }
+}
+#else
+POSIX_ONLY_TEST(SafeOutputs, AGroupAcrossTwoFoldersIsFinishedFolderByFolder, "the preloaded fault library")
+#endif
+
+#ifndef _WIN32
+// A journal planted in the output folder (by another user of a shared folder)
+// is not replayed: the command fails before it writes anything and names the
+// journal; nothing outside the folder moves. A folder in the journal's place
+// fails the same way, by name, instead of failing the commit later.
+TEST(SafeOutputs, APlantedJournalStopsTheCommandAndMovesNothing) {
+    OldAndNew sets;
+    ToolFolder& folder = sets.folder;
+    testsupport::TempDir elsewhere;
+    writeFile(elsewhere / "secret.txt", "secret");
+    writeFile(elsewhere / "evil", "evil");
+    const fs::path journal = folder / "out/.tabrix-commit";
+    struct Case {
+        const char* name;
+        std::string text;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"moves a file out", (elsewhere / "secret.txt").string() + '\0' + (folder / "out/loot").string() + '\0',
+         "is not a temporary of tabrix"},
+        {"overwrites a file elsewhere", (elsewhere / "evil").string() + '\0' + (elsewhere / "secret.txt").string() + '\0',
+         "is not a temporary of tabrix"},
+        {"a folder", "", "it is not a regular file"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.text.empty()) {
+            fs::create_directories(journal / "inside");
+        } else {
+            writeFile(journal, c.text);
+            ::chmod(journal.c_str(), 0600);
+        }
+        const auto run = folder.run({"/g:b.cfg"});
+        EXPECT_EQ(run.status, 44);
+        const std::string expected = "ERR: COMMIT JOURNAL 'out/.tabrix-commit' NOT REPLAYED: ";
+        EXPECT_NE(run.output.find(expected), std::string::npos) << run.output;
+        EXPECT_NE(run.output.find(c.reason), std::string::npos) << run.output;
+        EXPECT_NE(run.output.find(failFrame(44)), std::string::npos) << run.output;
+        EXPECT_EQ(run.output.find("--- Saving"), std::string::npos) << run.output;
+        EXPECT_EQ(readFile(elsewhere / "secret.txt"), "secret");
+        EXPECT_EQ(readFile(elsewhere / "evil"), "evil");
+        EXPECT_FALSE(fs::exists(folder / "out/loot"));
+        EXPECT_EQ(snapshot(folder), sets.old);
+        fs::remove_all(journal);
+    }
+}
+#else
+POSIX_ONLY_TEST(SafeOutputs, APlantedJournalStopsTheCommandAndMovesNothing, "file modes")
+#endif
+
+// An output folder that another process keeps locked: the command says at once
+// on standard error that it waits, gives up after [LOCK] waitSeconds with 42,
+// and writes nothing. A wait that is not a whole number of seconds is refused.
+TEST(SafeOutputs, AHeldLockIsWaitedForABoundedTime) {
+    ToolFolder folder;
+    folder.writeScript("t.cfg", withSeed(kSeedA, {{"LOCK/waitSeconds", "1"},
+                                                  {"encryptIOC", "out/enc.ioc"},
+                                                  {"decryptIOC", "out/dec.ioc"}}));
+    const OutputLocks held({(folder / "out/round.h").string()});
+    ASSERT_EQ(held.status(), 0);
+    for (const char* command : {"/g:t.cfg", "/ecbioc:t.cfg"}) {
+        SCOPED_TRACE(command);
+        const auto start = std::chrono::steady_clock::now();
+        const auto run = folder.run({command});
+        EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+        EXPECT_EQ(run.status, 42);
+        EXPECT_NE(run.errors.find("waiting for the lock on out\n"), std::string::npos) << run.errors;
+        EXPECT_NE(run.output.find("ERR: LOCK ON 'out' NOT TAKEN: another run still holds it after 1 s\n"),
+                  std::string::npos)
+            << run.output;
+    }
+    EXPECT_TRUE(fs::is_empty(folder / "out"));
+    for (const char* value : {"-1", "86401", "1.5", "soon", "+3"}) {
+        folder.writeScript("bad.cfg", withSeed(kSeedA, {{"LOCK/waitSeconds", value}}));
+        const auto run = folder.run({"/g:bad.cfg"});
+        EXPECT_EQ(run.status, 30) << value;
+        EXPECT_NE(run.output.find(std::string("ERR: BAD LOCK WAIT VALUE '") + value + "'\n"), std::string::npos)
+            << run.output;
+    }
+}
+
+#ifndef _WIN32
+namespace {
+
+// Runs the tool as the user nobody when the tests run as root, who could
+// otherwise open any folder whatever its mode.
+void dropRoot() {
+    if (::geteuid() != 0) return;
+    if (::setgid(65534) != 0 || ::setuid(65534) != 0) _exit(99);
+}
+
+void chownTree(const fs::path& top) {
+    (void)!::chown(top.c_str(), 65534, 65534);
+    for (const auto& entry : fs::recursive_directory_iterator(top)) {
+        (void)!::lchown(entry.path().c_str(), 65534, 65534);
+    }
+}
+
+} // namespace
+
+// An output folder that may be written but not read (mode 0300) cannot be
+// locked: the command fails at once with 43 and the reason, and leaves nothing
+// behind in it.
+TEST(SafeOutputs, AnUnreadableOutputFolderFailsCleanly) {
+    ToolFolder folder;
+    folder.writeScript("t.cfg", withSeed(kSeedA));
+    if (::geteuid() == 0) chownTree(folder.path());
+    ::chmod((folder / "out").c_str(), 0300);
+    RunOptions asUser;
+    asUser.extraSetup = dropRoot;
+    const auto run = folder.run({"/g:t.cfg"}, asUser);
+    ::chmod((folder / "out").c_str(), 0700);
+    EXPECT_EQ(run.status, 43) << run.output;
+    EXPECT_NE(run.output.find("ERR: LOCK ON 'out' NOT TAKEN: Permission denied\n"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find(failFrame(43)), std::string::npos) << run.output;
+    EXPECT_TRUE(fs::is_empty(folder / "out"));
+}
+#else
+POSIX_ONLY_TEST(SafeOutputs, AnUnreadableOutputFolderFailsCleanly, "file modes")
+#endif
+
+#ifndef _WIN32
+// A pair of coding files killed between its two renames: the journal of the
+// pair lets the next run into the folder finish it, so the pair is new.
+TEST(SafeOutputs, AKillBetweenTwoRenamesIsFinishedByTheNextRun) {
+    OldAndNew sets;
+    ToolFolder& folder = sets.folder;
+    folder.writeScript("probe.cfg", withSeed(kSeedA, {{"encryptIOC", "codes/p1.ioc"}, {"decryptIOC", "codes/p2.ioc"}}));
+    RunOptions kill;
+    kill.faults = true;
+    kill.environment = {{"TABRIX_FAIL_CALL", "rename"}, {"TABRIX_FAIL_MATCH", "codes/enc.cbc"}, {"TABRIX_FAIL_KILL", "1"}};
+    EXPECT_EQ(folder.run({"/cbcioc:b.cfg"}, kill).status, -1);
+    EXPECT_TRUE(fs::exists(folder / "codes/.tabrix-commit"));
+    ASSERT_EQ(folder.run({"/ecbioc:probe.cfg"}).status, 0);
+    const Snapshot now = snapshot(folder);
+    EXPECT_EQ(classify(now, sets.old, sets.fresh, kGroups[2]), "new");
+    EXPECT_EQ(classify(now, sets.old, sets.fresh, kGroups[3]), "old");
+    EXPECT_EQ(toolFiles(folder), std::vector<std::string>{});
+}
+#else
+POSIX_ONLY_TEST(SafeOutputs, AKillBetweenTwoRenamesIsFinishedByTheNextRun, "the preloaded fault library")
 #endif

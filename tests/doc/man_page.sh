@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The manual page against the code and the README: every script key of
-# cli/script_keys.h with its section, every exit status of the README's table,
+# base/script_keys.h with its section, every exit status of the README's table,
 # every command and flag, and the README's security line.
 #
 #   man_page.sh <source dir>
@@ -14,10 +14,12 @@ need() {
         missing=1
     fi
 }
+keys="$root/base/script_keys.h"
+[ -f "$keys" ] || { echo "no key table at $keys"; exit 1; }
 while read -r section key; do
     need "[$section]"
     need "$key"
-done < <(sed -n 's/^ *{"\([A-Z_]*\)", "\([A-Za-z]*\)".*/\1 \2/p' "$root/cli/script_keys.h")
+done < <(sed -n 's/^ *{"\([A-Z_]*\)", "\([A-Za-z]*\)".*/\1 \2/p' "$keys")
 # README: "| 33 | ..." rows of the exit-status table, "| 255 (-1) | ..." as 255.
 while read -r status; do
     need ".B $status"

@@ -20,7 +20,7 @@
 #include "coding/codings.h"
 #include "coding/ecb_codings.h"
 #include "driver_run.h"
-#include "support/mixed_tables.h"
+#include "support/table_sets.h"
 #include "support/reference_crypto.h"
 #include "support/support.h"
 #include "wbcipher/mixed_white_box_aes_cipher.h"
@@ -247,25 +247,15 @@ std::vector<NamedTables>& allTables() {
         std::memcpy(random.get(), bytes.data(), bytes.size());
         made.push_back({"random", std::move(random), nullptr});
         const char* names[] = {"plain", "ECB-coded", "CBC-coded"};
+        const testsupport::Codings kinds[] = {testsupport::Codings::None, testsupport::Codings::Ecb,
+                                              testsupport::Codings::Cbc};
         for (int kind = 0; kind < 3; ++kind) {
-            std::ostringstream report;
-            TableGenerator generator(stateFor(static_cast<uint32_t>(40 + kind)), report);
-            auto codings = std::make_unique<std::array<CodingSet, 6>>();
-            auto& s = *codings;
-            if (kind == 1) {
-                (void)makeEcbCodings(generator.random(), s[0], s[1]);
-                (void)makeEcbCodings(generator.random(), s[2], s[3]);
-            } else if (kind == 2) {
-                EXPECT_EQ(makeCbcCodings(generator.random(), s[0], s[1], s[4]), 0);
-                EXPECT_EQ(makeCbcCodings(generator.random(), s[5], s[3], s[2]), 0);
-            }
-            auto tables = std::make_unique<TableStorage>();
-            const bool coded = kind != 0;
-            EXPECT_EQ(generator.generateEncryptionTables(kKey, *tables, coded ? &s[0] : nullptr,
-                                                         coded ? &s[1] : nullptr), 0);
-            EXPECT_EQ(generator.generateDecryptionTables(kKey, *tables, coded ? &s[2] : nullptr,
-                                                         coded ? &s[3] : nullptr), 0);
-            made.push_back({names[kind], std::move(tables), nullptr});
+            testsupport::TableSet generated;
+            const int32_t status = testsupport::makeTableSet(testsupport::TableKind::Classic, kKey,
+                                                             stateFor(static_cast<uint32_t>(40 + kind)), kinds[kind],
+                                                             generated);
+            EXPECT_EQ(status, 0) << names[kind];
+            made.push_back({names[kind], std::move(generated.tables), nullptr});
         }
         // Mixed: random bytes in all ten tables, and generated tables with CBC
         // triples merged in.
@@ -273,8 +263,11 @@ std::vector<NamedTables>& allTables() {
         const Bytes mixedBytes = testsupport::pseudoRandomBytes(sizeof(MixedTableStorage), 32);
         std::memcpy(mixedRandom.get(), mixedBytes.data(), mixedBytes.size());
         made.push_back({"mixed random", nullptr, nullptr, std::move(mixedRandom)});
-        auto generated = testsupport::makeMixedTables(kKey, stateFor(43), testsupport::MixedCodings::Cbc);
-        made.push_back({"mixed CBC-coded", nullptr, nullptr, std::move(generated->tables)});
+        testsupport::TableSet generated;
+        EXPECT_EQ(testsupport::makeTableSet(testsupport::TableKind::Mixed, kKey, stateFor(43),
+                                            testsupport::Codings::Cbc, generated),
+                  0);
+        made.push_back({"mixed CBC-coded", nullptr, nullptr, std::move(generated.mixed)});
         return made;
     }();
     return sets;

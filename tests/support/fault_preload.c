@@ -4,12 +4,18 @@
  *   TABRIX_FAIL_CALL=rename|fsync|close
  *   TABRIX_FAIL_MATCH=<text>     that call fails with EIO when its path (a
  *                                rename's target, the file behind an fd)
- *                                contains the text,
- *   TABRIX_FAIL_SKIP=<n>         after n matching calls went through.
+ *                                contains the text (ends with it, when the
+ *                                text ends in '$'),
+ *   TABRIX_FAIL_SKIP=<n>         after n matching calls went through;
+ *   TABRIX_FAIL_KILL=1           the process kills itself (SIGKILL) at that
+ *                                call instead, as a power cut would stop it;
+ *   TABRIX_NO_HARD_LINKS=1       link() fails with EPERM, as on file systems
+ *                                without hard links.
  * A failing close still closes the descriptor, as the kernel does. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <errno.h>
+#include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -29,14 +35,25 @@ static long matching_calls;
 typedef time_t (*time_fn)(time_t*);
 typedef int (*rename_fn)(const char*, const char*);
 typedef int (*fd_fn)(int);
+typedef int (*link_fn)(const char*, const char*);
+
+/* Whether path contains match; a match ending in '$' must end the path. */
+static int matches(const char* path, const char* match) {
+    const size_t length = strlen(match);
+    if (length == 0 || match[length - 1] != '$') return strstr(path, match) != NULL;
+    const size_t path_length = strlen(path);
+    return path_length >= length - 1 && strncmp(path + path_length - (length - 1), match, length - 1) == 0;
+}
 
 static int should_fail(const char* call, const char* path) {
     const char* wanted = getenv("TABRIX_FAIL_CALL");
     const char* match = getenv("TABRIX_FAIL_MATCH");
     if (wanted == NULL || strcmp(wanted, call) != 0 || path == NULL) return 0;
-    if (match != NULL && strstr(path, match) == NULL) return 0;
+    if (match != NULL && !matches(path, match)) return 0;
     const char* skip = getenv("TABRIX_FAIL_SKIP");
-    return matching_calls++ >= (skip ? atol(skip) : 0);
+    if (matching_calls++ < (skip ? atol(skip) : 0)) return 0;
+    if (getenv("TABRIX_FAIL_KILL") != NULL) kill(getpid(), SIGKILL);
+    return 1;
 }
 
 static int fd_fails(const char* call, int fd) {
@@ -90,4 +107,13 @@ int close(int fd) {
         return -1;
     }
     return result;
+}
+
+int link(const char* existing, const char* name) {
+    if (getenv("TABRIX_NO_HARD_LINKS") != NULL) {
+        errno = EPERM;
+        return -1;
+    }
+    REAL(link_fn, "link", real);
+    return real(existing, name);
 }

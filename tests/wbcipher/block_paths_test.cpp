@@ -14,7 +14,6 @@
 #include <vector>
 
 #include "base/status.h"
-#include "support/mixed_tables.h"
 #include "wb_fixture.h"
 #include "wbcipher/block_paths.h"
 #include "wbcipher/mixed_white_box_aes_cipher.h"
@@ -41,13 +40,13 @@ const Storage& randomTables() {
 }
 
 // Generated mixed tables, one set per coding kind.
-const MixedTableStorage& generatedMixedTables(testsupport::MixedCodings codings) {
-    using testsupport::MixedCodings;
-    static const std::unique_ptr<testsupport::MixedKeyTables> made[] = {
-        testsupport::makeMixedTables(randomKeyText(410), stateFor(410), MixedCodings::None),
-        testsupport::makeMixedTables(randomKeyText(411), stateFor(411), MixedCodings::Ecb),
-        testsupport::makeMixedTables(randomKeyText(412), stateFor(412), MixedCodings::Cbc)};
-    return *made[static_cast<int>(codings)]->tables;
+const MixedTableStorage& generatedMixedTables(Codings codings) {
+    using testsupport::TableKind;
+    static const std::unique_ptr<KeyTables> made[] = {
+        builtSet(TableKind::Mixed, randomKeyText(410), 410, Codings::None),
+        builtSet(TableKind::Mixed, randomKeyText(411), 411, Codings::Ecb),
+        builtSet(TableKind::Mixed, randomKeyText(412), 412, Codings::Cbc)};
+    return *made[static_cast<int>(codings)]->mixed;
 }
 
 // mixed is set for the mixed format; tables is then its classic part.
@@ -60,15 +59,14 @@ struct NamedTables {
 NamedTables mixedSet(const char* name, const MixedTableStorage& mixed) { return {name, &mixed.tables, &mixed}; }
 
 std::vector<NamedTables> allTables() {
-    using testsupport::MixedCodings;
     return {{"random", &randomTables<TableStorage>()},
             {"plain", plainTables(1).tables.get()},
             {"ECB-coded", ecbCodedTables().tables.get()},
             {"CBC-coded", cbcCodedTables().tables.get()},
             mixedSet("mixed random", randomTables<MixedTableStorage>()),
-            mixedSet("mixed plain", generatedMixedTables(MixedCodings::None)),
-            mixedSet("mixed ECB-coded", generatedMixedTables(MixedCodings::Ecb)),
-            mixedSet("mixed CBC-coded", generatedMixedTables(MixedCodings::Cbc))};
+            mixedSet("mixed plain", generatedMixedTables(Codings::None)),
+            mixedSet("mixed ECB-coded", generatedMixedTables(Codings::Ecb)),
+            mixedSet("mixed CBC-coded", generatedMixedTables(Codings::Cbc))};
 }
 
 // Gives cipher the set's tables in its format (a MixedWhiteBoxAesCipher for mixed ones).
@@ -77,6 +75,13 @@ void setTables(MixedWhiteBoxAesCipher& cipher, const NamedTables& set) { cipher.
 
 BlockNetworksPtr networksFor(const NamedTables& set) {
     return set.mixed != nullptr ? prepareBlockNetworks(*set.mixed) : prepareBlockNetworks(*set.tables);
+}
+
+// The paths this build and CPU can run: the portable one, and AVX-512 VBMI where it can.
+std::vector<BlockPath> supportedPaths() {
+    std::vector<BlockPath> paths = {BlockPath::Portable};
+    if (blockPathSupported(BlockPath::Avx512Vbmi)) paths.push_back(BlockPath::Avx512Vbmi);
+    return paths;
 }
 
 // The reference: the plain evaluator of the set's format, block by block.
@@ -174,12 +179,13 @@ using ForwardingCipher = Forwarding<WhiteBoxAesCipher>;
 // CBC of Cipher (on the block paths) against Forwarding<Cipher>, which chains
 // block by block through the plain evaluator, over every length.
 template <class Cipher>
-void expectCbcSameAsPlain(const NamedTables& set) {
+void expectCbcSameAsPlain(const NamedTables& set, BlockPath path) {
     const uint8_t iv[16] = {9, 8, 7, 6, 5, 4, 3, 2, 1, 0, 1, 2, 3, 4, 5, 6};
     Cipher fast;
     Forwarding<Cipher> reference;
     setTables(fast, set);
     setTables(reference, set);
+    ASSERT_TRUE(fast.UseBlockPath(path));
     std::memcpy(fast.iv, iv, 16);
     std::memcpy(reference.iv, iv, 16);
     for (size_t blocks : kLengths) {
@@ -228,42 +234,78 @@ TEST(BlockPaths, Avx512VbmiMatchesThePlainEvaluator) {
 }
 
 TEST(BlockPaths, BufferOperationsMatchThePlainEvaluator) {
-    // Through the dispatch, on whichever path this machine selects.
+    // Through the dispatch, on every path this machine can run.
     std::cout << "selected block path: " << blockPathName(selectedBlockPath()) << "\n";
-    expectSameAsPlain([](const NamedTables& set) -> PathRun {
-        std::shared_ptr<WhiteBoxAesCipher> cipher;
-        if (set.mixed != nullptr) {
-            auto mixed = std::make_shared<MixedWhiteBoxAesCipher>();
-            setTables(*mixed, set);
-            cipher = mixed;
-        } else {
-            cipher = std::make_shared<WhiteBoxAesCipher>();
-            setTables(*cipher, set);
-        }
-        return [cipher](Direction d, const uint8_t* in, uint8_t* out, size_t blocks) {
-            EXPECT_EQ(d == Direction::Encryption ? cipher->EncryptBlocks(in, out, blocks)
-                                                 : cipher->DecryptBlocks(in, out, blocks),
-                      STATUS_OK);
-        };
-    });
+    for (const BlockPath path : supportedPaths()) {
+        SCOPED_TRACE(blockPathName(path));
+        expectSameAsPlain([path](const NamedTables& set) -> PathRun {
+            std::shared_ptr<WhiteBoxAesCipher> cipher;
+            if (set.mixed != nullptr) {
+                auto mixed = std::make_shared<MixedWhiteBoxAesCipher>();
+                setTables(*mixed, set);
+                cipher = mixed;
+            } else {
+                cipher = std::make_shared<WhiteBoxAesCipher>();
+                setTables(*cipher, set);
+            }
+            EXPECT_TRUE(cipher->UseBlockPath(path));
+            return [cipher](Direction d, const uint8_t* in, uint8_t* out, size_t blocks) {
+                EXPECT_EQ(d == Direction::Encryption ? cipher->EncryptBlocks(in, out, blocks)
+                                                     : cipher->DecryptBlocks(in, out, blocks),
+                          STATUS_OK);
+            };
+        });
+    }
 }
 
-TEST(BlockPaths, SelectionFollowsTheCpuAndTheEnvironment) {
-    const char* portable = std::getenv("TABRIX_PORTABLE");
-    if (portable != nullptr && std::string(portable) != "0") {
-        EXPECT_EQ(selectedBlockPath(), BlockPath::Portable);
-    } else {
-        EXPECT_EQ(selectedBlockPath(),
-                  blockPathSupported(BlockPath::Avx512Vbmi) ? BlockPath::Avx512Vbmi : BlockPath::Portable);
+// The choice itself: the environment's word, then the CPU. A cipher takes the
+// choice when it is given tables, and runs a path it is told to where it can.
+TEST(BlockPaths, SelectionFollowsTheEnvironmentAndTheCpu) {
+    const struct {
+        const char* setting;
+        bool avx512;
+        BlockPath chosen;
+    } cases[] = {
+        {nullptr, true, BlockPath::Avx512Vbmi}, {"0", true, BlockPath::Avx512Vbmi}, {"1", true, BlockPath::Portable},
+        {"", true, BlockPath::Portable},        {"yes", true, BlockPath::Portable}, {nullptr, false, BlockPath::Portable},
+        {"0", false, BlockPath::Portable},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(chooseBlockPath(c.setting, c.avx512), c.chosen)
+            << (c.setting != nullptr ? c.setting : "unset") << (c.avx512 ? " with" : " without") << " AVX-512";
     }
+    const bool avx512 = blockPathSupported(BlockPath::Avx512Vbmi);
+    EXPECT_EQ(selectedBlockPath(), chooseBlockPath(std::getenv("TABRIX_PORTABLE"), avx512));
     EXPECT_TRUE(blockPathSupported(BlockPath::Portable));
+
+    WhiteBoxAesCipher cipher;
+    cipher.SetTables(plainTables(0).tables.get());
+    EXPECT_EQ(cipher.blockPath(), selectedBlockPath());
+    EXPECT_TRUE(cipher.UseBlockPath(BlockPath::Portable));
+    EXPECT_EQ(cipher.blockPath(), BlockPath::Portable);
+    EXPECT_EQ(cipher.UseBlockPath(BlockPath::Avx512Vbmi), avx512);
+    EXPECT_EQ(cipher.blockPath(), avx512 ? BlockPath::Avx512Vbmi : BlockPath::Portable);
 }
+
+namespace {
+void expectBufferOperationsAgreeWithOpenSsl(BlockPath path);
+} // namespace
 
 TEST(BlockPaths, BufferOperationsAgreeWithOpenSsl) {
+    for (const BlockPath path : supportedPaths()) {
+        SCOPED_TRACE(blockPathName(path));
+        expectBufferOperationsAgreeWithOpenSsl(path);
+    }
+}
+
+namespace {
+
+void expectBufferOperationsAgreeWithOpenSsl(BlockPath path) {
     const std::vector<uint8_t> data = testsupport::pseudoRandomBytes(16 * 1000, 600);
     const KeyTables& plain = plainTables(2);
     WhiteBoxAesCipher cipher;
     cipher.SetTables(plain.tables.get());
+    ASSERT_TRUE(cipher.UseBlockPath(path));
     std::vector<uint8_t> out(data.size());
     ASSERT_EQ(cipher.EncryptBlocks(data.data(), out.data(), 1000), STATUS_OK);
     EXPECT_EQ(out, referenceAes(true, plain.keyBytes(), kEcb, data));
@@ -273,6 +315,7 @@ TEST(BlockPaths, BufferOperationsAgreeWithOpenSsl) {
     // Coded tables: coded in, coded out.
     const KeyTables& coded = ecbCodedTables();
     cipher.SetTables(coded.tables.get());
+    ASSERT_TRUE(cipher.UseBlockPath(path));
     std::vector<uint8_t> work = data;
     (void)encodeData(work.data(), static_cast<uint32_t>(work.size()), coded.encIn());
     ASSERT_EQ(cipher.EncryptBlocks(work.data(), work.data(), 1000), STATUS_OK);
@@ -285,12 +328,17 @@ TEST(BlockPaths, BufferOperationsAgreeWithOpenSsl) {
     EXPECT_EQ(work, referenceAes(false, coded.keyBytes(), kEcb, data));
 }
 
+} // namespace
+
 TEST(BlockPaths, CbcOverTheBlockPathsMatchesBlockByBlockAndOpenSsl) {
-    for (const NamedTables& set : allTables()) {
-        if (set.mixed != nullptr) {
-            expectCbcSameAsPlain<MixedWhiteBoxAesCipher>(set);
-        } else {
-            expectCbcSameAsPlain<WhiteBoxAesCipher>(set);
+    for (const BlockPath path : supportedPaths()) {
+        SCOPED_TRACE(blockPathName(path));
+        for (const NamedTables& set : allTables()) {
+            if (set.mixed != nullptr) {
+                expectCbcSameAsPlain<MixedWhiteBoxAesCipher>(set, path);
+            } else {
+                expectCbcSameAsPlain<WhiteBoxAesCipher>(set, path);
+            }
         }
     }
 

@@ -8,26 +8,24 @@
 #include <vector>
 
 #include "base/status.h"
-#include "support/mixed_tables.h"
 #include "wb_fixture.h"
 #include "wbcipher/mixed_white_box_aes_cipher.h"
 
 using namespace wbfixture;
-using testsupport::MixedCodings;
 
 namespace {
 
 struct Case {
     const char* name;
-    MixedCodings codings;
+    Codings codings;
     uint32_t seed;
 };
 
 // ECB codings code each block on its own; CBC triples survive the chaining.
 constexpr Case kCases[] = {
-    {"plain", MixedCodings::None, 400},
-    {"ecb", MixedCodings::Ecb, 401},
-    {"cbc", MixedCodings::Cbc, 402},
+    {"plain", Codings::None, 400},
+    {"ecb", Codings::Ecb, 401},
+    {"cbc", Codings::Cbc, 402},
 };
 
 std::vector<uint8_t> coded(std::vector<uint8_t> data, const CodingSet* set) {
@@ -47,14 +45,17 @@ TEST(MixedCipher, ComputesAesBothDirectionsBlockAndCbc) {
         SCOPED_TRACE(c.name);
         const std::string keyText = randomKeyText(c.seed);
         const std::vector<uint8_t> key = testsupport::hexBytes(keyText);
-        const auto tables = testsupport::makeMixedTables(keyText, stateFor(c.seed), c.codings);
+        testsupport::TableSet made;
+        ASSERT_EQ(testsupport::makeTableSet(testsupport::TableKind::Mixed, keyText, stateFor(c.seed), c.codings, made),
+                  STATUS_OK);
+        const testsupport::TableSet* tables = &made;
         const auto& sets = *tables->sets;
         MixedWhiteBoxAesCipher cipher;
-        cipher.SetMixedTables(tables->tables.get());
+        cipher.SetMixedTables(tables->mixed.get());
         const std::vector<uint8_t> plain = testsupport::pseudoRandomBytes(16 * 70, c.seed);
         const std::vector<uint8_t> expected = referenceAes(true, key, kEcb, plain);
-        const bool ecb = c.codings == MixedCodings::Ecb;
-        const bool cbcTriples = c.codings == MixedCodings::Cbc;
+        const bool ecb = c.codings == Codings::Ecb;
+        const bool cbcTriples = c.codings == Codings::Cbc;
 
         if (!cbcTriples) {
             // Blocks: in under the input set, out under the output set.

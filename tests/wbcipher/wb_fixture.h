@@ -10,12 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "coding/cbc_codings.h"
-#include "coding/ecb_codings.h"
 #include "support/known_answers.h"
 #include "support/reference_crypto.h"
 #include "support/support.h"
-#include "wbgen/table_generator.h"
+#include "support/table_sets.h"
 
 namespace wbfixture {
 
@@ -41,46 +39,24 @@ inline RandomState stateFor(uint32_t seed) {
     return state;
 }
 
-// Both directions of one key, with the coding sets they were generated with.
-struct KeyTables {
-    std::string keyText;
-    std::vector<uint8_t> keyBytes() const { return testsupport::hexBytes(keyText); }
-    std::unique_ptr<TableStorage> tables = std::make_unique<TableStorage>();
-    // ECB: enc input, enc output, dec input, dec output. CBC: the same four, then
-    // the encryption and decryption data sets.
-    std::unique_ptr<std::array<CodingSet, 6>> sets = std::make_unique<std::array<CodingSet, 6>>();
-    const CodingSet& encIn() const { return (*sets)[0]; }
-    const CodingSet& encOut() const { return (*sets)[1]; }
-    const CodingSet& decIn() const { return (*sets)[2]; }
-    const CodingSet& decOut() const { return (*sets)[3]; }
-    const CodingSet& encData() const { return (*sets)[4]; }
-    const CodingSet& decData() const { return (*sets)[5]; }
-};
+using KeyTables = testsupport::TableSet;
+using testsupport::Codings;
 
-enum class Codings { None, Ecb, Cbc };
+// A cached set of the classic or mixed format: built once; a build that fails
+// is reported with the key and the status.
+inline std::unique_ptr<KeyTables> builtSet(testsupport::TableKind kind, const std::string& keyText, uint32_t seed,
+                                           Codings codings) {
+    auto set = std::make_unique<KeyTables>();
+    std::string report;
+    const int32_t status = testsupport::makeTableSet(kind, keyText, stateFor(seed), codings, *set, &report);
+    if (status != 0 || !report.empty()) {
+        ADD_FAILURE() << "table set of key " << keyText << " not built: status " << status << ", " << report;
+    }
+    return set;
+}
 
 inline std::unique_ptr<KeyTables> makeKeyTables(const std::string& keyText, uint32_t seed, Codings codings) {
-    auto result = std::make_unique<KeyTables>();
-    result->keyText = keyText;
-    std::ostringstream report;
-    TableGenerator generator(stateFor(seed), report);
-    auto& sets = *result->sets;
-    if (codings == Codings::Ecb) {
-        EXPECT_EQ(makeEcbCodings(generator.random(), sets[0], sets[1]), 0);
-        EXPECT_EQ(makeEcbCodings(generator.random(), sets[2], sets[3]), 0);
-    } else if (codings == Codings::Cbc) {
-        // Encryption triple: input, output, data. Decryption triple in the order
-        // (data, output, input).
-        EXPECT_EQ(makeCbcCodings(generator.random(), sets[0], sets[1], sets[4]), 0);
-        EXPECT_EQ(makeCbcCodings(generator.random(), sets[5], sets[3], sets[2]), 0);
-    }
-    const bool coded = codings != Codings::None;
-    EXPECT_EQ(generator.generateEncryptionTables(keyText.c_str(), *result->tables,
-                                                 coded ? &sets[0] : nullptr, coded ? &sets[1] : nullptr), 0);
-    EXPECT_EQ(generator.generateDecryptionTables(keyText.c_str(), *result->tables,
-                                                 coded ? &sets[2] : nullptr, coded ? &sets[3] : nullptr), 0);
-    EXPECT_EQ(report.str(), "");
-    return result;
+    return builtSet(testsupport::TableKind::Classic, keyText, seed, codings);
 }
 
 inline std::string randomKeyText(uint32_t seed) {

@@ -7,7 +7,7 @@
 #include <memory>
 #include <sstream>
 
-#include "support/mixed_tables.h"
+#include "support/table_sets.h"
 #include "support/support.h"
 #include "wbgen/mixing_matrix.h"
 
@@ -34,8 +34,11 @@ bool inverts(const Matrix& m, const Matrix& inverse, int size) {
 } // namespace
 
 TEST(MixingMatrix, EveryDrawnMatrixIsInvertibleWithTheInverseUsed) {
-    const auto tables = testsupport::makeMixedTables("2b7e151628aed2a6abf7158809cf4f3c", fixedState(7),
-                                                     testsupport::MixedCodings::None);
+    testsupport::TableSet made;
+    ASSERT_EQ(testsupport::makeTableSet(testsupport::TableKind::Mixed, "2b7e151628aed2a6abf7158809cf4f3c",
+                                        fixedState(7), testsupport::Codings::None, made),
+              STATUS_OK);
+    const testsupport::TableSet* tables = &made;
     for (const MixingBijections* mixing : {tables->encMixing.get(), tables->decMixing.get()}) {
         for (int stage = 0; stage <= kTableRounds; ++stage) {
             for (int m = 0; m < 16; ++m) {

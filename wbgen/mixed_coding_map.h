@@ -1,0 +1,20 @@
+// The wiring of the mixed format: the classic network's round, XOR and last
+// slots, and between each round's XOR chains and the next round the mix tables
+// (one per column, row and output byte) with their own XOR chains. Every wire
+// carries its own pair of nibble coding numbers, as in the classic map.
+#pragma once
+#include <cstdint>
+
+#include "wbgen/coding_map.h"
+
+struct MixedCodingMap {
+    CodingMap classic;                                           // round, XOR, last slots
+    TableCodings mix[kRoundSlots][4][4][4];                      // [slot][column c][row b][byte b']
+    TableCodings mixXor[kRoundSlots][4][kXorTablesPerColumn];    // [slot][column c][table n]
+};
+
+// Numbers every wire of one direction's mixed network 1..N; returns N (4,032).
+// The first tables take the external input coding when inputSetPresent, the
+// last ones give the external output coding when outputSetPresent.
+uint32_t assignMixedCodings(MixedCodingMap& map, Direction direction, bool inputSetPresent,
+                            bool outputSetPresent);
