@@ -228,6 +228,9 @@ else()
   elseif(NOT IS_DIRECTORY "${coding_dir}")
     message(FATAL_ERROR "CODING_DIR ${coding_dir} is not a folder")
   endif()
+  # Throwaway codings of an earlier generation without CODING_DIR: not the kept
+  # ones, and no copy of them stays in the build tree.
+  file(REMOVE_RECURSE "${OUT}/codings")
   # Two sets (or two builds) that keep their codings in one folder take turns,
   # so that the second finds the files the first made instead of making others.
   if(NOT lock_held)

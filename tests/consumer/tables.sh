@@ -96,6 +96,11 @@ cmp -s "$work/kept1/t/tables/round_tables.h" "$work/kept2/t/tables/round_tables.
 for tree in kept1 kept2; do
     [ -z "$(find "$work/$tree" -name '*.dat')" ] || fail "the build tree $tree holds coding files"
 done
+# A build tree that had throwaway codings keeps none once it has a CODING_DIR.
+configure "$work/switch" KEY_FILE "$APP_KEY" CODINGS CBC && generate "$work/switch" || fail "throwaway codings"
+[ -f "$work/switch/t/codings/ioc_encrypt.dat" ] || fail "no throwaway codings"
+configure "$work/switch" KEY_FILE "$APP_KEY" CODINGS CBC CODING_DIR "$kept" && generate "$work/switch" || fail "switch to kept codings"
+[ -z "$(find "$work/switch" -name '*.dat')" ] || fail "the throwaway codings stayed beside the kept ones"
 tail -n 1 "$work/kept1.check.log"
 # Two first builds at once into one new coding folder: one makes the files,
 # the other uses them.
