@@ -1,105 +1,252 @@
-# tabrix_add_tables(<name> KEY_FILE <file> [CODINGS NONE|ECB|CBC] [FORMAT <folder>])
+# tabrix_add_tables(<name> KEY_FILE <file>
+#                   [CODINGS NONE|ECB|CBC] [CODING_DIR <folder>] [SEED_FILE <file>]
+#                   [FORMAT classic|mixed] [TEMPLATES <folder>]
+#                   [DIRECTIONS ENCRYPT|DECRYPT|BOTH])
 #
-# Generates a fresh white-box table set at build time and compiles the C99
-# runtime against it into the static library <name>, whose public header
-# <name>.h names everything <name>_... (<name>_encrypt_block, <name>_coding_set,
-# <NAME>_OK). <name> must be a C identifier.
+# Generates a white-box table set at build time and compiles the C99 runtime
+# against it into the static library <name>, whose public header <name>.h names
+# everything <name>_... (<name>_encrypt_block, <name>_coding_set, <NAME>_OK).
+# <name> must be a C identifier. The target <name>_tables is the generation
+# step alone.
 #
-#   KEY_FILE  a file holding the AES-128 key as 32 hexadecimal digits (blanks and
-#             line ends around them are ignored); both table directions use it.
-#             The key is read only by the build step: it never appears on a
-#             command line, in CMakeCache.txt or in the build log. The step
-#             writes the tool's script, the one file holding the key, with mode
-#             0600 in a folder of mode 0700.
-#   CODINGS   NONE (default): tables for plain blocks. ECB: independent
-#             input/output codings merged into the tables. CBC: CBC-compliant
-#             codings (the one-call <name>_encrypt_cbc_coded and
-#             <name>_decrypt_cbc_coded work with them).
-#   FORMAT    a folder holding the six templates under the shipped names
-#             (AESRoundTables_auth.tpl, ...); default the shipped templates.
+#   KEY_FILE    a regular file holding the AES-128 key as 32 hexadecimal digits
+#               (blanks and line ends around them are ignored); both table
+#               directions use it. The key is read only by the build step: it
+#               never appears on a command line, in CMakeCache.txt or in the
+#               build log. The step writes the tool's script, the one file
+#               holding the key, with mode 0600 in a folder of mode 0700.
+#   CODINGS     NONE (default): tables for plain blocks. ECB: independent
+#               input/output codings merged into the tables. CBC: CBC-compliant
+#               codings (the one-call <name>_encrypt_cbc_coded and
+#               <name>_decrypt_cbc_coded work with them).
+#   CODING_DIR  a folder outside the build tree that keeps the set's coding
+#               files (ECB or CBC only). Files there are checked (size, byte
+#               codings, the CBC relation of each direction's pair of files)
+#               and used as they are, never written again; missing ones are
+#               generated once into it (files 0600, a new folder 0700). The
+#               build tree holds no copy. Without it the codings are throwaway
+#               files in the build tree, drawn anew with the tables: for tests.
+#   SEED_FILE   a regular file of 32 hexadecimal digits, read like the key file
+#               and never put on a command line, in the cache or in the log: it
+#               fixes the random choices, so that clean builds on any machine
+#               write byte-identical headers (and coding files). Without it every
+#               generation draws fresh randomness (seed = system).
+#   FORMAT      classic (default) or mixed, the table format.
+#   TEMPLATES   a folder holding the templates under the shipped names
+#               (AESRoundTables_auth.tpl, ...): six for classic, ten for mixed;
+#               default the shipped templates. (A folder given as FORMAT is still
+#               taken as TEMPLATES, with a deprecation warning.)
+#   DIRECTIONS  BOTH (default), ENCRYPT or DECRYPT: the library holds only that
+#               direction's tables and functions (counter mode is encryption).
 #
-# Every build step draws fresh randomness (seed = system): tables and codings
-# change whenever the key file, the templates or the tool change.
+# The tables are made again only when the content of an input changes: the key
+# file, the seed file, the kept coding files, the templates, the runtime, the
+# tool or the arguments; a new time stamp alone changes nothing.
 #
 # Sets in the caller's scope: <name>_CODING_DIR (the folder of the coding files)
-# and, as the codings give them, <name>_IOC_ENCRYPT, <name>_IOC_DECRYPT,
-# <name>_CBC_DATA_ENCRYPT, <name>_CBC_DATA_DECRYPT (absolute paths, written at
-# build time with mode 0600). The target also carries them as the properties
-# TABRIX_IOC_ENCRYPT and so on.
+# and, as the codings and directions give them, <name>_IOC_ENCRYPT,
+# <name>_IOC_DECRYPT, <name>_CBC_DATA_ENCRYPT, <name>_CBC_DATA_DECRYPT (absolute
+# paths). The target also carries them as the properties TABRIX_IOC_ENCRYPT and
+# so on.
+
+include("${CMAKE_CURRENT_LIST_DIR}/tabrix_checks.cmake")
+
+# tabrix::codings: the table-free C99 library of the side that holds the coding
+# files (tabrix_codings.h), compiled in the calling project with its own
+# toolchain when something links it.
+get_property(_tabrix_codings_dir GLOBAL PROPERTY TABRIX_CODINGS_DIR)
+if(_tabrix_codings_dir AND NOT TARGET tabrix::codings)
+  add_library(tabrix_codings STATIC EXCLUDE_FROM_ALL "${_tabrix_codings_dir}/tabrix_codings.c"
+              "${_tabrix_codings_dir}/tabrix_codings.h")
+  target_include_directories(tabrix_codings PUBLIC "${_tabrix_codings_dir}")
+  set_target_properties(tabrix_codings PROPERTIES C_STANDARD 99 LINKER_LANGUAGE C)
+  add_library(tabrix::codings ALIAS tabrix_codings)
+endif()
 
 function(tabrix_add_tables name)
-  cmake_parse_arguments(PARSE_ARGV 1 arg "" "KEY_FILE;CODINGS;FORMAT" "")
+  # An empty value counts as not given.
+  cmake_parse_arguments(PARSE_ARGV 1 arg ""
+                        "KEY_FILE;CODINGS;CODING_DIR;SEED_FILE;FORMAT;TEMPLATES;DIRECTIONS" "")
+  set(what "tabrix_add_tables(${name})")
   if(arg_UNPARSED_ARGUMENTS)
-    message(FATAL_ERROR "tabrix_add_tables(${name}): unknown arguments ${arg_UNPARSED_ARGUMENTS}")
+    message(FATAL_ERROR "${what}: unknown arguments ${arg_UNPARSED_ARGUMENTS}")
   endif()
   if(NOT name MATCHES "^[A-Za-z_][A-Za-z0-9_]*$")
     message(FATAL_ERROR "tabrix_add_tables: '${name}' is not a C identifier")
   endif()
+  get_property(tool_target GLOBAL PROPERTY TABRIX_TOOL_TARGET)
+  if(name STREQUAL tool_target)
+    message(FATAL_ERROR "${what}: this build holds tabrix's own sources, whose tool target is "
+                        "named '${name}'; give the table set another name")
+  endif()
+  foreach(target ${name} ${name}_tables)
+    if(TARGET ${target})
+      message(FATAL_ERROR "${what}: a target named '${target}' exists already; give the table set "
+                          "another name")
+    endif()
+  endforeach()
   if(NOT arg_KEY_FILE)
-    message(FATAL_ERROR "tabrix_add_tables(${name}): KEY_FILE is required")
+    message(FATAL_ERROR "${what}: KEY_FILE is required")
   endif()
   if(NOT arg_CODINGS)
     set(arg_CODINGS NONE)
   endif()
   if(NOT arg_CODINGS MATCHES "^(NONE|ECB|CBC)$")
-    message(FATAL_ERROR "tabrix_add_tables(${name}): CODINGS must be NONE, ECB or CBC")
+    message(FATAL_ERROR "${what}: CODINGS must be NONE, ECB or CBC")
   endif()
-  # The build step lies beside this file, wherever the function is called from.
-  set(generate_script "${CMAKE_CURRENT_FUNCTION_LIST_DIR}/tabrix_generate.cmake")
-  get_property(runtime_dir GLOBAL PROPERTY TABRIX_RUNTIME_DIR)
+  if(NOT arg_DIRECTIONS)
+    set(arg_DIRECTIONS BOTH)
+  endif()
+  if(NOT arg_DIRECTIONS MATCHES "^(BOTH|ENCRYPT|DECRYPT)$")
+    message(FATAL_ERROR "${what}: DIRECTIONS must be BOTH, ENCRYPT or DECRYPT")
+  endif()
+
+  # FORMAT names the table format; a folder there is the older spelling of
+  # TEMPLATES.
   get_property(template_dir GLOBAL PROPERTY TABRIX_TEMPLATE_DIR)
-  if(arg_FORMAT)
-    get_filename_component(template_dir "${arg_FORMAT}" ABSOLUTE)
+  set(format classic)
+  if(arg_FORMAT STREQUAL "classic" OR arg_FORMAT STREQUAL "mixed")
+    set(format ${arg_FORMAT})
+  elseif(NOT "${arg_FORMAT}" STREQUAL "" AND IS_DIRECTORY "${arg_FORMAT}")
+    if(NOT "${arg_TEMPLATES}" STREQUAL "")
+      message(FATAL_ERROR "${what}: FORMAT names a folder and TEMPLATES is given too; "
+                          "write FORMAT classic|mixed and TEMPLATES <folder>")
+    endif()
+    message(DEPRECATION "${what}: FORMAT <folder> is deprecated; write TEMPLATES ${arg_FORMAT}")
+    set(arg_TEMPLATES "${arg_FORMAT}")
+  elseif(NOT "${arg_FORMAT}" STREQUAL "")
+    message(FATAL_ERROR "${what}: FORMAT must be classic or mixed, not '${arg_FORMAT}' "
+                        "(a template folder goes in TEMPLATES)")
   endif()
+  if(NOT "${arg_TEMPLATES}" STREQUAL "")
+    get_filename_component(template_dir "${arg_TEMPLATES}" ABSOLUTE)
+    if(NOT IS_DIRECTORY "${template_dir}")
+      message(FATAL_ERROR "${what}: TEMPLATES ${template_dir} is not a folder")
+    endif()
+  endif()
+  set(templates AESRoundTables_auth.tpl AESXorTables_auth.tpl AESFinalTable_auth.tpl
+      AESInvRoundTables_auth.tpl AESInvXorTables_auth.tpl AESInvFirstTable_auth.tpl)
+  if(format STREQUAL "mixed")
+    list(APPEND templates AESMixTables_auth.tpl AESMixXorTables_auth.tpl AESInvMixTables_auth.tpl
+         AESInvMixXorTables_auth.tpl)
+  endif()
+  foreach(tpl IN LISTS templates)
+    if(NOT EXISTS "${template_dir}/${tpl}")
+      list(LENGTH templates count)
+      message(FATAL_ERROR "${what}: the template folder ${template_dir} has no ${tpl} "
+                          "(the ${format} format needs ${count} templates)")
+    endif()
+  endforeach()
+
   get_filename_component(key_file "${arg_KEY_FILE}" ABSOLUTE)
-  if(NOT EXISTS "${key_file}")
-    message(FATAL_ERROR "tabrix_add_tables(${name}): key file ${key_file} not found")
+  tabrix_require_regular_file("${what}: key file" "${key_file}")
+  set(seed_file "")
+  if(NOT "${arg_SEED_FILE}" STREQUAL "")
+    get_filename_component(seed_file "${arg_SEED_FILE}" ABSOLUTE)
+    tabrix_require_regular_file("${what}: seed file" "${seed_file}")
   endif()
 
   set(out "${CMAKE_CURRENT_BINARY_DIR}/${name}")
-  set(templates AESRoundTables_auth.tpl AESXorTables_auth.tpl AESFinalTable_auth.tpl
-      AESInvRoundTables_auth.tpl AESInvXorTables_auth.tpl AESInvFirstTable_auth.tpl)
-  set(template_paths "")
-  foreach(tpl IN LISTS templates)
-    list(APPEND template_paths "${template_dir}/${tpl}")
-  endforeach()
+  set(kept_dir "")
+  if(NOT "${arg_CODING_DIR}" STREQUAL "")
+    if(arg_CODINGS STREQUAL "NONE")
+      message(FATAL_ERROR "${what}: CODING_DIR needs CODINGS ECB or CBC")
+    endif()
+    get_filename_component(kept_dir "${arg_CODING_DIR}" ABSOLUTE)
+    cmake_path(IS_PREFIX CMAKE_BINARY_DIR "${kept_dir}" NORMALIZE inside_build)
+    if(inside_build)
+      message(FATAL_ERROR "${what}: CODING_DIR ${kept_dir} lies inside the build tree "
+                          "${CMAKE_BINARY_DIR}; keep the coding files where your other secrets are")
+    endif()
+    if(EXISTS "${kept_dir}" AND NOT IS_DIRECTORY "${kept_dir}")
+      message(FATAL_ERROR "${what}: CODING_DIR ${kept_dir} is not a folder")
+    endif()
+    set(coding_dir "${kept_dir}")
+  else()
+    set(coding_dir "${out}/codings")
+  endif()
+
+  # What the step writes, for the build system (the step writes them only when
+  # an input changed).
+  set(headers "")
+  if(NOT arg_DIRECTIONS STREQUAL "DECRYPT")
+    list(APPEND headers round_tables xor_tables final_round_table)
+    if(format STREQUAL "mixed")
+      list(APPEND headers mix_tables mix_xor_tables)
+    endif()
+  endif()
+  if(NOT arg_DIRECTIONS STREQUAL "ENCRYPT")
+    list(APPEND headers inv_round_tables inv_xor_tables inv_first_round_table)
+    if(format STREQUAL "mixed")
+      list(APPEND headers inv_mix_tables inv_mix_xor_tables)
+    endif()
+  endif()
   set(outputs "${out}/include/${name}.h" "${out}/${name}.c")
-  foreach(header round_tables xor_tables final_round_table inv_round_tables inv_xor_tables
-          inv_first_round_table)
+  foreach(header IN LISTS headers)
     list(APPEND outputs "${out}/tables/${header}.h")
   endforeach()
-  set(coding_dir "${out}/codings")
   set(coding_vars "")
-  if(arg_CODINGS STREQUAL "ECB" OR arg_CODINGS STREQUAL "CBC")
-    list(APPEND coding_vars IOC_ENCRYPT ioc_encrypt.dat IOC_DECRYPT ioc_decrypt.dat)
+  if(NOT arg_CODINGS STREQUAL "NONE")
+    if(NOT arg_DIRECTIONS STREQUAL "DECRYPT")
+      list(APPEND coding_vars IOC_ENCRYPT ioc_encrypt.dat)
+    endif()
+    if(NOT arg_DIRECTIONS STREQUAL "ENCRYPT")
+      list(APPEND coding_vars IOC_DECRYPT ioc_decrypt.dat)
+    endif()
   endif()
   if(arg_CODINGS STREQUAL "CBC")
-    list(APPEND coding_vars CBC_DATA_ENCRYPT cbc_ioc_data_encrypt.dat
-         CBC_DATA_DECRYPT cbc_ioc_data_decrypt.dat)
+    if(NOT arg_DIRECTIONS STREQUAL "DECRYPT")
+      list(APPEND coding_vars CBC_DATA_ENCRYPT cbc_ioc_data_encrypt.dat)
+    endif()
+    if(NOT arg_DIRECTIONS STREQUAL "ENCRYPT")
+      list(APPEND coding_vars CBC_DATA_DECRYPT cbc_ioc_data_decrypt.dat)
+    endif()
+  endif()
+  if(NOT kept_dir)
+    set(vars "${coding_vars}")
+    while(vars)
+      list(POP_FRONT vars var file)
+      list(APPEND outputs "${coding_dir}/${file}")
+    endwhile()
   endif()
 
-  # In a build that contains the tool (add_subdirectory), depend on its target so
-  # that it is built first; an installed tool is a file.
-  get_target_property(tool_target tabrix::tabrix ALIASED_TARGET)
-  if(tool_target)
-    set(tool_dependency ${tool_target})
+  # The step runs in every build and compares a digest of its inputs' content
+  # with the one it left last time. In a build that contains the tool
+  # (add_subdirectory), the tool's target is built first.
+  get_property(runtime_dir GLOBAL PROPERTY TABRIX_RUNTIME_DIR)
+  get_property(tool_target GLOBAL PROPERTY TABRIX_TOOL_TARGET)
+  # The tool runs on the build machine, also in a cross build.
+  if(TABRIX_EXECUTABLE)
+    if(NOT EXISTS "${TABRIX_EXECUTABLE}" OR IS_DIRECTORY "${TABRIX_EXECUTABLE}")
+      message(FATAL_ERROR "${what}: TABRIX_EXECUTABLE ${TABRIX_EXECUTABLE} is not a program")
+    endif()
+    set(tool "${TABRIX_EXECUTABLE}")
+    set(tool_target "")
   else()
-    set(tool_dependency "$<TARGET_FILE:tabrix::tabrix>")
+    set(tool "$<TARGET_FILE:tabrix::tabrix>")
   endif()
-  add_custom_command(
-    OUTPUT ${outputs}
-    COMMAND "${CMAKE_COMMAND}" "-DNAME=${name}" "-DKEY_FILE=${key_file}"
-            "-DCODINGS=${arg_CODINGS}" "-DTOOL=$<TARGET_FILE:tabrix::tabrix>"
+  set(step_dir "${CMAKE_CURRENT_FUNCTION_LIST_DIR}")
+  add_custom_target(${name}_tables
+    COMMAND "${CMAKE_COMMAND}" "-DNAME=${name}" "-DKEY_FILE=${key_file}" "-DSEED_FILE=${seed_file}"
+            "-DCODINGS=${arg_CODINGS}" "-DCODING_DIR=${kept_dir}" "-DFORMAT=${format}"
+            "-DDIRECTIONS=${arg_DIRECTIONS}" "-DTOOL=${tool}"
             "-DTEMPLATE_DIR=${template_dir}" "-DRUNTIME_DIR=${runtime_dir}" "-DOUT=${out}"
-            -P "${generate_script}"
-    DEPENDS "${key_file}" ${tool_dependency} "${generate_script}"
-            "${runtime_dir}/tabrix_runtime.c" "${runtime_dir}/tabrix_runtime.h" ${template_paths}
-    COMMENT "Generating white-box tables ${name} (codings ${arg_CODINGS})"
+            -P "${step_dir}/tabrix_generate.cmake"
+    BYPRODUCTS ${outputs}
+    COMMENT "White-box tables ${name} (${format}, codings ${arg_CODINGS}, directions ${arg_DIRECTIONS})"
     VERBATIM)
+  if(tool_target)
+    add_dependencies(${name}_tables ${tool_target})
+  endif()
 
   add_library(${name} STATIC "${out}/${name}.c" "${out}/include/${name}.h")
+  add_dependencies(${name} ${name}_tables)
   target_include_directories(${name} PUBLIC "$<BUILD_INTERFACE:${out}/include>"
                              PRIVATE "${out}/tables")
+  string(TOUPPER "${name}" upper)
+  if(format STREQUAL "mixed")
+    target_compile_definitions(${name} PRIVATE ${upper}_MIXED)
+  endif()
   set_target_properties(${name} PROPERTIES C_STANDARD 99 LINKER_LANGUAGE C
                         TABRIX_CODING_DIR "${coding_dir}")
   set(${name}_CODING_DIR "${coding_dir}" PARENT_SCOPE)

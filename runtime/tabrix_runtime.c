@@ -42,19 +42,27 @@
 #define TABRIX_INV_FIRST_ROUND_TABLE_HEADER "inv_first_round_table.h"
 #endif
 
+/* Only the headers of the directions this runtime holds (tabrix_runtime.h). */
+#ifdef TABRIX_HAS_ENCRYPTION
 #include TABRIX_ROUND_TABLES_HEADER
 #include TABRIX_XOR_TABLES_HEADER
 #include TABRIX_FINAL_ROUND_TABLE_HEADER
+#endif
+#ifdef TABRIX_HAS_DECRYPTION
 #include TABRIX_INV_ROUND_TABLES_HEADER
 #include TABRIX_INV_XOR_TABLES_HEADER
 #include TABRIX_INV_FIRST_ROUND_TABLE_HEADER
+#endif
 
 /* The mixed format: chosen by TABRIX_MIXED, or found by its first header. */
 #ifndef TABRIX_MIX_TABLES_HEADER
 #define TABRIX_MIX_TABLES_HEADER "mix_tables.h"
 #endif
+#ifndef TABRIX_INV_MIX_TABLES_HEADER
+#define TABRIX_INV_MIX_TABLES_HEADER "inv_mix_tables.h"
+#endif
 #if !defined(TABRIX_MIXED) && defined(__has_include)
-#if __has_include(TABRIX_MIX_TABLES_HEADER)
+#if __has_include(TABRIX_MIX_TABLES_HEADER) || __has_include(TABRIX_INV_MIX_TABLES_HEADER)
 #define TABRIX_MIXED 1
 #endif
 #endif
@@ -62,16 +70,17 @@
 #ifndef TABRIX_MIX_XOR_TABLES_HEADER
 #define TABRIX_MIX_XOR_TABLES_HEADER "mix_xor_tables.h"
 #endif
-#ifndef TABRIX_INV_MIX_TABLES_HEADER
-#define TABRIX_INV_MIX_TABLES_HEADER "inv_mix_tables.h"
-#endif
 #ifndef TABRIX_INV_MIX_XOR_TABLES_HEADER
 #define TABRIX_INV_MIX_XOR_TABLES_HEADER "inv_mix_xor_tables.h"
 #endif
+#ifdef TABRIX_HAS_ENCRYPTION
 #include TABRIX_MIX_TABLES_HEADER
 #include TABRIX_MIX_XOR_TABLES_HEADER
+#endif
+#ifdef TABRIX_HAS_DECRYPTION
 #include TABRIX_INV_MIX_TABLES_HEADER
 #include TABRIX_INV_MIX_XOR_TABLES_HEADER
+#endif
 #endif
 
 
@@ -124,21 +133,35 @@ static unsigned source_column(unsigned c, unsigned i, unsigned shift)
 #define CHUNK_BLOCKS 256
 #define ENCRYPTION 0
 #define DECRYPTION 1
+/* The prepared layout holds the directions this runtime has: slot
+ * SLOT(direction) of DIRECTIONS. */
+#if defined(TABRIX_HAS_ENCRYPTION) && defined(TABRIX_HAS_DECRYPTION)
+#define FIRST_DIRECTION ENCRYPTION
+#define LAST_DIRECTION DECRYPTION
+#elif defined(TABRIX_HAS_ENCRYPTION)
+#define FIRST_DIRECTION ENCRYPTION
+#define LAST_DIRECTION ENCRYPTION
+#else
+#define FIRST_DIRECTION DECRYPTION
+#define LAST_DIRECTION DECRYPTION
+#endif
+#define DIRECTIONS (LAST_DIRECTION - FIRST_DIRECTION + 1)
+#define SLOT(direction) ((direction) - FIRST_DIRECTION)
 
 /* [direction][stage][output column c][table n][r << 4 | v] */
-static unsigned char prepared_xor[2][TABLE_ROUNDS][4][24][256] TABRIX_ALIGNED;
+static unsigned char prepared_xor[DIRECTIONS][TABLE_ROUNDS][4][24][256] TABRIX_ALIGNED;
 #if TABRIX_X86_SIMD
 /* [direction][stage][column j][row k][output row b][x] */
-static unsigned char prepared_round[2][TABLE_ROUNDS][4][4][4][256] TABRIX_ALIGNED;
+static unsigned char prepared_round[DIRECTIONS][TABLE_ROUNDS][4][4][4][256] TABRIX_ALIGNED;
 /* [direction][column j][row k][x]: the last tables, aligned for the loads. */
-static unsigned char prepared_last[2][4][4][256] TABRIX_ALIGNED;
+static unsigned char prepared_last[DIRECTIONS][4][4][256] TABRIX_ALIGNED;
 static unsigned char butterfly[8][64] TABRIX_ALIGNED;
 #endif
 #ifdef TABRIX_MIXED
 /* The mix layers, prepared as the round layers above. */
-static unsigned char prepared_mix_xor[2][TABLE_ROUNDS][4][24][256] TABRIX_ALIGNED;
+static unsigned char prepared_mix_xor[DIRECTIONS][TABLE_ROUNDS][4][24][256] TABRIX_ALIGNED;
 #if TABRIX_X86_SIMD
-static unsigned char prepared_mix_round[2][TABLE_ROUNDS][4][4][4][256] TABRIX_ALIGNED;
+static unsigned char prepared_mix_round[DIRECTIONS][TABLE_ROUNDS][4][4][4][256] TABRIX_ALIGNED;
 #endif
 #endif
 static int use_vbmi;
@@ -152,12 +175,21 @@ static const unsigned char (*read_only(unsigned char x[4][24][256]))[24][256]
 
 /* A direction's table block of stage (0 runs first): encryption round r is
  * slot r, decryption runs from slot 9 down to 1. */
+#if DIRECTIONS == 2
 #define AT_STAGE(direction, stage, encryption, decryption) \
     ((direction) == ENCRYPTION ? (encryption)[stage] : (decryption)[TABLE_ROUNDS - (stage)])
+#define BY_DIRECTION(direction, encryption, decryption) ((direction) == ENCRYPTION ? (encryption) : (decryption))
+#elif FIRST_DIRECTION == ENCRYPTION
+#define AT_STAGE(direction, stage, encryption, decryption) ((void)(direction), (encryption)[stage])
+#define BY_DIRECTION(direction, encryption, decryption) ((void)(direction), (encryption))
+#else
+#define AT_STAGE(direction, stage, encryption, decryption) ((void)(direction), (decryption)[TABLE_ROUNDS - (stage)])
+#define BY_DIRECTION(direction, encryption, decryption) ((void)(direction), (decryption))
+#endif
 
 static const unsigned char (*xor_prepared(int direction, unsigned stage))[24][256]
 {
-    return read_only(prepared_xor[direction][stage]);
+    return read_only(prepared_xor[SLOT(direction)][stage]);
 }
 
 static const unsigned char (*round_tables(int direction, unsigned stage))[4][256][4]
@@ -173,7 +205,7 @@ static const unsigned char (*xor_tables(int direction, unsigned stage))[24][256]
 #ifdef TABRIX_MIXED
 static const unsigned char (*mix_xor_prepared(int direction, unsigned stage))[24][256]
 {
-    return read_only(prepared_mix_xor[direction][stage]);
+    return read_only(prepared_mix_xor[SLOT(direction)][stage]);
 }
 
 static const unsigned char (*mix_tables(int direction, unsigned stage))[4][256][4]
@@ -235,11 +267,11 @@ static void build_prepared(void)
     int d;
     unsigned stage;
 
-    for (d = 0; d < 2; ++d) {
+    for (d = FIRST_DIRECTION; d <= LAST_DIRECTION; ++d) {
         for (stage = 0; stage < TABLE_ROUNDS; ++stage) {
-            prepare_xor(xor_tables(d, stage), prepared_xor[d][stage]);
+            prepare_xor(xor_tables(d, stage), prepared_xor[SLOT(d)][stage]);
 #ifdef TABRIX_MIXED
-            prepare_xor(mix_xor_tables(d, stage), prepared_mix_xor[d][stage]);
+            prepare_xor(mix_xor_tables(d, stage), prepared_mix_xor[SLOT(d)][stage]);
 #endif
         }
     }
@@ -249,16 +281,20 @@ static void build_prepared(void)
      * memory costs no pages). */
     if (!use_vbmi)
         return;
-    for (d = 0; d < 2; ++d) {
+    for (d = FIRST_DIRECTION; d <= LAST_DIRECTION; ++d) {
         for (stage = 0; stage < TABLE_ROUNDS; ++stage) {
-            prepare_round(round_tables(d, stage), prepared_round[d][stage]);
+            prepare_round(round_tables(d, stage), prepared_round[SLOT(d)][stage]);
 #ifdef TABRIX_MIXED
-            prepare_round(mix_tables(d, stage), prepared_mix_round[d][stage]);
+            prepare_round(mix_tables(d, stage), prepared_mix_round[SLOT(d)][stage]);
 #endif
         }
     }
-    memcpy(prepared_last[ENCRYPTION], finalRoundTable, sizeof prepared_last[ENCRYPTION]);
-    memcpy(prepared_last[DECRYPTION], invFirstRoundTable, sizeof prepared_last[DECRYPTION]);
+#ifdef TABRIX_HAS_ENCRYPTION
+    memcpy(prepared_last[SLOT(ENCRYPTION)], finalRoundTable, sizeof prepared_last[0]);
+#endif
+#ifdef TABRIX_HAS_DECRYPTION
+    memcpy(prepared_last[SLOT(DECRYPTION)], invFirstRoundTable, sizeof prepared_last[0]);
+#endif
     /* VPERMT2B indexes of butterfly stage k, for the lower and the upper register
      * of a pair; 64 and above pick from the second source. */
     {
@@ -329,6 +365,7 @@ void tabrix_prepare(void)
         OUTPUT_BYTE(sh, c, 3);                                                     \
     } while (0)
 
+#ifdef TABRIX_HAS_ENCRYPTION
 static void fast_round_encrypt(const unsigned char *s, unsigned char *t, const unsigned char T[4][4][256][4],
                                const unsigned char X[4][24][256])
 {
@@ -338,6 +375,9 @@ static void fast_round_encrypt(const unsigned char *s, unsigned char *t, const u
     OUTPUT_COLUMN(ENCRYPT_SHIFT, 3);
 }
 
+#endif
+
+#ifdef TABRIX_HAS_DECRYPTION
 static void fast_round_decrypt(const unsigned char *s, unsigned char *t, const unsigned char T[4][4][256][4],
                                const unsigned char X[4][24][256])
 {
@@ -347,12 +387,22 @@ static void fast_round_decrypt(const unsigned char *s, unsigned char *t, const u
     OUTPUT_COLUMN(DECRYPT_SHIFT, 3);
 }
 
+#endif
+
 static void fast_round(int direction, unsigned stage, const unsigned char *s, unsigned char *t)
 {
+#if DIRECTIONS == 2
     if (direction == ENCRYPTION)
         fast_round_encrypt(s, t, round_tables(ENCRYPTION, stage), xor_prepared(ENCRYPTION, stage));
     else
         fast_round_decrypt(s, t, round_tables(DECRYPTION, stage), xor_prepared(DECRYPTION, stage));
+#elif FIRST_DIRECTION == ENCRYPTION
+    (void)direction;
+    fast_round_encrypt(s, t, round_tables(ENCRYPTION, stage), xor_prepared(ENCRYPTION, stage));
+#else
+    (void)direction;
+    fast_round_decrypt(s, t, round_tables(DECRYPTION, stage), xor_prepared(DECRYPTION, stage));
+#endif
 }
 
 #ifdef TABRIX_MIXED
@@ -371,7 +421,7 @@ static void fast_mix(int direction, unsigned stage, const unsigned char *s, unsi
 /* The last byte table from s into out (distinct buffers), block byte order. */
 static void fast_last(int direction, const unsigned char *s, unsigned char *out)
 {
-    const unsigned char (*f)[4][256] = direction == ENCRYPTION ? finalRoundTable : invFirstRoundTable;
+    const unsigned char (*f)[4][256] = BY_DIRECTION(direction, finalRoundTable, invFirstRoundTable);
     const unsigned shift = direction == ENCRYPTION ? ENCRYPT_SHIFT : DECRYPT_SHIFT;
     unsigned c, i;
     for (c = 0; c < 4; ++c) {
@@ -508,10 +558,10 @@ TABRIX_VBMI static void vbmi_64(int direction, const unsigned char *in, unsigned
         a[n] = _mm512_loadu_si512((const void *)(in + 64 * n));
     transpose(a);
     for (stage = 0; stage < TABLE_ROUNDS; ++stage) {
-        vbmi_round(s, t, (const unsigned char (*)[4][4][256])prepared_round[direction][stage],
+        vbmi_round(s, t, (const unsigned char (*)[4][4][256])prepared_round[SLOT(direction)][stage],
                    xor_prepared(direction, stage), shift);
 #ifdef TABRIX_MIXED
-        vbmi_round(t, s, (const unsigned char (*)[4][4][256])prepared_mix_round[direction][stage],
+        vbmi_round(t, s, (const unsigned char (*)[4][4][256])prepared_mix_round[SLOT(direction)][stage],
                    mix_xor_prepared(direction, stage), MIX_SHIFT);
 #else
         __m512i *done = s;
@@ -523,7 +573,7 @@ TABRIX_VBMI static void vbmi_64(int direction, const unsigned char *in, unsigned
     for (c = 0; c < 4; ++c) {
         for (i = 0; i < 4; ++i) {
             const unsigned j = source_column(c, i, shift);
-            t[4 * c + i] = look_up(prepared_last[direction][j][i], s[4 * j + i]);
+            t[4 * c + i] = look_up(prepared_last[SLOT(direction)][j][i], s[4 * j + i]);
         }
     }
     transpose(t);
@@ -565,18 +615,25 @@ static void cipher_blocks(int direction, const unsigned char *in, unsigned char 
         portable_blocks(direction, in, out, blocks);
 }
 
+#ifdef TABRIX_HAS_ENCRYPTION
 void tabrix_encrypt_block(const unsigned char in[16], unsigned char out[16])
 {
     tabrix_prepare();
     fast_block(ENCRYPTION, in, out);
 }
 
+#endif
+
+#ifdef TABRIX_HAS_DECRYPTION
 void tabrix_decrypt_block(const unsigned char in[16], unsigned char out[16])
 {
     tabrix_prepare();
     fast_block(DECRYPTION, in, out);
 }
 
+#endif
+
+#ifdef TABRIX_HAS_ENCRYPTION
 int tabrix_encrypt_ecb(const unsigned char *in, unsigned char *out, size_t length)
 {
     if (length % TABRIX_BLOCK_SIZE != 0)
@@ -585,6 +642,9 @@ int tabrix_encrypt_ecb(const unsigned char *in, unsigned char *out, size_t lengt
     return TABRIX_OK;
 }
 
+#endif
+
+#ifdef TABRIX_HAS_DECRYPTION
 int tabrix_decrypt_ecb(const unsigned char *in, unsigned char *out, size_t length)
 {
     if (length % TABRIX_BLOCK_SIZE != 0)
@@ -592,6 +652,8 @@ int tabrix_decrypt_ecb(const unsigned char *in, unsigned char *out, size_t lengt
     cipher_blocks(DECRYPTION, in, out, length / TABRIX_BLOCK_SIZE);
     return TABRIX_OK;
 }
+
+#endif
 
 const char *tabrix_block_path(void)
 {
@@ -611,6 +673,7 @@ static void xor_words(unsigned char *block, const unsigned char *with)
     memcpy(block, a, sizeof a);
 }
 
+#ifdef TABRIX_HAS_ENCRYPTION
 int tabrix_encrypt_cbc(unsigned char *buffer, size_t length, const unsigned char iv[16])
 {
     size_t offset;
@@ -625,6 +688,9 @@ int tabrix_encrypt_cbc(unsigned char *buffer, size_t length, const unsigned char
     return TABRIX_OK;
 }
 
+#endif
+
+#ifdef TABRIX_HAS_DECRYPTION
 int tabrix_decrypt_cbc(unsigned char *buffer, size_t length, const unsigned char iv[16])
 {
     /* The blocks are independent before the chaining XOR: a chunk at a time
@@ -646,6 +712,8 @@ int tabrix_decrypt_cbc(unsigned char *buffer, size_t length, const unsigned char
     }
     return TABRIX_OK;
 }
+
+#endif
 
 static int read_sets(const char *path, tabrix_coding_set *sets[], unsigned count)
 {
@@ -689,10 +757,12 @@ int tabrix_load_cbc_codings(const char *ioc_path, const char *data_path, tabrix_
 }
 
 /* Coded CBC: the IV coded with iv_set, the data with in_set, chaining through
- * the tables, the result decoded with out_set. */
+ * the tables of the direction (tabrix_encrypt_cbc or tabrix_decrypt_cbc), the
+ * result decoded with out_set. */
 static int cbc_coded(unsigned char *buffer, size_t length, const unsigned char iv[16],
                      const tabrix_coding_set *iv_set, const tabrix_coding_set *in_set,
-                     const tabrix_coding_set *out_set, int decrypt)
+                     const tabrix_coding_set *out_set,
+                     int (*chain)(unsigned char *, size_t, const unsigned char[16]))
 {
     unsigned char coded_iv[TABRIX_BLOCK_SIZE];
     int status;
@@ -702,23 +772,26 @@ static int cbc_coded(unsigned char *buffer, size_t length, const unsigned char i
     memcpy(coded_iv, iv, sizeof coded_iv);
     tabrix_encode_data(coded_iv, sizeof coded_iv, iv_set);
     tabrix_encode_data(buffer, length, in_set);
-    status = decrypt ? tabrix_decrypt_cbc(buffer, length, coded_iv)
-                     : tabrix_encrypt_cbc(buffer, length, coded_iv);
+    status = chain(buffer, length, coded_iv);
     tabrix_decode_data(buffer, length, out_set);
     return status;
 }
 
+#ifdef TABRIX_HAS_ENCRYPTION
 int tabrix_encrypt_cbc_coded(unsigned char *buffer, size_t length, const unsigned char iv[16],
                              const tabrix_cbc_codings *codings)
 {
-    return cbc_coded(buffer, length, iv, &codings->output, &codings->data, &codings->output, 0);
+    return cbc_coded(buffer, length, iv, &codings->output, &codings->data, &codings->output, tabrix_encrypt_cbc);
 }
+#endif
 
+#ifdef TABRIX_HAS_DECRYPTION
 int tabrix_decrypt_cbc_coded(unsigned char *buffer, size_t length, const unsigned char iv[16],
                              const tabrix_cbc_codings *codings)
 {
-    return cbc_coded(buffer, length, iv, &codings->input, &codings->input, &codings->data, 1);
+    return cbc_coded(buffer, length, iv, &codings->input, &codings->input, &codings->data, tabrix_decrypt_cbc);
 }
+#endif
 
 size_t tabrix_padded_length(size_t length)
 {
@@ -757,6 +830,7 @@ int tabrix_unpad(const unsigned char *buffer, size_t length, size_t *unpadded_le
     return TABRIX_OK;
 }
 
+#ifdef TABRIX_HAS_ENCRYPTION
 static void next_counter(unsigned char counter[16])
 {
     unsigned n = TABRIX_BLOCK_SIZE;
@@ -809,6 +883,8 @@ void tabrix_crypt_ctr_coded(unsigned char *buffer, size_t length, const unsigned
 {
     ctr(buffer, length, counter, input, output);
 }
+
+#endif
 
 static const unsigned char *record_for(const tabrix_coding_set *set, size_t i)
 {

@@ -61,6 +61,22 @@
 
 #include <stddef.h>
 
+/* One direction alone: compile with -DTABRIX_ENCRYPT_ONLY (encryption, counter
+ * mode) or -DTABRIX_DECRYPT_ONLY; the copy that tabrix_add_tables writes for
+ * DIRECTIONS ENCRYPT or DECRYPT defines it above. The runtime then includes
+ * only that direction's headers, prepares only its layout, and declares and
+ * defines only its functions: a call of the other direction does not compile
+ * (or, undeclared, does not link). */
+#if defined(TABRIX_ENCRYPT_ONLY) && defined(TABRIX_DECRYPT_ONLY)
+#error "TABRIX_ENCRYPT_ONLY and TABRIX_DECRYPT_ONLY exclude each other"
+#endif
+#ifndef TABRIX_DECRYPT_ONLY
+#define TABRIX_HAS_ENCRYPTION 1
+#endif
+#ifndef TABRIX_ENCRYPT_ONLY
+#define TABRIX_HAS_DECRYPTION 1
+#endif
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -99,28 +115,40 @@ const char *tabrix_block_path(void);
 
 /* Full AES-128 encryption of one block with the encryption tables. in and out
  * may be the same buffer. */
+#ifdef TABRIX_HAS_ENCRYPTION
 void tabrix_encrypt_block(const unsigned char in[16], unsigned char out[16]);
+#endif
 
 /* Full AES-128 decryption of one block with the decryption tables. in and out
  * may be the same buffer. */
+#ifdef TABRIX_HAS_DECRYPTION
 void tabrix_decrypt_block(const unsigned char in[16], unsigned char out[16]);
+#endif
 
 /* ECB over a buffer: the full cipher on length / 16 independent blocks, from in
  * to out (the same buffer, or two that do not overlap; any alignment). Blocks
  * are evaluated many at a time (64 at once on the AVX-512 path), with the same
  * result as the block functions block by block. TABRIX_ERR_LENGTH, with nothing
  * written, unless length is a multiple of 16; length 0 does nothing. */
+#ifdef TABRIX_HAS_ENCRYPTION
 int tabrix_encrypt_ecb(const unsigned char *in, unsigned char *out, size_t length);
+#endif
+#ifdef TABRIX_HAS_DECRYPTION
 int tabrix_decrypt_ecb(const unsigned char *in, unsigned char *out, size_t length);
+#endif
 
 /* CBC encryption of length bytes in place, without padding, with the IV iv
  * (not changed). TABRIX_ERR_LENGTH, with nothing touched, unless length is a
  * multiple of 16; length 0 does nothing. */
+#ifdef TABRIX_HAS_ENCRYPTION
 int tabrix_encrypt_cbc(unsigned char *buffer, size_t length, const unsigned char iv[16]);
+#endif
 
 /* CBC decryption of length bytes in place, without padding removal; as above.
  * Its blocks go through the batched paths of tabrix_decrypt_ecb. */
+#ifdef TABRIX_HAS_DECRYPTION
 int tabrix_decrypt_cbc(unsigned char *buffer, size_t length, const unsigned char iv[16]);
+#endif
 
 /* Reads an IOC file: 8192 bytes into input, then 8192 bytes into output.
  * TABRIX_OK, TABRIX_ERR_OPEN or TABRIX_ERR_SHORT_READ. A longer file is
@@ -147,15 +175,19 @@ int tabrix_load_cbc_codings(const char *ioc_path, const char *data_path, tabrix_
  * the IV with the output set, chains, and decodes the result with the output
  * set, giving the plain ciphertext. TABRIX_ERR_LENGTH, with nothing touched,
  * unless length is a multiple of 16. */
+#ifdef TABRIX_HAS_ENCRYPTION
 int tabrix_encrypt_cbc_coded(unsigned char *buffer, size_t length, const unsigned char iv[16],
                              const tabrix_cbc_codings *codings);
+#endif
 
 /* CBC decryption in place of plain ciphertext with a plain IV, on decryption
  * tables generated with CBC-compliant codings: codes the ciphertext and the IV
  * with the input set, chains, and decodes the result with the data set, giving
  * the plaintext. Statuses as above. */
+#ifdef TABRIX_HAS_DECRYPTION
 int tabrix_decrypt_cbc_coded(unsigned char *buffer, size_t length, const unsigned char iv[16],
                              const tabrix_cbc_codings *codings);
+#endif
 
 /* The length of length bytes after PKCS#7 padding: the next multiple of 16
  * above length (a whole block of padding when length is a multiple of 16). */
@@ -179,14 +211,18 @@ int tabrix_unpad(const unsigned char *buffer, size_t length, size_t *unpadded_le
  * big-endian number (wrapping). The same call encrypts and decrypts; counter
  * is not changed. Needs encryption tables without external codings. The key
  * stream is made many blocks at a time, as by tabrix_encrypt_ecb. */
+#ifdef TABRIX_HAS_ENCRYPTION
 void tabrix_crypt_ctr(unsigned char *buffer, size_t length, const unsigned char counter[16]);
+#endif
 
 /* Counter mode as above on encryption tables generated with external codings:
  * every counter block is coded with input before the tables and the key stream
  * decoded with output after them (the sets of the tables' IOC file, ECB or
  * CBC). */
+#ifdef TABRIX_HAS_ENCRYPTION
 void tabrix_crypt_ctr_coded(unsigned char *buffer, size_t length, const unsigned char counter[16],
                             const tabrix_coding_set *input, const tabrix_coding_set *output);
+#endif
 
 /* Replaces byte i of data by the forward table of record
  * 4*(i mod 4) + (i div 4) mod 4 of set. */

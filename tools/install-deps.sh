@@ -1,6 +1,8 @@
 #!/bin/sh
 # Installs the Debian packages the build, the tests and the benchmarks need
-# (only those that are missing). Uses sudo when not run as root.
+# (only those that are missing), the cross compiler and qemu-user of the ARM
+# consumer test, and lintian for the Debian package's test. Uses sudo when not
+# run as root.
 #   --windows  also the Windows cross-build and Wine (tools/build-windows.sh):
 #              mingw-w64 (posix threads), wine64 (with libgnutls30, behind the
 #              AES of its CNG) and the GoogleTest sources
@@ -13,7 +15,8 @@ for argument in "$@"; do
         *) extra="$extra $argument" ;;
     esac
 done
-packages="g++ gcc cmake make pkg-config libmd-dev nlohmann-json3-dev libgtest-dev libssl-dev libbenchmark-dev jq $extra"
+packages="g++ gcc cmake make pkg-config libmd-dev nlohmann-json3-dev libgtest-dev libssl-dev libbenchmark-dev jq
+          file lintian gcc-aarch64-linux-gnu g++-aarch64-linux-gnu libc6-dev-arm64-cross qemu-user $extra"
 missing=""
 for package in $packages; do
     dpkg -s "$package" >/dev/null 2>&1 || missing="$missing $package"

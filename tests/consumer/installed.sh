@@ -18,7 +18,8 @@ tool="$work/prefix/bin/tabrix"
 cmp -s "$work/help.txt" "$work/usage.txt" || fail "--help does not print the usage text"
 cmp -s "$work/h.txt" "$work/usage.txt" || fail "-h does not print the usage text"
 grep -q "^Usage: " "$work/usage.txt" || fail "no usage text"
-[ -f "$work/prefix/share/man/man1/tabrix.1" ] || fail "no man page"
+[ -f "$work/prefix/share/man/man1/tabrix.1.gz" ] || fail "no man page"
+man -l "$work/prefix/share/man/man1/tabrix.1.gz" > /dev/null 2>&1 || fail "man cannot read the installed page"
 
 make_keys
 cmake -S "$source_dir/tests/consumer/app" -B "$work/app" -DCMAKE_BUILD_TYPE=Release \

@@ -2,8 +2,9 @@
 # Builds tests/consumer/parent: a project with its own "cli" target and its own
 # folder "tabrix" that takes in tabrix with add_subdirectory and the consumer app
 # next to it. The parent's CMakeLists checks that nothing leaked at configure
-# time; this script checks where the tool landed, runs the consumer and looks
-# for the keys.
+# time; this script checks where the tool landed, that no tabrix-audit was
+# built and that the parent's install installs nothing of tabrix, runs the
+# consumer and looks for the keys.
 #
 #   subproject.sh <tabrix source dir> <sanitized ON|OFF>
 source "$(dirname "$0")/common.sh"
@@ -28,4 +29,8 @@ cmake --build "$work/parent" -j2 -v > "$work/build.log" 2>&1 || { tail -50 "$wor
 [ "$("$work/parent/cli")" = "parent cli" ] || fail "the parent's cli is not its own"
 [ "$("$work/parent/third_party/tabrix/tabrix" --version)" = "tabrix 1.1" ] || fail "--version"
 "$work/parent/app/consumer" "$work/keys/app.key" "$work/keys/plain.key" || fail "the consumer's checks"
+[ ! -e "$work/parent/third_party/tabrix/tabrix-audit" ] || fail "the parent built tabrix-audit"
+cmake --install "$work/parent" --prefix "$work/parent_install" > "$work/install.log" 2>&1 || { cat "$work/install.log"; fail "the parent's install"; }
+[ -z "$(find "$work/parent_install" -type f 2>/dev/null)" ] ||
+    fail "the parent's install put tabrix's files: $(find "$work/parent_install" -type f | head -5)"
 check_keys_confined "$work/parent" "$work/configure.log" "$work/build.log"
