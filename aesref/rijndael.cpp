@@ -243,16 +243,11 @@ int32_t rijndaelKeySched(uint8_t k[4][MAXKC], int32_t keyBits, int32_t blockBits
     return 0;
 }
 
-int32_t rijndaelEncryptRound(uint8_t a[4][MAXBC], int32_t keyBits, int32_t blockBits,
-                             const uint8_t rk[MAXROUNDS + 1][4][MAXBC], int32_t rounds) {
-    int bc = 0;
-    int nr = 0;
-    const int32_t shape = cipherShape(keyBits, blockBits, &bc, &nr);
-    if (shape != 0) {
-        return shape;
-    }
-    const int limit = clampRounds(rounds, nr);
+namespace {
 
+using RoundKeys = const uint8_t (*)[4][MAXBC];
+
+void encryptRounds(uint8_t a[4][MAXBC], RoundKeys rk, int bc, int nr, int limit) {
     addRoundKey(a, rk[0], bc);
     for (int r = 1; r <= limit && r < nr; ++r) {
         substitute(a, aesSbox, bc);
@@ -265,21 +260,11 @@ int32_t rijndaelEncryptRound(uint8_t a[4][MAXBC], int32_t keyBits, int32_t block
         shiftRows(a, bc, false);
         addRoundKey(a, rk[nr], bc);
     }
-    return 0;
 }
 
-int32_t rijndaelDecryptRound(uint8_t a[4][MAXBC], int32_t keyBits, int32_t blockBits,
-                             const uint8_t rk[MAXROUNDS + 1][4][MAXBC], int32_t rounds) {
-    int bc = 0;
-    int nr = 0;
-    const int32_t shape = cipherShape(keyBits, blockBits, &bc, &nr);
-    if (shape != 0) {
-        return shape;
-    }
-    const int limit = clampRounds(rounds, nr);
-
-    // Undo the last round, then whole rounds down to limit + 1; what is left
-    // is the state at the end of round `limit` (round 0 being AddRoundKey 0).
+// Undo the last round, then whole rounds down to limit + 1; what is left
+// is the state at the end of round `limit` (round 0 being AddRoundKey 0).
+void decryptRounds(uint8_t a[4][MAXBC], RoundKeys rk, int bc, int nr, int limit) {
     addRoundKey(a, rk[nr], bc);
     substitute(a, aesInvSbox, bc);
     shiftRows(a, bc, true);
@@ -292,7 +277,31 @@ int32_t rijndaelDecryptRound(uint8_t a[4][MAXBC], int32_t keyBits, int32_t block
     if (limit == 0) {
         addRoundKey(a, rk[0], bc);
     }
+}
+
+// The checks both directions make, then walk with the rounds clamped to the cipher's.
+int32_t runRounds(void (*walk)(uint8_t[4][MAXBC], RoundKeys, int, int, int), uint8_t a[4][MAXBC],
+                  int32_t keyBits, int32_t blockBits, RoundKeys rk, int32_t rounds) {
+    int bc = 0;
+    int nr = 0;
+    const int32_t shape = cipherShape(keyBits, blockBits, &bc, &nr);
+    if (shape != 0) {
+        return shape;
+    }
+    walk(a, rk, bc, nr, clampRounds(rounds, nr));
     return 0;
+}
+
+} // namespace
+
+int32_t rijndaelEncryptRound(uint8_t a[4][MAXBC], int32_t keyBits, int32_t blockBits,
+                             const uint8_t rk[MAXROUNDS + 1][4][MAXBC], int32_t rounds) {
+    return runRounds(encryptRounds, a, keyBits, blockBits, rk, rounds);
+}
+
+int32_t rijndaelDecryptRound(uint8_t a[4][MAXBC], int32_t keyBits, int32_t blockBits,
+                             const uint8_t rk[MAXROUNDS + 1][4][MAXBC], int32_t rounds) {
+    return runRounds(decryptRounds, a, keyBits, blockBits, rk, rounds);
 }
 
 int32_t rijndaelEncrypt(uint8_t a[4][MAXBC], int32_t keyBits, int32_t blockBits,
