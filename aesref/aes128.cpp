@@ -37,6 +37,17 @@ int32_t prepareCipher(cipherInstance* cipher) {
     return cipherInit(cipher, MODE_ECB, nullptr);
 }
 
+// The key record and the cipher record of the CBC functions: STATUS_OK, the key
+// schedule's failure, or STATUS_CIPHER_INIT_FAILED.
+int32_t prepareKeyAndCipher(keyInstance* key, cipherInstance* cipher, uint8_t direction,
+                            const uint8_t keyBytes[16]) {
+    const int32_t scheduled = expandKey(key, direction, keyBytes);
+    if (scheduled != 0) {
+        return scheduled;
+    }
+    return prepareCipher(cipher) == TRUE ? STATUS_OK : STATUS_CIPHER_INIT_FAILED;
+}
+
 void xorBlock(uint8_t* target, const uint8_t* source) {
     for (uint32_t n = 0; n < kBlockBytes; ++n) {
         target[n] ^= source[n];
@@ -194,13 +205,10 @@ int32_t AES128_EncryptCBC(uint8_t* buffer, uint32_t* length, uint32_t* capacity,
         return padded;
     }
     keyInstance keyRecord;
-    const int32_t scheduled = expandKey(&keyRecord, DIR_ENCRYPT, key);
-    if (scheduled != 0) {
-        return scheduled;
-    }
     cipherInstance cipher;
-    if (prepareCipher(&cipher) != TRUE) {
-        return STATUS_CIPHER_INIT_FAILED;
+    const int32_t ready = prepareKeyAndCipher(&keyRecord, &cipher, DIR_ENCRYPT, key);
+    if (ready != STATUS_OK) {
+        return ready;
     }
     if (buffer == nullptr) {
         return STATUS_OK;
@@ -229,13 +237,10 @@ int32_t AES128_DecryptCBC(uint8_t* buffer, uint32_t* length, const uint8_t key[1
         return STATUS_BAD_LENGTH;
     }
     keyInstance keyRecord;
-    const int32_t scheduled = expandKey(&keyRecord, DIR_DECRYPT, key);
-    if (scheduled != 0) {
-        return scheduled;
-    }
     cipherInstance cipher;
-    if (prepareCipher(&cipher) != TRUE) {
-        return STATUS_CIPHER_INIT_FAILED;
+    const int32_t ready = prepareKeyAndCipher(&keyRecord, &cipher, DIR_DECRYPT, key);
+    if (ready != STATUS_OK) {
+        return ready;
     }
     // Backwards, so that block i - 1 still holds its ciphertext when block i
     // needs it.
