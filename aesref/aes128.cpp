@@ -37,6 +37,22 @@ int32_t prepareCipher(cipherInstance* cipher) {
     return cipherInit(cipher, MODE_ECB, nullptr);
 }
 
+// The key record and the cipher record the CBC functions cipher with.
+struct CipherRecords {
+    keyInstance key;
+    cipherInstance cipher;
+};
+
+// Both records for direction: STATUS_OK, the key schedule's failure, or
+// STATUS_CIPHER_INIT_FAILED.
+int32_t prepareRecords(CipherRecords& records, uint8_t direction, const uint8_t keyBytes[16]) {
+    const int32_t scheduled = expandKey(&records.key, direction, keyBytes);
+    if (scheduled != 0) {
+        return scheduled;
+    }
+    return prepareCipher(&records.cipher) == TRUE ? STATUS_OK : STATUS_CIPHER_INIT_FAILED;
+}
+
 void xorBlock(uint8_t* target, const uint8_t* source) {
     for (uint32_t n = 0; n < kBlockBytes; ++n) {
         target[n] ^= source[n];
@@ -193,14 +209,10 @@ int32_t AES128_EncryptCBC(uint8_t* buffer, uint32_t* length, uint32_t* capacity,
     if (padded != STATUS_OK) {
         return padded;
     }
-    keyInstance keyRecord;
-    const int32_t scheduled = expandKey(&keyRecord, DIR_ENCRYPT, key);
-    if (scheduled != 0) {
-        return scheduled;
-    }
-    cipherInstance cipher;
-    if (prepareCipher(&cipher) != TRUE) {
-        return STATUS_CIPHER_INIT_FAILED;
+    CipherRecords records;
+    const int32_t ready = prepareRecords(records, DIR_ENCRYPT, key);
+    if (ready != STATUS_OK) {
+        return ready;
     }
     if (buffer == nullptr) {
         return STATUS_OK;
@@ -213,7 +225,7 @@ int32_t AES128_EncryptCBC(uint8_t* buffer, uint32_t* length, uint32_t* capacity,
             xorBlock(block, block - kBlockBytes);
         }
         uint8_t out[16];
-        if (blockEncrypt(&cipher, &keyRecord, block, 128, out) != 128) {
+        if (blockEncrypt(&records.cipher, &records.key, block, 128, out) != 128) {
             return STATUS_ENCRYPT_FAILED;
         }
         std::memcpy(block, out, kBlockBytes);
@@ -228,21 +240,17 @@ int32_t AES128_DecryptCBC(uint8_t* buffer, uint32_t* length, const uint8_t key[1
     if (buffer == nullptr || *length == 0 || *length % kBlockBytes != 0) {
         return STATUS_BAD_LENGTH;
     }
-    keyInstance keyRecord;
-    const int32_t scheduled = expandKey(&keyRecord, DIR_DECRYPT, key);
-    if (scheduled != 0) {
-        return scheduled;
-    }
-    cipherInstance cipher;
-    if (prepareCipher(&cipher) != TRUE) {
-        return STATUS_CIPHER_INIT_FAILED;
+    CipherRecords records;
+    const int32_t ready = prepareRecords(records, DIR_DECRYPT, key);
+    if (ready != STATUS_OK) {
+        return ready;
     }
     // Backwards, so that block i - 1 still holds its ciphertext when block i
     // needs it.
     for (uint32_t i = *length / kBlockBytes; i-- > 0;) {
         uint8_t* block = buffer + i * kBlockBytes;
         uint8_t out[16];
-        if (blockDecrypt(&cipher, &keyRecord, block, 128, out) != 128) {
+        if (blockDecrypt(&records.cipher, &records.key, block, 128, out) != 128) {
             return STATUS_DECRYPT_FAILED;
         }
         xorBlock(out, i > 0 ? block - kBlockBytes : iv);

@@ -166,6 +166,31 @@ int32_t blockCount(int32_t inputLen, int32_t blockLen) {
     return inputLen > 0 ? inputLen / blockLen : 0;
 }
 
+// The walk blockEncrypt and blockDecrypt share: each block of input is copied
+// out (the output may overwrite the input), handed to step(block, chain, bc) and
+// written back from block; chain starts as the IV and is the step's to carry.
+// Returns the bits processed.
+template <class Step>
+int32_t forEachBlock(const cipherInstance* cipher, const uint8_t* input, int32_t inputLen, uint8_t* outBuffer,
+                     Step step) {
+    const int bc = columnsOf(cipher->blockLen);
+    const int blockBytes = 4 * bc;
+    const int32_t blocks = blockCount(inputLen, cipher->blockLen);
+    assert(blocks == 0 || (input != nullptr && outBuffer != nullptr));
+
+    uint8_t chain[4 * MAXBC] = {};
+    loadIv(chain, cipher->IV, blockBytes);
+    for (int32_t b = 0; b < blocks; ++b) {
+        const uint8_t* in = input + static_cast<size_t>(b) * static_cast<size_t>(blockBytes);
+        uint8_t* out = outBuffer + static_cast<size_t>(b) * static_cast<size_t>(blockBytes);
+        uint8_t block[4 * MAXBC];
+        std::memcpy(block, in, static_cast<size_t>(blockBytes));
+        step(block, chain, bc);
+        std::memcpy(out, block, static_cast<size_t>(blockBytes));
+    }
+    return blocks * cipher->blockLen;
+}
+
 } // namespace
 
 int32_t rijndaelKeySched(uint8_t k[4][MAXKC], int32_t keyBits, int32_t blockBits,
@@ -218,16 +243,11 @@ int32_t rijndaelKeySched(uint8_t k[4][MAXKC], int32_t keyBits, int32_t blockBits
     return 0;
 }
 
-int32_t rijndaelEncryptRound(uint8_t a[4][MAXBC], int32_t keyBits, int32_t blockBits,
-                             const uint8_t rk[MAXROUNDS + 1][4][MAXBC], int32_t rounds) {
-    int bc = 0;
-    int nr = 0;
-    const int32_t shape = cipherShape(keyBits, blockBits, &bc, &nr);
-    if (shape != 0) {
-        return shape;
-    }
-    const int limit = clampRounds(rounds, nr);
+namespace {
 
+using RoundKeys = const uint8_t (*)[4][MAXBC];
+
+void encryptRounds(uint8_t a[4][MAXBC], RoundKeys rk, int bc, int nr, int limit) {
     addRoundKey(a, rk[0], bc);
     for (int r = 1; r <= limit && r < nr; ++r) {
         substitute(a, aesSbox, bc);
@@ -240,21 +260,11 @@ int32_t rijndaelEncryptRound(uint8_t a[4][MAXBC], int32_t keyBits, int32_t block
         shiftRows(a, bc, false);
         addRoundKey(a, rk[nr], bc);
     }
-    return 0;
 }
 
-int32_t rijndaelDecryptRound(uint8_t a[4][MAXBC], int32_t keyBits, int32_t blockBits,
-                             const uint8_t rk[MAXROUNDS + 1][4][MAXBC], int32_t rounds) {
-    int bc = 0;
-    int nr = 0;
-    const int32_t shape = cipherShape(keyBits, blockBits, &bc, &nr);
-    if (shape != 0) {
-        return shape;
-    }
-    const int limit = clampRounds(rounds, nr);
-
-    // Undo the last round, then whole rounds down to limit + 1; what is left
-    // is the state at the end of round `limit` (round 0 being AddRoundKey 0).
+// Undo the last round, then whole rounds down to limit + 1; what is left
+// is the state at the end of round `limit` (round 0 being AddRoundKey 0).
+void decryptRounds(uint8_t a[4][MAXBC], RoundKeys rk, int bc, int nr, int limit) {
     addRoundKey(a, rk[nr], bc);
     substitute(a, aesInvSbox, bc);
     shiftRows(a, bc, true);
@@ -267,7 +277,31 @@ int32_t rijndaelDecryptRound(uint8_t a[4][MAXBC], int32_t keyBits, int32_t block
     if (limit == 0) {
         addRoundKey(a, rk[0], bc);
     }
+}
+
+// The checks both directions make, then walk with the rounds clamped to the cipher's.
+int32_t runRounds(void (*walk)(uint8_t[4][MAXBC], RoundKeys, int, int, int), uint8_t a[4][MAXBC],
+                  int32_t keyBits, int32_t blockBits, RoundKeys rk, int32_t rounds) {
+    int bc = 0;
+    int nr = 0;
+    const int32_t shape = cipherShape(keyBits, blockBits, &bc, &nr);
+    if (shape != 0) {
+        return shape;
+    }
+    walk(a, rk, bc, nr, clampRounds(rounds, nr));
     return 0;
+}
+
+} // namespace
+
+int32_t rijndaelEncryptRound(uint8_t a[4][MAXBC], int32_t keyBits, int32_t blockBits,
+                             const uint8_t rk[MAXROUNDS + 1][4][MAXBC], int32_t rounds) {
+    return runRounds(encryptRounds, a, keyBits, blockBits, rk, rounds);
+}
+
+int32_t rijndaelDecryptRound(uint8_t a[4][MAXBC], int32_t keyBits, int32_t blockBits,
+                             const uint8_t rk[MAXROUNDS + 1][4][MAXBC], int32_t rounds) {
+    return runRounds(decryptRounds, a, keyBits, blockBits, rk, rounds);
 }
 
 int32_t rijndaelEncrypt(uint8_t a[4][MAXBC], int32_t keyBits, int32_t blockBits,
@@ -356,31 +390,20 @@ int32_t blockEncrypt(cipherInstance* cipher, keyInstance* key, const uint8_t* in
     if (cipher->mode == MODE_CFB1) {
         return BAD_CIPHER_STATE;
     }
-    const int bc = columnsOf(cipher->blockLen);
-    const int blockBytes = 4 * bc;
-    const int32_t blocks = blockCount(inputLen, cipher->blockLen);
-    assert(blocks == 0 || (input != nullptr && outBuffer != nullptr));
-
     // In CBC mode `chain` carries the previous ciphertext block (the IV first).
-    uint8_t chain[4 * MAXBC] = {};
-    loadIv(chain, cipher->IV, blockBytes);
-    for (int32_t b = 0; b < blocks; ++b) {
-        const uint8_t* in = input + static_cast<size_t>(b) * static_cast<size_t>(blockBytes);
-        uint8_t* out = outBuffer + static_cast<size_t>(b) * static_cast<size_t>(blockBytes);
-        uint8_t block[4 * MAXBC];
-        std::memcpy(block, in, static_cast<size_t>(blockBytes));
-        if (cipher->mode == MODE_CBC) {
-            for (int n = 0; n < blockBytes; ++n) {
+    const bool cbc = cipher->mode == MODE_CBC;
+    return forEachBlock(cipher, input, inputLen, outBuffer, [&](uint8_t* block, uint8_t* chain, int bc) {
+        if (cbc) {
+            for (int n = 0; n < 4 * bc; ++n) {
                 block[n] ^= chain[n];
             }
         }
         uint8_t a[4][MAXBC] = {};
         loadBlock(a, block, bc);
         rijndaelEncrypt(a, key->keyLen, cipher->blockLen, key->keySched);
-        storeBlock(a, chain, bc);
-        std::memcpy(out, chain, static_cast<size_t>(blockBytes));
-    }
-    return blocks * cipher->blockLen;
+        storeBlock(a, block, bc);
+        std::memcpy(chain, block, static_cast<size_t>(4 * bc));
+    });
 }
 
 int32_t blockDecrypt(cipherInstance* cipher, keyInstance* key, const uint8_t* input,
@@ -398,33 +421,22 @@ int32_t blockDecrypt(cipherInstance* cipher, keyInstance* key, const uint8_t* in
     if (cipher->mode == MODE_CFB1) {
         return BAD_CIPHER_STATE;
     }
-    const int bc = columnsOf(cipher->blockLen);
-    const int blockBytes = 4 * bc;
-    const int32_t blocks = blockCount(inputLen, cipher->blockLen);
-    assert(blocks == 0 || (input != nullptr && outBuffer != nullptr));
-
-    uint8_t chain[4 * MAXBC] = {};
-    loadIv(chain, cipher->IV, blockBytes);
-    for (int32_t b = 0; b < blocks; ++b) {
-        const uint8_t* in = input + static_cast<size_t>(b) * static_cast<size_t>(blockBytes);
-        uint8_t* out = outBuffer + static_cast<size_t>(b) * static_cast<size_t>(blockBytes);
-        // Keep the ciphertext: the output may overwrite the input.
+    const bool cbc = cipher->mode == MODE_CBC;
+    return forEachBlock(cipher, input, inputLen, outBuffer, [&](uint8_t* block, uint8_t* chain, int bc) {
+        // The ciphertext is the next block's chain value.
         uint8_t cipherText[4 * MAXBC];
-        std::memcpy(cipherText, in, static_cast<size_t>(blockBytes));
+        std::memcpy(cipherText, block, static_cast<size_t>(4 * bc));
         uint8_t a[4][MAXBC] = {};
         loadBlock(a, cipherText, bc);
         rijndaelDecrypt(a, key->keyLen, cipher->blockLen, key->keySched);
-        uint8_t block[4 * MAXBC];
         storeBlock(a, block, bc);
-        if (cipher->mode == MODE_CBC) {
-            for (int n = 0; n < blockBytes; ++n) {
+        if (cbc) {
+            for (int n = 0; n < 4 * bc; ++n) {
                 block[n] ^= chain[n];
             }
-            std::memcpy(chain, cipherText, static_cast<size_t>(blockBytes));
+            std::memcpy(chain, cipherText, static_cast<size_t>(4 * bc));
         }
-        std::memcpy(out, block, static_cast<size_t>(blockBytes));
-    }
-    return blocks * cipher->blockLen;
+    });
 }
 
 int32_t cipherUpdateRounds(cipherInstance* cipher, keyInstance* key, const uint8_t* input,

@@ -157,31 +157,29 @@ void GrayBoxRun::direction(Direction direction, const NetworkTables& tables, con
             dfa[v] = dfaAttack(tables, direction, codings, dfaOptions);
             dfaMs[v] = toMs(std::chrono::steady_clock::now() - start);
         }
-        for (size_t v = 0; v < 2; ++v) {
-            out << "  DCA, " << views[v] << ": ";
-            if (dca[v].recovered()) {
-                out << "recovered " << hexText(dca[v].keyBytes().data(), 16) << " (" << dca[v].traces << " of "
-                    << dca_.traces << " traces, " << msText(dcaMs[v]) << ")\n";
+        // One attack's line and report entry in view v: used says, for a
+        // recovered key, what it took (before the time), and the entry gives
+        // the count under countName.
+        auto report = [&](const char* name, const char* attack, size_t v, const auto& result, double ms,
+                          const std::string& used, const char* countName, int count) {
+            out << "  " << name << ", " << views[v] << ": ";
+            if (result.recovered()) {
+                out << "recovered " << hexText(result.keyBytes().data(), 16) << " (" << used << msText(ms) << ")\n";
             } else {
-                out << "not recovered (" << dca[v].failure << "; " << msText(dcaMs[v]) << ")\n";
+                out << "not recovered (" << result.failure << "; " << msText(ms) << ")\n";
             }
-            nlohmann::ordered_json e = entry("dca", views[v], dca[v].recovered(), dca[v].keyBytes(), dca[v].failure, dcaMs[v]);
-            e["traces"] = dca[v].traces;
+            nlohmann::ordered_json e = entry(attack, views[v], result.recovered(), result.keyBytes(), result.failure, ms);
+            e[countName] = count;
             e["codings"] = v == 0 && known != nullptr ? "file" : "none";
             attacks.push_back(e);
+        };
+        for (size_t v = 0; v < 2; ++v) {
+            const std::string used = std::to_string(dca[v].traces) + " of " + std::to_string(dca_.traces) + " traces, ";
+            report("DCA", "dca", v, dca[v], dcaMs[v], used, "traces", dca[v].traces);
         }
         for (size_t v = 0; v < 2; ++v) {
-            out << "  DFA, " << views[v] << ": ";
-            if (dfa[v].recovered()) {
-                out << "recovered " << hexText(dfa[v].keyBytes().data(), 16) << " (" << dfa[v].faults << " faulty runs, "
-                    << msText(dfaMs[v]) << ")\n";
-            } else {
-                out << "not recovered (" << dfa[v].failure << "; " << msText(dfaMs[v]) << ")\n";
-            }
-            nlohmann::ordered_json e = entry("dfa", views[v], dfa[v].recovered(), dfa[v].keyBytes(), dfa[v].failure, dfaMs[v]);
-            e["faults"] = dfa[v].faults;
-            e["codings"] = v == 0 && known != nullptr ? "file" : "none";
-            attacks.push_back(e);
+            report("DFA", "dfa", v, dfa[v], dfaMs[v], std::to_string(dfa[v].faults) + " faulty runs, ", "faults",
+                   dfa[v].faults);
         }
     }
     record["attacks"] = attacks;

@@ -624,16 +624,6 @@ DirectionAudit Extraction::run() {
 
 } // namespace
 
-std::string hexText(const uint8_t* bytes, size_t n) {
-    static const char kDigits[] = "0123456789abcdef";
-    std::string text;
-    for (size_t i = 0; i < n; ++i) {
-        text += kDigits[bytes[i] >> 4];
-        text += kDigits[bytes[i] & 15];
-    }
-    return text;
-}
-
 DirectionAudit auditDirection(const DirectionTables& tables, Direction direction) {
     // About 100 kB of working state: on the heap, not the stack.
     const auto extraction = std::make_unique<Extraction>(tables, direction);

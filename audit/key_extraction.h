@@ -9,6 +9,7 @@
 
 #include "audit/key_claim.h"
 #include "audit/table_headers.h"
+#include "base/hex_text.h"
 
 // Forward tables of the 16 byte codings of a coding set: forward[record][plain]
 // is the coded byte, record 4·row + column of the state byte it codes.
@@ -46,9 +47,6 @@ struct DirectionAudit {
 // test blocks (claimKey); otherwise key is empty and reason says which step
 // failed.
 DirectionAudit auditDirection(const DirectionTables& tables, Direction direction);
-
-// Lower-case hex text of n bytes (keys and coding records in the report).
-std::string hexText(const uint8_t* bytes, size_t n);
 
 // The plain-input partition attack alone on the first round (encryption) or
 // the first inverse round (decryption); false unless every key byte has exactly

@@ -162,6 +162,36 @@ void decodeWith(const CodingSet* set, uint8_t* data, uint32_t length) {
     if (set != nullptr) decodeData(data, length, *set);
 }
 
+// The two single-block tests, encryption then decryption: the tables' direct
+// operation and the reference's, each with the rounds its form takes.
+struct BlockTest {
+    int32_t (WhiteBoxAesCipher::*tables)(const uint8_t input[16], uint8_t output[16], int32_t rounds);
+    int32_t tableRounds;
+    int32_t (*reference)(const char* keyText, const uint8_t input[16], uint8_t output[16], int32_t rounds);
+    int32_t referenceRounds;
+    const char* name;
+};
+const BlockTest kBlockTests[2] = {
+    {&WhiteBoxAesCipher::EncryptRoundsDirect, 10, AES128_EncryptBlockHex, 10, "Test0(BLOCK CIPHER)"},
+    {&WhiteBoxAesCipher::DecryptRoundsDirect, 1, AES128_DecryptBlockHex, 0, "Test1(BLOCK DECIPHER)"},
+};
+
+// Block test d: tableIn, coded for the tables, through them into tableOut
+// (decoded), referenceIn through the reference into referenceOut. True when
+// the two agree.
+bool blockTestPasses(size_t d, WhiteBoxAesCipher& cipher, const PassCodings& coded, const uint8_t* tableIn,
+                     uint8_t* tableOut, const uint8_t* referenceIn, uint8_t* referenceOut) {
+    const BlockTest& t = kBlockTests[d];
+    uint8_t work[16];
+    std::memcpy(work, tableIn, 16);
+    encodeWith(coded.blockIn[d], work, 16);
+    // Compared by output: without tables the block stays as it was and fails.
+    (void)(cipher.*t.tables)(work, tableOut, t.tableRounds);
+    (void)t.reference(kKeyText, referenceIn, referenceOut, t.referenceRounds);
+    decodeWith(coded.blockOut[d], tableOut, 16);
+    return std::memcmp(tableOut, referenceOut, 16) == 0;
+}
+
 } // namespace
 
 int32_t runSelfTest(int32_t flags, std::ostream& out, std::ostream& err) {
@@ -239,27 +269,14 @@ int32_t runSelfTest(int32_t flags, WhiteBoxAesCipher& cipher, std::ostream& out,
 
         out << "\n" << "### SINGLE BLOCK CIPHERING ###\n";
 
-        // Test 0: block encryption.
-        uint8_t work[16];
-        std::memcpy(work, testBlock, 16);
-        encodeWith(coded.blockIn[0], work, 16);
-        // Compared by output: without tables the block stays as it was and fails.
-        (void)cipher.EncryptRoundsDirect(work, tableOutput, 10);
-        (void)AES128_EncryptBlockHex(kKeyText, testBlock, referenceCipher, 10);
-        decodeWith(coded.blockOut[0], tableOutput, 16);
-        reportComparison(out, std::memcmp(tableOutput, referenceCipher, 16) == 0,
-                         "Test0(BLOCK CIPHER)", &blockEncryptFails);
-
-        // Test 1: block decryption, written back into the test block.
-        uint8_t work2[16];
+        // Test 0: block encryption of the test block.
+        reportComparison(out, blockTestPasses(0, cipher, coded, testBlock, tableOutput, testBlock, referenceCipher),
+                         kBlockTests[0].name, &blockEncryptFails);
+        // Test 1: block decryption of its output, written back into the test block.
         uint8_t referencePlain[16];
-        std::memcpy(work2, tableOutput, 16);
-        encodeWith(coded.blockIn[1], work2, 16);
-        (void)cipher.DecryptRoundsDirect(work2, testBlock, 1);
-        (void)AES128_DecryptBlockHex(kKeyText, referenceCipher, referencePlain, 0);
-        decodeWith(coded.blockOut[1], testBlock, 16);
-        reportComparison(out, std::memcmp(testBlock, referencePlain, 16) == 0,
-                         "Test1(BLOCK DECIPHER)", &blockDecryptFails);
+        reportComparison(out,
+                         blockTestPasses(1, cipher, coded, tableOutput, testBlock, referenceCipher, referencePlain),
+                         kBlockTests[1].name, &blockDecryptFails);
 
         out << "\n### CBC CIPHERING ###\n";
         cbc->refill();

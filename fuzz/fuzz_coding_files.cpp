@@ -31,28 +31,22 @@ struct AllValues {
     }
 };
 
-bool decodeUndoesEncode(const CodingSet& set) {
-    static const AllValues all;
-    uint8_t work[sizeof all.bytes];
-    std::memcpy(work, all.bytes, sizeof work);
-    encodeData(work, sizeof work, set);
-    decodeData(work, sizeof work, set);
-    return std::memcmp(work, all.bytes, sizeof work) == 0;
-}
+using Coder = decltype(&encodeData);
 
-bool encodeUndoesDecode(const CodingSet& set) {
+// Whether undo brings every value back after apply.
+bool undoes(Coder undo, Coder apply, const CodingSet& set) {
     static const AllValues all;
     uint8_t work[sizeof all.bytes];
     std::memcpy(work, all.bytes, sizeof work);
-    decodeData(work, sizeof work, set);
-    encodeData(work, sizeof work, set);
+    apply(work, sizeof work, set);
+    undo(work, sizeof work, set);
     return std::memcmp(work, all.bytes, sizeof work) == 0;
 }
 
 void judge(const CodingSet& set) {
     const bool valid = isValidCodingSet(set);
-    check(valid == decodeUndoesEncode(set));
-    if (valid) check(encodeUndoesDecode(set));
+    check(valid == undoes(decodeData, encodeData, set));
+    if (valid) check(undoes(encodeData, decodeData, set));
 }
 
 // The set holds the file's bytes from offset on, as far as the file reaches.

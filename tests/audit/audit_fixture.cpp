@@ -113,4 +113,13 @@ std::string randomKey(uint32_t seed) {
     return testsupport::hexText(bytes.data(), bytes.size());
 }
 
+std::vector<std::string> writeHeaders(const testsupport::TempDir& dir, const std::function<std::string(int)>& text) {
+    std::vector<std::string> args = {"--headers"};
+    for (int i = 0; i < 6; ++i) {
+        args.push_back((dir / kHeaderKeys[i]).string());
+        testsupport::writeFile(args.back(), text(i));
+    }
+    return args;
+}
+
 } // namespace audittest

@@ -2,6 +2,7 @@
 #pragma once
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -69,6 +70,10 @@ struct MixedSet {
 ::testing::AssertionResult loadRun(const TableRun& run, bool mixed, MixedSet& set);
 // One direction of a loaded run as the traced evaluator takes it.
 NetworkTables networkOf(const MixedSet& set, Direction direction, bool mixed);
+
+// Writes the texts text(0) .. text(5) into dir, each named by its key in
+// kHeaderKeys; returns the audit's arguments for them ("--headers" and the six paths).
+std::vector<std::string> writeHeaders(const testsupport::TempDir& dir, const std::function<std::string(int)>& text);
 
 // A key text of 32 hex digits drawn from the tests' pseudo-random generator.
 std::string randomKey(uint32_t seed);

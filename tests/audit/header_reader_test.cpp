@@ -185,8 +185,7 @@ TEST(AuditReader, AuditsTheTablesACompilerWouldBuild) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         testsupport::TempDir dir;
-        std::vector<std::string> args = {"--headers"};
-        for (int i = 0; i < 6; ++i) {
+        const std::vector<std::string> args = audittest::writeHeaders(dir, [&](int i) {
             std::string text = testsupport::readFile(live.header(i));
             if (*c.before != '\0') {
                 text = c.before + testsupport::readFile(dead.header(i)) + c.after + text;
@@ -194,9 +193,8 @@ TEST(AuditReader, AuditsTheTablesACompilerWouldBuild) {
             } else {
                 text = otherLiterals(text);
             }
-            args.push_back((dir / audittest::kHeaderKeys[i]).string());
-            testsupport::writeFile(args.back(), text);
-        }
+            return text;
+        });
         const audittest::AuditRun result = audit(args);
         EXPECT_EQ(result.status, c.status) << result.output;
         EXPECT_NE(result.output.find(c.expected), std::string::npos) << result.output.substr(0, 2000);

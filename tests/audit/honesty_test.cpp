@@ -33,17 +33,12 @@ TEST(AuditHonesty, RandomTablesGiveNoKey) {
     // Random bytes, and random nibbles where XOR tables are expected.
     for (uint32_t seed : {1u, 2u}) {
         testsupport::TempDir dir;
-        std::vector<std::string> paths;
-        for (int i = 0; i < 6; ++i) {
+        const std::vector<std::string> args = audittest::writeHeaders(dir, [&](int i) {
             std::vector<uint8_t> bytes = testsupport::pseudoRandomBytes(sizes[i], seed * 10 + static_cast<uint32_t>(i));
             std::string text = std::string("const unsigned char ") + declarations[i] + " = {";
             for (uint8_t b : bytes) text += std::to_string(i % 3 == 1 && seed == 2 ? b & 15 : b) + ",";
-            text += "};\n";
-            paths.push_back((dir / kHeaderKeys[i]).string());
-            testsupport::writeFile(paths.back(), text);
-        }
-        std::vector<std::string> args = {"--headers"};
-        args.insert(args.end(), paths.begin(), paths.end());
+            return text + "};\n";
+        });
         const audittest::AuditRun result = audit(args);
         EXPECT_EQ(result.status, AUDIT_NOT_RECOVERED) << result.output;
         EXPECT_NE(result.output.find("encryption key: NOT RECOVERED (no attack found a key)"), std::string::npos)
@@ -123,13 +118,10 @@ TEST(AuditHonesty, TruncatedOrMalformedHeadersAreParseErrors) {
     for (const Damage& damage : damages) {
         SCOPED_TRACE(damage.error);
         testsupport::TempDir dir;
-        std::vector<std::string> args = {"--headers"};
-        for (int i = 0; i < 6; ++i) {
-            std::string text = testsupport::readFile(run.header(i));
-            if (i == damage.header) text = damage.edit(text);
-            args.push_back((dir / kHeaderKeys[i]).string());
-            testsupport::writeFile(args.back(), text);
-        }
+        const std::vector<std::string> args = audittest::writeHeaders(dir, [&](int i) {
+            const std::string text = testsupport::readFile(run.header(i));
+            return i == damage.header ? damage.edit(text) : text;
+        });
         const audittest::AuditRun result = audit(args);
         EXPECT_EQ(result.status, AUDIT_BAD_HEADERS);
         EXPECT_EQ(result.output.rfind("ERROR: ", 0), 0u) << result.output;

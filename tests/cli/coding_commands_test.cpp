@@ -191,22 +191,29 @@ TEST(CodingCommands, FilesFedToTableGenerationRoundTrip) {
         WhiteBoxAesCipher cipher;
         cipher.SetTables(storage.get());
 
-        // Blocks: encode, cipher, decode.
-        for (size_t at = 0; at < plain.size(); at += 16) {
-            uint8_t block[16];
-            uint8_t result[16];
-            std::memcpy(block, &plain[at], 16);
-            encodeData(block, 16, encIn);
-            ASSERT_EQ(cipher.EncryptBlock(block, result), 0);
-            decodeData(result, 16, encOut);
-            EXPECT_EQ(0, std::memcmp(result, &ecbCipherText[at], 16));
-            // Decrypt the coded ciphertext.
-            uint8_t back[16];
-            std::memcpy(result, &ecbCipherText[at], 16);
-            encodeData(result, 16, decIn);
-            ASSERT_EQ(cipher.DecryptBlock(result, back), 0);
-            decodeData(back, 16, decOut);
-            EXPECT_EQ(0, std::memcmp(back, &plain[at], 16));
+        // Blocks: encode, cipher, decode; the decryption from the reference's ciphertext.
+        const struct {
+            const char* name;
+            int32_t (WhiteBoxAesCipher::*cipherBlock)(const uint8_t*, uint8_t*);
+            const CodingSet& in;
+            const CodingSet& out;
+            const std::vector<uint8_t>& from;
+            const std::vector<uint8_t>& to;
+        } directions[] = {
+            {"encrypt", &WhiteBoxAesCipher::EncryptBlock, encIn, encOut, plain, ecbCipherText},
+            {"decrypt", &WhiteBoxAesCipher::DecryptBlock, decIn, decOut, ecbCipherText, plain},
+        };
+        for (const auto& d : directions) {
+            SCOPED_TRACE(d.name);
+            for (size_t at = 0; at < plain.size(); at += 16) {
+                uint8_t block[16];
+                uint8_t result[16];
+                std::memcpy(block, &d.from[at], 16);
+                encodeData(block, 16, d.in);
+                ASSERT_EQ((cipher.*d.cipherBlock)(block, result), 0);
+                decodeData(result, 16, d.out);
+                EXPECT_EQ(0, std::memcmp(result, &d.to[at], 16));
+            }
         }
 
         if (std::string(command) != "/cbcioc:") continue;

@@ -76,11 +76,17 @@ TEST(RandomSource, ClockSeededSourcesAdvanceLikeAnyOther) {
     EXPECT_EQ(random.state(), md5Of(seed));
 }
 
-TEST(ValuePool, DrawingAllWithRemovalGivesEachValueOnce) {
+// A pool of first, first + 1, ... up to end (not included), in that order.
+ValuePool poolOf(uint32_t first, uint32_t end) {
     ValuePool pool;
-    for (uint32_t v = 0; v < 16; ++v) {
+    for (uint32_t v = first; v < end; ++v) {
         pool.append(v);
     }
+    return pool;
+}
+
+TEST(ValuePool, DrawingAllWithRemovalGivesEachValueOnce) {
+    ValuePool pool = poolOf(0, 16);
     RandomSource random(kState);
     RandomState expected = kState;
     std::vector<uint32_t> order = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
@@ -102,10 +108,7 @@ TEST(ValuePool, DrawingAllWithRemovalGivesEachValueOnce) {
 }
 
 TEST(ValuePool, DrawWithoutRemovalLeavesThePoolUnchanged) {
-    ValuePool pool;
-    for (uint32_t v = 100; v < 110; ++v) {
-        pool.append(v);
-    }
+    ValuePool pool = poolOf(100, 110);
     RandomSource random(kState);
     RandomState expected = kState;
     for (int i = 0; i < 20; ++i) {
@@ -117,10 +120,7 @@ TEST(ValuePool, DrawWithoutRemovalLeavesThePoolUnchanged) {
     }
     // Contents and order are intact: draining it gives what draining a fresh
     // pool of 100..109 gives from the same state.
-    ValuePool fresh;
-    for (uint32_t v = 100; v < 110; ++v) {
-        fresh.append(v);
-    }
+    ValuePool fresh = poolOf(100, 110);
     RandomSource a(kState);
     RandomSource b(kState);
     for (int i = 0; i < 10; ++i) {

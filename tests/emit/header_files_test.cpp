@@ -135,8 +135,25 @@ protected:
         return status;
     }
 
-    std::string savingLine(const Step& s) const { return "--- Saving " + paths_.*s.headerPath + " header file "; }
+    // run with one path replaced for this run only.
+    int32_t runWithPath(Operation operation, std::string HeaderFilePaths::*which, const std::string& path,
+                        std::string& printed) {
+        const HeaderFilePaths saved = paths_;
+        paths_.*which = path;
+        const int32_t status = run(operation, printed);
+        paths_ = saved;
+        return status;
+    }
+
+    static std::string savingLine(const std::string& header) { return "--- Saving " + header + " header file "; }
+    std::string savingLine(const Step& s) const { return savingLine(paths_.*s.headerPath); }
     std::string successLine(const Step& s) const { return savingLine(s) + marksOf(s.shape) + " success\n"; }
+    // The success lines of the steps of its operation that come before step.
+    std::string linesBefore(size_t step) const {
+        std::string lines;
+        for (size_t k = firstStepOf(step); k < step; ++k) lines += successLine(kSteps[k]);
+        return lines;
+    }
 
     fs::path dir_;
     std::unique_ptr<TableStorage> storage_;
@@ -232,9 +249,7 @@ TEST_F(HeaderFiles, BrokenPlaceholderLeavesSavingLineOpen) {
 
             std::string printed;
             EXPECT_EQ(run(s.operation, printed), STATUS_SAVE_FAILED);
-            std::string expected;
-            for (size_t k = firstStepOf(i); k < i; ++k) expected += successLine(kSteps[k]);
-            EXPECT_EQ(printed, expected + savingLine(s));
+            EXPECT_EQ(printed, linesBefore(i) + savingLine(s));
             EXPECT_EQ(readFile(paths_.*s.headerPath), "old header");
             for (size_t k = i + 1; k < firstStepOf(i) + 3; ++k) {
                 EXPECT_FALSE(fs::exists(paths_.*kSteps[k].headerPath)) << kSteps[k].tag;
@@ -258,15 +273,10 @@ TEST_F(HeaderFiles, TemplateThatCannotBeRead) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const Step& s = kSteps[c.step];
-        HeaderFilePaths saved = paths_;
-        paths_.*s.templatePath = c.templatePath;
         std::string printed;
-        EXPECT_EQ(run(s.operation, printed), STATUS_SAVE_FAILED);
-        std::string expected;
-        for (size_t k = firstStepOf(c.step); k < c.step; ++k) expected += successLine(kSteps[k]);
-        EXPECT_EQ(printed, expected + "Fail to open " + c.templatePath + "\n");
+        EXPECT_EQ(runWithPath(s.operation, s.templatePath, c.templatePath, printed), STATUS_SAVE_FAILED);
+        EXPECT_EQ(printed, linesBefore(c.step) + "Fail to open " + c.templatePath + "\n");
         EXPECT_FALSE(fs::exists(paths_.*s.headerPath));
-        paths_ = saved;
     }
 }
 
@@ -292,15 +302,11 @@ TEST_F(HeaderFiles, HeaderThatCannotBeWritten) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const Step& s = kSteps[c.step];
-        HeaderFilePaths saved = paths_;
-        paths_.*s.headerPath = c.headerPath;
         std::string printed;
-        EXPECT_EQ(run(s.operation, printed), STATUS_SAVE_FAILED);
-        std::string expected;
-        for (size_t k = firstStepOf(c.step); k < c.step; ++k) expected += successLine(kSteps[k]);
-        EXPECT_EQ(printed, expected + savingLine(s) + marksOf(s.shape) + " fail\n" + c.message + c.headerPath + "\n");
-        EXPECT_EQ(printed.find("success", expected.size()), std::string::npos);
-        paths_ = saved;
+        EXPECT_EQ(runWithPath(s.operation, s.headerPath, c.headerPath, printed), STATUS_SAVE_FAILED);
+        const std::string before = linesBefore(c.step);
+        EXPECT_EQ(printed, before + savingLine(c.headerPath) + marksOf(s.shape) + " fail\n" + c.message + c.headerPath + "\n");
+        EXPECT_EQ(printed.find("success", before.size()), std::string::npos);
     }
     if (!haveDevFull) GTEST_SKIP() << "no /dev/full for the write-error cases";
 }

@@ -19,16 +19,6 @@ std::vector<uint8_t> hexBytes(const std::string& hex) {
     return bytes;
 }
 
-std::string hexText(const uint8_t* bytes, size_t n) {
-    static const char digits[] = "0123456789abcdef";
-    std::string text;
-    for (size_t i = 0; i < n; ++i) {
-        text += digits[bytes[i] >> 4];
-        text += digits[bytes[i] & 15];
-    }
-    return text;
-}
-
 std::vector<uint8_t> pseudoRandomBytes(size_t n, uint32_t seed) {
     std::vector<uint8_t> bytes(n);
     uint64_t x = seed * 0x9E3779B97F4A7C15ULL + 1;

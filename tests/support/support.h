@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include "base/hex_text.h"
+
 // A test that needs what only POSIX systems have (fork, FIFOs, umask, setrlimit,
 // SIGKILL, the preloaded fault library). Its definition stands under
 // #ifndef _WIN32; on Windows this stands in for it and says why it skips:
@@ -22,8 +24,8 @@ namespace testsupport {
 // Bytes of a hex text ("000102..."); the text must have an even number of digits.
 std::vector<uint8_t> hexBytes(const std::string& hex);
 
-// Lower-case hex text of n bytes.
-std::string hexText(const uint8_t* bytes, size_t n);
+// Lower-case hex text of n bytes: the tool's own.
+using ::hexText;
 
 // Fills n bytes from a deterministic generator (not the tool's random source).
 std::vector<uint8_t> pseudoRandomBytes(size_t n, uint32_t seed);

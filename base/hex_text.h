@@ -1,0 +1,8 @@
+// Lower-case hex text of bytes, two digits a byte (keys, coding records and
+// test expectations).
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+std::string hexText(const uint8_t* bytes, size_t n);
