@@ -117,11 +117,22 @@ void forEveryVariant(const std::string& keyText, uint32_t seed, const Expected& 
     }
 }
 
+// The published vectors of a key size: an ECB key and block (plaintext
+// kC1Plain), a CBC key (IV kCbcIv, plaintext kCbcPlain) and its four blocks.
 struct Published {
+    const char* source;
+    int rounds;
     const char* fipsKey;
     const char* fipsCipher;
     const char* cbcKey;
     const char* cbcCipher;
+};
+
+constexpr Published kPublished[] = {
+    {"FIPS-197 C.2, SP 800-38A F.2.3/F.2.4", kAes192Rounds, vectors::kC2Key, vectors::kC2Cipher,
+     vectors::kCbc192Key, vectors::kCbc192Cipher},
+    {"FIPS-197 C.3, SP 800-38A F.2.5/F.2.6", kAes256Rounds, vectors::kC3Key, vectors::kC3Cipher,
+     vectors::kCbc256Key, vectors::kCbc256Cipher},
 };
 
 template <int Rounds>
@@ -150,24 +161,24 @@ void expectOpenSslAnswers(uint32_t seed) {
 // below rests on a checked reference for these key sizes too.
 TEST(KeySizes, ReferenceGivesThePublishedAnswers) {
     using testsupport::hexBytes;
-    EXPECT_EQ(referenceAes(true, hexBytes(vectors::kC2Key), kEcb, hexBytes(kC1Plain)), hexBytes(vectors::kC2Cipher));
-    EXPECT_EQ(referenceAes(true, hexBytes(vectors::kC3Key), kEcb, hexBytes(kC1Plain)), hexBytes(vectors::kC3Cipher));
-    EXPECT_EQ(referenceAes(true, hexBytes(vectors::kCbc192Key), hexBytes(vectors::kCbcIv).data(),
-                           hexBytes(vectors::kCbcPlain)),
-              hexBytes(vectors::kCbc192Cipher));
-    EXPECT_EQ(referenceAes(false, hexBytes(vectors::kCbc256Key), hexBytes(vectors::kCbcIv).data(),
-                           hexBytes(vectors::kCbc256Cipher)),
-              hexBytes(vectors::kCbcPlain));
+    for (const Published& p : kPublished) {
+        SCOPED_TRACE(p.source);
+        EXPECT_EQ(referenceAes(true, hexBytes(p.fipsKey), kEcb, hexBytes(kC1Plain)), hexBytes(p.fipsCipher));
+        EXPECT_EQ(referenceAes(true, hexBytes(p.cbcKey), hexBytes(vectors::kCbcIv).data(), hexBytes(vectors::kCbcPlain)),
+                  hexBytes(p.cbcCipher));
+    }
 }
 
-TEST(KeySizes, Aes192GivesFips197C2AndSp80038aCbc) {
-    expectPublishedAnswers<kAes192Rounds>({vectors::kC2Key, vectors::kC2Cipher, vectors::kCbc192Key,
-                                           vectors::kCbc192Cipher});
-}
-
-TEST(KeySizes, Aes256GivesFips197C3AndSp80038aCbc) {
-    expectPublishedAnswers<kAes256Rounds>({vectors::kC3Key, vectors::kC3Cipher, vectors::kCbc256Key,
-                                           vectors::kCbc256Cipher});
+// ECB both ways, CBC both ways, under every coding kind, in both formats.
+TEST(KeySizes, TablesGiveThePublishedAnswers) {
+    for (const Published& p : kPublished) {
+        SCOPED_TRACE(p.source);
+        if (p.rounds == kAes192Rounds) {
+            expectPublishedAnswers<kAes192Rounds>(p);
+        } else {
+            expectPublishedAnswers<kAes256Rounds>(p);
+        }
+    }
 }
 
 // 70 blocks: a whole SIMD batch of 64 and a tail.
