@@ -21,13 +21,13 @@ public:
     // Round-limited ciphering over tables of R rounds (10 for AES-128). 0, or -1
     // without tables (output untouched).
     // EncryptRounds: rounds = R full cipher, 1..R - 1 that many table rounds,
-    // <= 0 copy (so also any other count above R - 1).
+    // <= 0 copy; above R the R - 1 table rounds without the last table.
     [[nodiscard]] virtual int32_t EncryptRounds(const uint8_t input[16], uint8_t output[16], int32_t rounds);
     // DecryptRounds: rounds = 1 full inverse cipher, rounds > R copy, <= 0 as 2;
     // otherwise the inverse rounds R down to rounds.
-    // Kept on purpose: R <= 0 reads as 2, and the full inverse cipher is R = 1
-    // where the reference's AES128_DecryptBlockHex takes 0; the self-test and
-    // the CBC mode call with 1.
+    // Kept on purpose: rounds <= 0 reads as 2, and the full inverse cipher is
+    // rounds = 1 where the reference's AES128_DecryptBlockHex takes 0; the
+    // self-test and the CBC mode call with 1.
     [[nodiscard]] virtual int32_t DecryptRounds(const uint8_t input[16], uint8_t output[16], int32_t rounds);
     // This class's own EncryptRounds/DecryptRounds, bypassing any override.
     [[nodiscard]] virtual int32_t EncryptRoundsDirect(const uint8_t input[16], uint8_t output[16], int32_t rounds);
