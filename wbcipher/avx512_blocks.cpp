@@ -117,23 +117,23 @@ TABRIX_VBMI void layer(const __m512i state[16], __m512i next[16], const uint8_t 
 // Mixed: a stage is the round-table layer, then the mix-table layer.
 template <Direction D, bool Mixed>
 TABRIX_VBMI void throughNetwork(const BlockNetwork& network, __m512i (&a)[16]) {
-    const PreparedDirection& tables = *network.prepared;
     __m512i b[16];
     __m512i* state = a;
     __m512i* next = b;
-    for (int stage = 0; stage < kTableRounds; ++stage) {
-        layer<roundStep(D)>(state, next, tables.rounds[stage], tables.xors[stage]);
+    for (int stage = 0; stage < network.stages; ++stage) {
+        layer<roundStep(D)>(state, next, network.prepared[stage].rounds, network.prepared[stage].xors);
         std::swap(state, next);
         if constexpr (Mixed) {
-            layer<kMixStep>(state, next, network.mix->rounds[stage], network.mix->xors[stage]);
+            layer<kMixStep>(state, next, network.mix[stage].rounds, network.mix[stage].xors);
             std::swap(state, next);
         }
     }
+    const PreparedLastTable& last = *network.last;
     // The last step reads across columns: into the other buffer, then into a.
     for (int c = 0; c < 4; ++c) {
         for (int i = 0; i < 4; ++i) {
             const int j = sourceColumn(D, i, c);
-            next[4 * c + i] = lookUp(tables.last[j][i], state[4 * j + i]);
+            next[4 * c + i] = lookUp(last.table[j][i], state[4 * j + i]);
         }
     }
     if (next != a) {

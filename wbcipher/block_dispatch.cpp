@@ -3,6 +3,7 @@
 // prepared layout that the paths read, for either table format.
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
 
 #include "wbcipher/block_paths.h"
@@ -14,16 +15,17 @@ namespace {
 constexpr size_t kSimdMinBlocks = 8;
 
 // The layers of one word-table block and its XOR-table block (round tables or
-// mix tables), by stage in processing order.
-void prepareLayers(const RoundTableBlock& words, const XorTableBlock& xors, Direction direction,
-                   PreparedLayers& prepared) {
-    for (int stage = 0; stage < kTableRounds; ++stage) {
-        const int slot = tableRoundSlot(direction, stage);
+// mix tables), by stage in processing order, for R rounds.
+void prepareLayers(const RoundTableSlot* words, const XorTableSlot* xors, Direction direction, int rounds,
+                   PreparedLayer* prepared) {
+    for (int stage = 0; stage < tableRoundsOf(rounds); ++stage) {
+        const int slot = tableRoundSlot(direction, stage, rounds);
+        PreparedLayer& layer = prepared[stage];
         for (int j = 0; j < 4; ++j) {
             for (int k = 0; k < 4; ++k) {
                 for (int x = 0; x < 256; ++x) {
                     for (int b = 0; b < 4; ++b) {
-                        prepared.rounds[stage][j][k][b][x] = words[slot][j][k][x][b];
+                        layer.rounds[j][k][b][x] = words[slot][j][k][x][b];
                     }
                 }
             }
@@ -35,7 +37,7 @@ void prepareLayers(const RoundTableBlock& words, const XorTableBlock& xors, Dire
                 for (int running = 0; running < 16; ++running) {
                     for (int added = 0; added < 16; ++added) {
                         const int entry = xors[slot][c][n][added << 4 | running] & 0x0F;
-                        prepared.xors[stage][c][n][running << 4 | added] = static_cast<uint8_t>(entry << shift);
+                        layer.xors[c][n][running << 4 | added] = static_cast<uint8_t>(entry << shift);
                     }
                 }
             }
@@ -43,26 +45,38 @@ void prepareLayers(const RoundTableBlock& words, const XorTableBlock& xors, Dire
     }
 }
 
-// The classic format's networks and the layout they read.
-struct ClassicNetworks : BlockNetworks {
-    PreparedDirection encLayers;
-    PreparedDirection decLayers;
+// The prepared layout of one direction: its layers, its mix layers (mixed
+// format only) and its last table.
+struct PreparedSide {
+    std::unique_ptr<PreparedLayer[]> layers;
+    std::unique_ptr<PreparedLayer[]> mixLayers;
+    PreparedLastTable last;
 };
 
-// The mixed format's: the classic part, and the mix layers behind it.
-struct MixedNetworks : ClassicNetworks {
-    PreparedLayers encMix;
-    PreparedLayers decMix;
+// The networks of either format and the layout they read.
+struct PreparedNetworks : BlockNetworks {
+    PreparedSide encSide;
+    PreparedSide decSide;
 };
 
-// Fills prepared with the classic part of storage and points networks at it.
-void prepareClassic(const TableStorage& storage, ClassicNetworks& prepared) {
-    prepareLayers(storage.enc.roundTables, storage.enc.xorTables, Direction::Encryption, prepared.encLayers);
-    std::memcpy(prepared.encLayers.last, storage.enc.finalRoundTable, sizeof prepared.encLayers.last);
-    prepareLayers(storage.dec.invRoundTables, storage.dec.invXorTables, Direction::Decryption, prepared.decLayers);
-    std::memcpy(prepared.decLayers.last, storage.dec.invFirstRoundTable, sizeof prepared.decLayers.last);
-    prepared.enc = {&storage.enc.roundTables, &prepared.encLayers, nullptr, nullptr};
-    prepared.dec = {&storage.dec.invRoundTables, &prepared.decLayers, nullptr, nullptr};
+// Fills side from one direction's view and returns the network over it; false
+// when memory runs out.
+bool prepareSide(const DirectionTables& tables, Direction direction, PreparedSide& side, BlockNetwork& network) {
+    const int stages = tableRoundsOf(tables.rounds);
+    const auto count = static_cast<size_t>(stages);
+    side.layers.reset(new (std::nothrow) PreparedLayer[count]);
+    if (side.layers == nullptr) return false;
+    prepareLayers(tables.roundTables, tables.xorTables, direction, tables.rounds, side.layers.get());
+    std::memcpy(side.last.table, *tables.lastTable, sizeof side.last.table);
+    network = {stages, tables.roundTables, side.layers.get(), &side.last, nullptr, nullptr};
+    if (tables.mixed()) {
+        side.mixLayers.reset(new (std::nothrow) PreparedLayer[count]);
+        if (side.mixLayers == nullptr) return false;
+        prepareLayers(tables.mixTables, tables.mixXorTables, direction, tables.rounds, side.mixLayers.get());
+        network.mixWords = tables.mixTables;
+        network.mix = side.mixLayers.get();
+    }
+    return true;
 }
 
 } // namespace
@@ -95,28 +109,18 @@ const char* blockPathName(BlockPath path) {
     return path == BlockPath::Avx512Vbmi ? "avx512vbmi" : "portable";
 }
 
-BlockNetworksPtr prepareBlockNetworks(const TableStorage& storage) {
-    auto* prepared = new (std::nothrow) ClassicNetworks;
-    if (prepared == nullptr) {
+BlockNetworksPtr prepareBlockNetworks(const TableSetView& view) {
+    const int rounds = view.rounds();
+    if (!isTableRoundCount(rounds) || view.dec.rounds != rounds || view.enc.lastTable == nullptr ||
+        view.dec.lastTable == nullptr || view.enc.mixed() != view.dec.mixed()) {
         return nullptr;
     }
-    prepareClassic(storage, *prepared);
-    return BlockNetworksPtr(prepared);
-}
-
-BlockNetworksPtr prepareBlockNetworks(const MixedTableStorage& storage) {
-    auto* prepared = new (std::nothrow) MixedNetworks;
-    if (prepared == nullptr) {
+    std::unique_ptr<PreparedNetworks> prepared(new (std::nothrow) PreparedNetworks);
+    if (prepared == nullptr || !prepareSide(view.enc, Direction::Encryption, prepared->encSide, prepared->enc) ||
+        !prepareSide(view.dec, Direction::Decryption, prepared->decSide, prepared->dec)) {
         return nullptr;
     }
-    prepareClassic(storage.tables, *prepared);
-    prepareLayers(storage.enc.mixTables, storage.enc.mixXorTables, Direction::Encryption, prepared->encMix);
-    prepareLayers(storage.dec.invMixTables, storage.dec.invMixXorTables, Direction::Decryption, prepared->decMix);
-    prepared->enc.mixWords = &storage.enc.mixTables;
-    prepared->enc.mix = &prepared->encMix;
-    prepared->dec.mixWords = &storage.dec.invMixTables;
-    prepared->dec.mix = &prepared->decMix;
-    return BlockNetworksPtr(prepared);
+    return BlockNetworksPtr(prepared.release());
 }
 
 void cipherBlocks(Direction direction, BlockPath path, const BlockNetwork& network, const uint8_t* input,

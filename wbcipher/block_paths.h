@@ -43,13 +43,14 @@ enum class BlockPath {
 // instead of [j][k][x][b]), so that one 256-byte table serves one output row.
 //
 // A layer is one byte-to-word look-up with its XOR tables: the round tables of
-// a stage, or in the mixed format also the mix tables behind them.
-struct alignas(64) PreparedLayers {
-    uint8_t xors[kTableRounds][4][kXorTablesPerColumn][256];  // [stage][column c][table n][r << 4 | v]
-    uint8_t rounds[kTableRounds][4][4][4][256];               // [stage][column j][row k][byte b][x]
+// a stage, or in the mixed format also the mix tables behind them. A direction
+// of R rounds has R - 1 of them (and as many mix layers), then the last table.
+struct alignas(64) PreparedLayer {
+    uint8_t xors[4][kXorTablesPerColumn][256]; // [column c][table n][r << 4 | v]
+    uint8_t rounds[4][4][4][256];              // [column j][row k][byte b][x]
 };
-struct alignas(64) PreparedDirection : PreparedLayers {
-    uint8_t last[4][4][256]; // [column j][row k][x]
+struct alignas(64) PreparedLastTable {
+    uint8_t table[4][4][256]; // [column j][row k][x]
 };
 
 // How a layer routes state bytes to output columns: the row-k table of output
@@ -61,16 +62,20 @@ constexpr int kMixStep = 0;
 static_assert(routedColumn(roundStep(Direction::Encryption), 3, 2) == sourceColumn(Direction::Encryption, 3, 2) &&
               routedColumn(roundStep(Direction::Decryption), 3, 2) == sourceColumn(Direction::Decryption, 3, 2));
 
-// What the fast paths read for one direction of one table set: the storage's
-// round-table words by slot (the portable path reads them in place) and the
-// prepared layers; for the mixed format also the mix-table words and their
-// prepared layers (null for the classic format).
+// What the fast paths read for one direction of one table set: the number of
+// table rounds (R - 1), the storage's round-table words by slot (the portable
+// path reads them in place), the prepared layers by stage and the last table;
+// for the mixed format also the mix-table words by slot and their prepared
+// layers by stage (null for the classic format).
 struct BlockNetwork {
-    const RoundTableBlock* words = nullptr;
-    const PreparedDirection* prepared = nullptr;
-    const RoundTableBlock* mixWords = nullptr;
-    const PreparedLayers* mix = nullptr;
+    int stages = 0;
+    const RoundTableSlot* words = nullptr;        // [slot], stages + 1 slots
+    const PreparedLayer* prepared = nullptr;      // [stage]
+    const PreparedLastTable* last = nullptr;
+    const RoundTableSlot* mixWords = nullptr;     // [slot]
+    const PreparedLayer* mix = nullptr;           // [stage]
     bool mixed() const { return mix != nullptr; }
+    int rounds() const { return stages + 1; }
 };
 
 // Both directions' networks, and the prepared layout they point into.
@@ -120,12 +125,22 @@ BlockPath selectedBlockPath();
 // Printable name of a path ("portable", "avx512vbmi").
 const char* blockPathName(BlockPath path);
 
-// The networks of a table set, with their prepared layout (about 745 KB for the
-// classic format, 1.5 MB for the mixed one); nullptr when memory runs out (the
-// caller then stays with the plain evaluator). The layout is a copy; the round
-// and mix words are read in storage, which must outlive the result.
-BlockNetworksPtr prepareBlockNetworks(const TableStorage& storage);
-BlockNetworksPtr prepareBlockNetworks(const MixedTableStorage& storage);
+// The networks of a table set of R rounds, with their prepared layout (for
+// AES-128 about 745 KB for the classic format, 1.5 MB for the mixed one; R - 1
+// layers per direction in general); nullptr when memory runs out, or for a view
+// without tables or of another round count than 10, 12 or 14 (the caller then
+// stays with the plain evaluator). The layout is a copy; the round and mix
+// words are read in the storage, which must outlive the result. A mixed view
+// (mix tables in both directions) gives mixed networks.
+BlockNetworksPtr prepareBlockNetworks(const TableSetView& view);
+template <int Rounds>
+BlockNetworksPtr prepareBlockNetworks(const TableStorageOf<Rounds>& storage) {
+    return prepareBlockNetworks(viewOf(storage));
+}
+template <int Rounds>
+BlockNetworksPtr prepareBlockNetworks(const MixedTableStorageOf<Rounds>& storage) {
+    return prepareBlockNetworks(viewOf(storage));
+}
 
 // The full cipher in direction on `blocks` independent 16-byte blocks, from input
 // to output, on path, over network (of that direction). input and output may be

@@ -1,4 +1,4 @@
-// Table-driven AES-128 over the mixed format. A table round is two byte-to-word
+// Table-driven AES over the mixed format, for tables of R rounds. A table round is two byte-to-word
 // look-up layers, each summed nibble by nibble through 4-bit XOR tables with
 // index = new nibble << 4 | running nibble:
 //   round tables: state byte (k, j) feeds output column (InvShiftRows or
@@ -42,20 +42,20 @@ void storeState(const State& s, uint8_t output[16]) {
 
 int32_t MixedWhiteBoxAesCipher::EncryptRounds(const uint8_t input[16], uint8_t output[16],
                                               int32_t rounds) {
-    if (mixedTables == nullptr) {
+    const DirectionTables& e = tableView().enc;
+    if (!e.mixed()) {
         return STATUS_NO_TABLES;
     }
     State s;
     loadState(input, s);
-    const EncryptionTableSet& e = mixedTables->tables.enc;
-    const MixedEncryptionTables& m = mixedTables->enc;
-    for (int32_t stage = 0; stage < rounds && stage < kTableRounds; ++stage) {
-        const int slot = tableRoundSlot(Direction::Encryption, stage);
-        mixedRound(s, e.roundTables[slot], e.xorTables[slot], m.mixTables[slot], m.mixXorTables[slot],
+    const int32_t tableRounds = tableRoundsOf(e.rounds);
+    for (int32_t stage = 0; stage < rounds && stage < tableRounds; ++stage) {
+        const int slot = tableRoundSlot(Direction::Encryption, stage, e.rounds);
+        mixedRound(s, e.roundTables[slot], e.xorTables[slot], e.mixTables[slot], e.mixXorTables[slot],
                    Direction::Encryption);
     }
-    if (rounds == kTableRounds + 1) {
-        lastStep(s, e.finalRoundTable, Direction::Encryption);
+    if (rounds == e.rounds) {
+        lastStep(s, *e.lastTable, Direction::Encryption);
     }
     storeState(s, output);
     return STATUS_OK;
@@ -63,37 +63,50 @@ int32_t MixedWhiteBoxAesCipher::EncryptRounds(const uint8_t input[16], uint8_t o
 
 int32_t MixedWhiteBoxAesCipher::DecryptRounds(const uint8_t input[16], uint8_t output[16],
                                               int32_t rounds) {
-    if (mixedTables == nullptr) {
+    const DirectionTables& d = tableView().dec;
+    if (!d.mixed()) {
         return STATUS_NO_TABLES;
     }
     State s;
     loadState(input, s);
-    if (rounds <= kTableRounds + 1) {
-        const DecryptionTableSet& d = mixedTables->tables.dec;
-        const MixedDecryptionTables& m = mixedTables->dec;
-        // The base class's round numbering: round r (10 down to 2) is the
-        // (10 - r)-th table round, and a limit below 2 stops at round 2.
+    if (rounds <= d.rounds) {
+        // The base class's round numbering: round r (R down to 2) is the
+        // (R - r)-th table round, and a limit below 2 stops at round 2.
         const int32_t lowest = rounds > 2 ? rounds : 2;
-        for (int32_t r = kTableRounds + 1; r >= lowest; --r) {
-            const int slot = tableRoundSlot(Direction::Decryption, kTableRounds + 1 - r);
-            mixedRound(s, d.invRoundTables[slot], d.invXorTables[slot], m.invMixTables[slot],
-                       m.invMixXorTables[slot], Direction::Decryption);
+        for (int32_t r = d.rounds; r >= lowest; --r) {
+            const int slot = tableRoundSlot(Direction::Decryption, d.rounds - r, d.rounds);
+            mixedRound(s, d.roundTables[slot], d.xorTables[slot], d.mixTables[slot], d.mixXorTables[slot],
+                       Direction::Decryption);
         }
         if (rounds == 1) {
-            lastStep(s, d.invFirstRoundTable, Direction::Decryption);
+            lastStep(s, *d.lastTable, Direction::Decryption);
         }
     }
     storeState(s, output);
     return STATUS_OK;
 }
 
-int32_t MixedWhiteBoxAesCipher::SetMixedTables(const MixedTableStorage* storage) {
-    mixedTables = storage;
+template <int Rounds>
+void MixedWhiteBoxAesCipher::setMixed(const MixedTableStorageOf<Rounds>* storage) {
     // Without memory for the layout the plain evaluator does every block.
     if (storage == nullptr) {
-        useTables(nullptr, nullptr, typeid(MixedWhiteBoxAesCipher));
+        useTables(nullptr, TableSetView{}, nullptr, typeid(MixedWhiteBoxAesCipher));
     } else {
-        useTables(&storage->tables, prepareBlockNetworks(*storage), typeid(MixedWhiteBoxAesCipher));
+        useTables(storage, viewOf(*storage), prepareBlockNetworks(*storage), typeid(MixedWhiteBoxAesCipher));
     }
+}
+
+int32_t MixedWhiteBoxAesCipher::SetMixedTables(const MixedTableStorage* storage) {
+    setMixed(storage);
+    return STATUS_OK;
+}
+
+int32_t MixedWhiteBoxAesCipher::SetMixedTables(const MixedTableStorage192* storage) {
+    setMixed(storage);
+    return STATUS_OK;
+}
+
+int32_t MixedWhiteBoxAesCipher::SetMixedTables(const MixedTableStorage256* storage) {
+    setMixed(storage);
     return STATUS_OK;
 }

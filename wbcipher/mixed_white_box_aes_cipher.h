@@ -4,6 +4,7 @@
 // CBC run on the block paths (block_paths.h) over the mixed tables, or, in a
 // class that overrides the rounds, on those block by block. NOT constant-time.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 #include "wbcipher/white_box_aes_cipher.h"
@@ -19,9 +20,16 @@ public:
 
     // Stores the pointer (may be null); the storage must outlive its use. Also
     // builds, once, the layout that the fast block paths read: call it again
-    // after changing the tables. Returns 0.
+    // after changing the tables. The storage type gives R (10, 12 or 14).
+    // Returns 0.
     int32_t SetMixedTables(const MixedTableStorage* storage);
+    int32_t SetMixedTables(const MixedTableStorage192* storage);
+    int32_t SetMixedTables(const MixedTableStorage256* storage);
+    int32_t SetMixedTables(std::nullptr_t) {
+        return SetMixedTables(static_cast<const MixedTableStorage*>(nullptr));
+    }
 
 private:
-    const MixedTableStorage* mixedTables = nullptr;
+    template <int Rounds>
+    void setMixed(const MixedTableStorageOf<Rounds>* storage);
 };

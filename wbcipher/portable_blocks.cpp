@@ -7,7 +7,7 @@
 // cipherBlocksPortable goes layer by layer over a batch of blocks: one layer's
 // tables (16 KB of words and 24 KB of XOR tables) are then read for many blocks
 // in a row and stay in the first-level cache, where block after block would walk
-// all of a direction's 400 KB (800 KB mixed). The state is kept in block byte order,
+// all of a direction's 400 KB (800 KB mixed) for AES-128, more for longer keys. The state is kept in block byte order,
 // byte 4c + i holding row i of column c. NOT constant-time.
 #include <algorithm>
 #include <cstring>
@@ -80,16 +80,16 @@ void oneBlock(const BlockNetwork& network, const uint8_t input[16], uint8_t outp
     std::memcpy(a, input, 16);
     uint8_t* state = a;
     uint8_t* next = b;
-    for (int stage = 0; stage < kTableRounds; ++stage) {
-        const int slot = tableRoundSlot(D, stage);
-        layer<roundStep(D)>(state, next, (*network.words)[slot], network.prepared->xors[stage]);
+    for (int stage = 0; stage < network.stages; ++stage) {
+        const int slot = tableRoundSlot(D, stage, network.rounds());
+        layer<roundStep(D)>(state, next, network.words[slot], network.prepared[stage].xors);
         std::swap(state, next);
         if constexpr (Mixed) {
-            layer<kMixStep>(state, next, (*network.mixWords)[slot], network.mix->xors[stage]);
+            layer<kMixStep>(state, next, network.mixWords[slot], network.mix[stage].xors);
             std::swap(state, next);
         }
     }
-    lastStep<D>(state, output, network.prepared->last);
+    lastStep<D>(state, output, network.last->table);
 }
 
 // One layer over a batch, from state into next.
@@ -110,16 +110,16 @@ void batchBlocks(const BlockNetwork& network, const uint8_t* input, uint8_t* out
         std::memcpy(a, input + 16 * start, 16 * count);
         uint8_t(*state)[16] = a;
         uint8_t(*next)[16] = b;
-        for (int stage = 0; stage < kTableRounds; ++stage) {
-            const int slot = tableRoundSlot(D, stage);
-            batchLayer<roundStep(D)>(state, next, count, (*network.words)[slot], network.prepared->xors[stage]);
+        for (int stage = 0; stage < network.stages; ++stage) {
+            const int slot = tableRoundSlot(D, stage, network.rounds());
+            batchLayer<roundStep(D)>(state, next, count, network.words[slot], network.prepared[stage].xors);
             std::swap(state, next);
             if constexpr (Mixed) {
-                batchLayer<kMixStep>(state, next, count, (*network.mixWords)[slot], network.mix->xors[stage]);
+                batchLayer<kMixStep>(state, next, count, network.mixWords[slot], network.mix[stage].xors);
                 std::swap(state, next);
             }
         }
-        const SingleTableBlock& F = network.prepared->last;
+        const SingleTableBlock& F = network.last->table;
         for (size_t n = 0; n < count; ++n) {
             lastStep<D>(state[n], output + 16 * (start + n), F);
         }

@@ -1,11 +1,11 @@
-// Table-driven AES-128: evaluates a generated TableStorage on one block.
+// Table-driven AES: evaluates a generated table set of R rounds on one block.
 //
 // A table round looks up one 32-bit round-table word per state byte (AddRoundKey,
 // SubBytes and the byte's share of (Inv)MixColumns under the table codings), then
 // sums the four row contributions of every output byte nibble by nibble through
 // the 4-bit XOR tables: index = new nibble << 4 | running nibble. ShiftRows and
-// InvShiftRows are nothing but the choice of source column. A last byte table
-// finishes the cipher. Look-ups are data dependent: NOT constant-time.
+// InvShiftRows are nothing but the choice of source column. R - 1 table rounds
+// and a last byte table make the cipher, R being the tables' round count. Look-ups are data dependent: NOT constant-time.
 #include "wbcipher/white_box_aes_cipher.h"
 
 #include <cstring>
@@ -44,13 +44,14 @@ int32_t WhiteBoxAesCipher::EncryptRounds(const uint8_t input[16], uint8_t output
     }
     State s{};
     (void)AES128_BytesToState(input, 16, s); // a whole block: cannot fail
-    const EncryptionTableSet& e = tables->enc;
-    for (int32_t stage = 0; stage < rounds && stage < kTableRounds; ++stage) {
-        const int slot = tableRoundSlot(Direction::Encryption, stage);
+    const DirectionTables& e = view_.enc;
+    const int32_t tableRounds = tableRoundsOf(e.rounds);
+    for (int32_t stage = 0; stage < rounds && stage < tableRounds; ++stage) {
+        const int slot = tableRoundSlot(Direction::Encryption, stage, e.rounds);
         tableRound(s, e.roundTables[slot], e.xorTables[slot], Direction::Encryption);
     }
-    if (rounds == kTableRounds + 1) {
-        lastStep(s, e.finalRoundTable, Direction::Encryption);
+    if (rounds == e.rounds) {
+        lastStep(s, *e.lastTable, Direction::Encryption);
     }
     storeState(s, output);
     return STATUS_OK;
@@ -62,17 +63,17 @@ int32_t WhiteBoxAesCipher::DecryptRounds(const uint8_t input[16], uint8_t output
     }
     State s{};
     (void)AES128_BytesToState(input, 16, s); // a whole block: cannot fail
-    if (rounds <= kTableRounds + 1) {
-        const DecryptionTableSet& d = tables->dec;
-        // Round r (10 down to 2) is the (10 - r)-th table round; round 10 always
+    const DirectionTables& d = view_.dec;
+    if (rounds <= d.rounds) {
+        // Round r (R down to 2) is the (R - r)-th table round; round R always
         // runs, and a limit below 2 still stops at round 2 (kept on purpose).
         const int32_t lowest = rounds > 2 ? rounds : 2;
-        for (int32_t r = kTableRounds + 1; r >= lowest; --r) {
-            const int slot = tableRoundSlot(Direction::Decryption, kTableRounds + 1 - r);
-            tableRound(s, d.invRoundTables[slot], d.invXorTables[slot], Direction::Decryption);
+        for (int32_t r = d.rounds; r >= lowest; --r) {
+            const int slot = tableRoundSlot(Direction::Decryption, d.rounds - r, d.rounds);
+            tableRound(s, d.roundTables[slot], d.xorTables[slot], Direction::Decryption);
         }
         if (rounds == 1) {
-            lastStep(s, d.invFirstRoundTable, Direction::Decryption);
+            lastStep(s, *d.lastTable, Direction::Decryption);
         }
     }
     storeState(s, output);
@@ -89,15 +90,35 @@ int32_t WhiteBoxAesCipher::DecryptRoundsDirect(const uint8_t input[16], uint8_t 
     return WhiteBoxAesCipher::DecryptRounds(input, output, rounds);
 }
 
-int32_t WhiteBoxAesCipher::SetTables(const TableStorage* storage) {
+template <int Rounds>
+void WhiteBoxAesCipher::setClassic(const TableStorageOf<Rounds>* storage) {
     // Without memory for the layout the plain evaluator does every block.
-    useTables(storage, storage != nullptr ? prepareBlockNetworks(*storage) : nullptr, typeid(WhiteBoxAesCipher));
+    if (storage == nullptr) {
+        useTables(nullptr, TableSetView{}, nullptr, typeid(WhiteBoxAesCipher));
+    } else {
+        useTables(storage, viewOf(*storage), prepareBlockNetworks(*storage), typeid(WhiteBoxAesCipher));
+    }
+}
+
+int32_t WhiteBoxAesCipher::SetTables(const TableStorage* storage) {
+    setClassic(storage);
     return STATUS_OK;
 }
 
-void WhiteBoxAesCipher::useTables(const TableStorage* storage, BlockNetworksPtr networks,
+int32_t WhiteBoxAesCipher::SetTables(const TableStorage192* storage) {
+    setClassic(storage);
+    return STATUS_OK;
+}
+
+int32_t WhiteBoxAesCipher::SetTables(const TableStorage256* storage) {
+    setClassic(storage);
+    return STATUS_OK;
+}
+
+void WhiteBoxAesCipher::useTables(const void* storage, const TableSetView& view, BlockNetworksPtr networks,
                                   const std::type_info& evaluator) {
     tables = storage;
+    view_ = storage != nullptr ? view : TableSetView{};
     path_ = selectedBlockPath();
     networks_ = std::move(networks);
     evaluator_ = &evaluator;
@@ -110,7 +131,8 @@ bool WhiteBoxAesCipher::UseBlockPath(BlockPath path) {
 }
 
 int32_t WhiteBoxAesCipher::EncryptBlock(const uint8_t input[16], uint8_t output[16]) {
-    return EncryptRounds(input, output, 10);
+    // Without tables, AES-128's count as always: an override may have its own.
+    return EncryptRounds(input, output, view_.rounds() != 0 ? view_.rounds() : kAes128Rounds);
 }
 
 int32_t WhiteBoxAesCipher::DecryptBlock(const uint8_t input[16], uint8_t output[16]) {

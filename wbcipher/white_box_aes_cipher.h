@@ -1,4 +1,6 @@
-// AES-128 evaluated with nothing but look-ups into a generated TableStorage.
+// AES evaluated with nothing but look-ups into a generated table set of R rounds
+// (TableStorage: AES-128, TableStorage192, TableStorage256); R is the round count
+// of the tables it is given.
 // It never sees the key; whatever external codings were merged into the tables
 // are expected on its input and produced on its output. NOT constant-time.
 #pragma once
@@ -16,13 +18,16 @@ class WhiteBoxAesCipher {
 public:
     WhiteBoxAesCipher() = default;
 
-    // Round-limited ciphering. 0, or -1 without tables (output untouched).
-    // EncryptRounds: R = 10 full cipher, 1..9 that many table rounds, <= 0 copy.
+    // Round-limited ciphering over tables of R rounds (10 for AES-128). 0, or -1
+    // without tables (output untouched).
+    // EncryptRounds: rounds = R full cipher, 1..R - 1 that many table rounds,
+    // <= 0 copy; above R the R - 1 table rounds without the last table.
     [[nodiscard]] virtual int32_t EncryptRounds(const uint8_t input[16], uint8_t output[16], int32_t rounds);
-    // DecryptRounds: R = 1 full inverse cipher, R > 10 copy, R <= 0 as R = 2.
-    // Kept on purpose: R <= 0 reads as 2, and the full inverse cipher is R = 1
-    // where the reference's AES128_DecryptBlockHex takes 0; the self-test and
-    // the CBC mode call with 1.
+    // DecryptRounds: rounds = 1 full inverse cipher, rounds > R copy, <= 0 as 2;
+    // otherwise the inverse rounds R down to rounds.
+    // Kept on purpose: rounds <= 0 reads as 2, and the full inverse cipher is
+    // rounds = 1 where the reference's AES128_DecryptBlockHex takes 0; the
+    // self-test and the CBC mode call with 1.
     [[nodiscard]] virtual int32_t DecryptRounds(const uint8_t input[16], uint8_t output[16], int32_t rounds);
     // This class's own EncryptRounds/DecryptRounds, bypassing any override.
     [[nodiscard]] virtual int32_t EncryptRoundsDirect(const uint8_t input[16], uint8_t output[16], int32_t rounds);
@@ -30,8 +35,14 @@ public:
 
     // Stores the pointer (may be null); the storage must outlive its use. Returns 0.
     // Also builds, once, the layout that the fast block paths read (block_paths.h):
-    // call it again after changing the tables.
+    // call it again after changing the tables. The storage type gives R.
     int32_t SetTables(const TableStorage* storage);
+    int32_t SetTables(const TableStorage192* storage);
+    int32_t SetTables(const TableStorage256* storage);
+    int32_t SetTables(std::nullptr_t) { return SetTables(static_cast<const TableStorage*>(nullptr)); }
+
+    // R of the tables set: 10, 12 or 14; 0 without tables.
+    int32_t RoundCount() const { return view_.rounds(); }
 
     // Runs the buffer operations on path from now on, instead of the one chosen
     // when the tables were set (selectedBlockPath()). false, and no change, when
@@ -65,19 +76,26 @@ public:
     [[nodiscard]] int32_t MARLOAES128_DecryptCBC(uint8_t* buffer, uint32_t* length, uint32_t unpad);
 
 private:
-    const TableStorage* tables = nullptr;
+    // The storage given, of any round count (null: none); view_ is what is read.
+    const void* tables = nullptr;
 
 public:
     uint8_t iv[16] = {};
 
 protected:
-    // Sets the tables that every operation needs (null: none) and the networks
-    // that the fast block paths run on (null: the plain evaluator does every
-    // block); the paths stand in for the rounds only in an object whose dynamic
-    // type is evaluator, whose own rounds they compute.
-    void useTables(const TableStorage* storage, BlockNetworksPtr networks, const std::type_info& evaluator);
+    // Sets the tables that every operation needs (storage null: none, and view
+    // is then ignored) and the networks that the fast block paths run on (null:
+    // the plain evaluator does every block); the paths stand in for the rounds
+    // only in an object whose dynamic type is evaluator, whose own rounds they
+    // compute.
+    void useTables(const void* storage, const TableSetView& view, BlockNetworksPtr networks,
+                   const std::type_info& evaluator);
+    // What the evaluators read: both directions' tables and R (empty without tables).
+    const TableSetView& tableView() const { return view_; }
 
 private:
+    template <int Rounds>
+    void setClassic(const TableStorageOf<Rounds>* storage);
     // True when the fast block paths may stand in for EncryptRounds and
     // DecryptRounds: they compute this object's own rounds, and the prepared
     // layout exists (which implies tables).
@@ -90,4 +108,5 @@ private:
     BlockPath path_ = BlockPath::Portable;
     BlockNetworksPtr networks_;
     const std::type_info* evaluator_ = nullptr;
+    TableSetView view_;
 };

@@ -3,8 +3,9 @@
 // Each stage (round) of the network is sixteen round tables feeding sixteen XOR
 // chains of three stages each. Every round-table output byte gets two fresh
 // numbers (lo, then hi); every XOR lane output gets one. The consumer of a value
-// is told the numbers of its producer, so each number 1..2016 protects exactly one
-// wire. The walk is deterministic; only the codings behind the numbers are random.
+// is told the numbers of its producer, so each number protects exactly one
+// wire (1..2016 for AES-128). The walk is deterministic; only the codings
+// behind the numbers are random.
 #include "wbgen/coding_map.h"
 
 namespace {
@@ -64,7 +65,8 @@ void chainCodings(const CodingRef (&contribution)[4][4][4], TableCodings (&slots
     }
 }
 
-int32_t assignCodings(CodingMap& map, Direction direction, bool inputSetPresent,
+template <int Rounds>
+int32_t assignCodings(CodingMapOf<Rounds>& map, Direction direction, bool inputSetPresent,
                       bool outputSetPresent, uint32_t* codingCount) {
     int32_t n = 0;
 
@@ -73,8 +75,8 @@ int32_t assignCodings(CodingMap& map, Direction direction, bool inputSetPresent,
         stateRefs[m] = inputSetPresent ? externalRef(m) : CodingRef{CODING_NONE, 0, 0};
     }
 
-    for (int stage = 0; stage < kTableRounds; ++stage) {
-        const int s = tableRoundSlot(direction, stage);
+    for (int stage = 0; stage < tableRoundsOf(Rounds); ++stage) {
+        const int s = tableRoundSlot(direction, stage, Rounds);
 
         // Round-table outputs, filed by the output column their result belongs to.
         CodingRef contribution[4][4][4];
@@ -98,3 +100,7 @@ int32_t assignCodings(CodingMap& map, Direction direction, bool inputSetPresent,
     }
     return 0;
 }
+
+template int32_t assignCodings(CodingMapOf<kAes128Rounds>&, Direction, bool, bool, uint32_t*);
+template int32_t assignCodings(CodingMapOf<kAes192Rounds>&, Direction, bool, bool, uint32_t*);
+template int32_t assignCodings(CodingMapOf<kAes256Rounds>&, Direction, bool, bool, uint32_t*);

@@ -21,11 +21,18 @@ struct TableCodings {
     CodingRef output;
 };
 
-struct CodingMap {
-    TableCodings round[kRoundSlots][4][4][4]; // [round or index][column j][row k][output byte b]
-    TableCodings xorSlots[kRoundSlots][4][kXorTablesPerColumn]; // [round or index][column c][table n]
+template <int Rounds>
+struct CodingMapOf {
+    static constexpr int kRounds = Rounds;
+    TableCodings round[roundSlotsOf(Rounds)][4][4][4]; // [round or index][column j][row k][output byte b]
+    TableCodings xorSlots[roundSlotsOf(Rounds)][4][kXorTablesPerColumn]; // [round or index][column c][table n]
     TableCodings last[4][4]; // [column j][row k]: final or inverse first-round table
 };
+using CodingMap = CodingMapOf<kAes128Rounds>;
+
+// Codings of one direction's network of R rounds: 224 per table round (2016 for
+// AES-128, 2464 for AES-192, 2912 for AES-256).
+constexpr uint32_t codingCountOf(int rounds) { return 224u * static_cast<uint32_t>(tableRoundsOf(rounds)); }
 
 // Kind always overwritten; hi and lo only while they still hold -1.
 void setIfUnset(CodingRef& slot, const CodingRef& value);
@@ -45,7 +52,9 @@ void roundTableCodings(Direction direction, const CodingRef (&state)[16], TableC
 void chainCodings(const CodingRef (&contribution)[4][4][4], TableCodings (&slots)[4][kXorTablesPerColumn],
                   int32_t& n, CodingRef (&sums)[16]);
 
-// Walks the network of one direction and numbers its codings 1..N (N = 2016),
-// placing external byte codings at the edges when the sets are present. Returns 0.
-int32_t assignCodings(CodingMap& map, Direction direction, bool inputSetPresent,
+// Walks the network of one direction and numbers its codings 1..N (N =
+// codingCountOf(Rounds)), placing external byte codings at the edges when the
+// sets are present. Returns 0. Built for R = 10, 12 and 14.
+template <int Rounds>
+int32_t assignCodings(CodingMapOf<Rounds>& map, Direction direction, bool inputSetPresent,
                       bool outputSetPresent, uint32_t* codingCount);

@@ -7,14 +7,18 @@
 
 #include "wbgen/coding_map.h"
 
-struct MixedCodingMap {
-    CodingMap classic;                                           // round, XOR, last slots
-    TableCodings mix[kRoundSlots][4][4][4];                      // [slot][column c][row b][byte b']
-    TableCodings mixXor[kRoundSlots][4][kXorTablesPerColumn];    // [slot][column c][table n]
+template <int Rounds>
+struct MixedCodingMapOf {
+    CodingMapOf<Rounds> classic;                                        // round, XOR, last slots
+    TableCodings mix[roundSlotsOf(Rounds)][4][4][4];                    // [slot][column c][row b][byte b']
+    TableCodings mixXor[roundSlotsOf(Rounds)][4][kXorTablesPerColumn];  // [slot][column c][table n]
 };
+using MixedCodingMap = MixedCodingMapOf<kAes128Rounds>;
 
-// Numbers every wire of one direction's mixed network 1..N; returns N (4,032).
+// Numbers every wire of one direction's mixed network 1..N; returns N
+// (2 * codingCountOf(Rounds): 4,032 for AES-128). Built for R = 10, 12 and 14.
 // The first tables take the external input coding when inputSetPresent, the
 // last ones give the external output coding when outputSetPresent.
-uint32_t assignMixedCodings(MixedCodingMap& map, Direction direction, bool inputSetPresent,
+template <int Rounds>
+uint32_t assignMixedCodings(MixedCodingMapOf<Rounds>& map, Direction direction, bool inputSetPresent,
                             bool outputSetPresent);

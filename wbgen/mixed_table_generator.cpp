@@ -1,4 +1,4 @@
-// White-box AES-128 tables with mixing bijections (Chow, Eisen, Johnson and van
+// White-box AES-128, -192 and -256 tables with mixing bijections (Chow, Eisen, Johnson and van
 // Oorschot, "White-Box Cryptography and an AES Implementation", SAC 2002).
 //
 // The classic network codes every wire nibble by nibble and nothing else, so the
@@ -16,7 +16,7 @@
 // XOR chains. Stage 0 takes its input under the external coding (or plain), so
 // IOC and CBC coding files work unchanged; the last byte table undoes L. Every
 // wire between tables carries fresh random nibble codings, numbered by the walk
-// below (4032 per direction).
+// below (4032 per direction for AES-128, 448 more per extra round).
 //
 // The matrices are drawn by rejection from the command's random source, after
 // the nibble codings. NOT constant-time to generate; the tables resist no more
@@ -46,14 +46,15 @@ CodingRef edgeRef(bool external, int m) {
 
 } // namespace
 
-uint32_t assignMixedCodings(MixedCodingMap& map, Direction direction, bool inputSetPresent,
+template <int Rounds>
+uint32_t assignMixedCodings(MixedCodingMapOf<Rounds>& map, Direction direction, bool inputSetPresent,
                             bool outputSetPresent) {
     int32_t n = 0;
     CodingRef state[16];
     for (int m = 0; m < 16; ++m) state[m] = edgeRef(inputSetPresent, m);
 
-    for (int stage = 0; stage < kTableRounds; ++stage) {
-        const int s = tableRoundSlot(direction, stage);
+    for (int stage = 0; stage < tableRoundsOf(Rounds); ++stage) {
+        const int s = tableRoundSlot(direction, stage, Rounds);
         CodingRef contribution[4][4][4];
         roundTableCodings(direction, state, map.classic.round[s], n, contribution);
         CodingRef sums[16];
@@ -81,10 +82,15 @@ uint32_t assignMixedCodings(MixedCodingMap& map, Direction direction, bool input
     return static_cast<uint32_t>(n);
 }
 
+template uint32_t assignMixedCodings(MixedCodingMapOf<kAes128Rounds>&, Direction, bool, bool);
+template uint32_t assignMixedCodings(MixedCodingMapOf<kAes192Rounds>&, Direction, bool, bool);
+template uint32_t assignMixedCodings(MixedCodingMapOf<kAes256Rounds>&, Direction, bool, bool);
+
 namespace {
 
-void drawBijections(RandomSource& random, MixingBijections& mixing) {
-    for (int stage = 1; stage <= kTableRounds; ++stage) {
+template <int Rounds>
+void drawBijections(RandomSource& random, MixingBijectionsOf<Rounds>& mixing) {
+    for (int stage = 1; stage <= tableRoundsOf(Rounds); ++stage) {
         for (int m = 0; m < 16; ++m) {
             drawInvertibleMatrix(random, mixing.byteMixing[stage][m], mixing.byteUnmixing[stage][m]);
         }
@@ -96,7 +102,7 @@ void drawBijections(RandomSource& random, MixingBijections& mixing) {
         }
         mixing.byteUnmixing[0][m] = mixing.byteMixing[0][m];
     }
-    for (int stage = 0; stage < kTableRounds; ++stage) {
+    for (int stage = 0; stage < tableRoundsOf(Rounds); ++stage) {
         for (int c = 0; c < 4; ++c) {
             drawInvertibleMatrix(random, mixing.wordMixing[stage][c], mixing.wordUnmixing[stage][c]);
         }
@@ -122,18 +128,19 @@ struct Coding {
     const CodingSet* outputSet;
 };
 
-void fillRoundTables(const NetworkPlan& plan, const MixedCodingMap& map, const Schedule& K,
-                     const MixingBijections& mixing, const Coding& coding) {
+template <int Rounds>
+void fillRoundTables(const NetworkPlan& plan, const MixedCodingMapOf<Rounds>& map, const Schedule& K,
+                     const MixingBijectionsOf<Rounds>& mixing, const Coding& coding) {
     uint8_t product[4][256][4];
     makeColumnProducts(plan.mixRow0, product);
-    for (int stage = 0; stage < kTableRounds; ++stage) {
-        const int s = tableRoundSlot(plan.direction, stage);
+    for (int stage = 0; stage < tableRoundsOf(Rounds); ++stage) {
+        const int s = tableRoundSlot(plan.direction, stage, Rounds);
         for (int c = 0; c < 4; ++c) {
             uint32_t mix[4][256];
             wordMatrixTables(mixing.wordMixing[stage][c], mix);
             for (int k = 0; k < 4; ++k) {
                 const int j = sourceColumn(plan.direction, k, c);
-                const TableKeys keys = roundTableKeys(plan.direction, K, s, j, k);
+                const TableKeys keys = roundTableKeys(plan.direction, Rounds, K, s, j, k);
                 uint8_t in[256];
                 uint8_t unmix[256];
                 makeDecodeTable(map.classic.round[s][j][k][0].input, coding.forwards, coding.inputSet, in);
@@ -142,7 +149,7 @@ void fillRoundTables(const NetworkPlan& plan, const MixedCodingMap& map, const S
                 for (int b = 0; b < 4; ++b) {
                     makeEncodeTable(map.classic.round[s][j][k][b].output, coding.inverses, nullptr, out[b]);
                 }
-                uint8_t (*entries)[4] = (*plan.roundTables)[s][j][k];
+                uint8_t (*entries)[4] = plan.roundTables[s][j][k];
                 for (int x = 0; x < 256; ++x) {
                     const uint8_t v = static_cast<uint8_t>(plan.box[unmix[in[x]] ^ keys.pre] ^ keys.post);
                     const uint32_t word = mix[0][product[k][v][0]] ^ mix[1][product[k][v][1]] ^
@@ -156,10 +163,12 @@ void fillRoundTables(const NetworkPlan& plan, const MixedCodingMap& map, const S
     }
 }
 
-void fillMixTables(Direction direction, const MixedCodingMap& map, const MixingBijections& mixing,
-                   const Coding& coding, RoundTableBlock& mixTables) {
-    for (int stage = 0; stage < kTableRounds; ++stage) {
-        const int s = tableRoundSlot(direction, stage);
+template <int Rounds>
+void fillMixTables(Direction direction, const MixedCodingMapOf<Rounds>& map,
+                   const MixingBijectionsOf<Rounds>& mixing, const Coding& coding,
+                   RoundTableBlockOf<Rounds>& mixTables) {
+    for (int stage = 0; stage < tableRoundsOf(Rounds); ++stage) {
+        const int s = tableRoundSlot(direction, stage, Rounds);
         for (int c = 0; c < 4; ++c) {
             uint32_t unmix[4][256];
             wordMatrixTables(mixing.wordUnmixing[stage][c], unmix);
@@ -184,10 +193,12 @@ void fillMixTables(Direction direction, const MixedCodingMap& map, const MixingB
     }
 }
 
-void fillXorLayer(Direction direction, const TableCodings (&slots)[kRoundSlots][4][kXorTablesPerColumn],
-                  const Coding& coding, XorTableBlock& tables) {
-    for (int stage = 0; stage < kTableRounds; ++stage) {
-        const int s = tableRoundSlot(direction, stage);
+template <int Rounds>
+void fillXorLayer(Direction direction,
+                  const TableCodings (&slots)[roundSlotsOf(Rounds)][4][kXorTablesPerColumn],
+                  const Coding& coding, XorTableSlot* tables) {
+    for (int stage = 0; stage < tableRoundsOf(Rounds); ++stage) {
+        const int s = tableRoundSlot(direction, stage, Rounds);
         for (int c = 0; c < 4; ++c) {
             for (int n = 0; n < kXorTablesPerColumn; ++n) {
                 fillXorTable(slots[s][c][n], coding.forwards, coding.inverses, tables[s][c][n]);
@@ -196,16 +207,17 @@ void fillXorLayer(Direction direction, const TableCodings (&slots)[kRoundSlots][
     }
 }
 
-void fillLastTable(const NetworkPlan& plan, const MixedCodingMap& map, const Schedule& K,
-                   const MixingBijections& mixing, const Coding& coding) {
+template <int Rounds>
+void fillLastTable(const NetworkPlan& plan, const MixedCodingMapOf<Rounds>& map, const Schedule& K,
+                   const MixingBijectionsOf<Rounds>& mixing, const Coding& coding) {
     for (int j = 0; j < 4; ++j) {
         for (int k = 0; k < 4; ++k) {
-            const TableKeys keys = lastTableKeys(plan.direction, K, j, k);
+            const TableKeys keys = lastTableKeys(plan.direction, Rounds, K, j, k);
             uint8_t in[256];
             uint8_t unmix[256];
             uint8_t out[256];
             makeDecodeTable(map.classic.last[j][k].input, coding.forwards, nullptr, in);
-            byteMatrixTable(mixing.byteUnmixing[kTableRounds][4 * k + j], unmix);
+            byteMatrixTable(mixing.byteUnmixing[tableRoundsOf(Rounds)][4 * k + j], unmix);
             makeEncodeTable(map.classic.last[j][k].output, coding.inverses, coding.outputSet, out);
             uint8_t* entries = (*plan.lastTable)[j][k];
             for (int x = 0; x < 256; ++x) {
@@ -215,23 +227,24 @@ void fillLastTable(const NetworkPlan& plan, const MixedCodingMap& map, const Sch
     }
 }
 
+template <int Rounds>
 int32_t generateMixed(const NetworkPlan& plan, RandomSource& random, const char* keyText,
-                      MixedTableStorage& storage, RoundTableBlock& mixTables,
-                      XorTableBlock& mixXorTables, const CodingSet* inputSet,
-                      const CodingSet* outputSet, std::ostream& report, MixingBijections* used) {
+                      MixedTableStorageOf<Rounds>& storage, RoundTableBlockOf<Rounds>& mixTables,
+                      XorTableBlockOf<Rounds>& mixXorTables, const CodingSet* inputSet,
+                      const CodingSet* outputSet, std::ostream& report, MixingBijectionsOf<Rounds>* used) {
     keyInstance key;
     const int32_t keyStatus = setUpKey(plan, keyText, key);
     if (keyStatus != TRUE) {
         return keyStatus;
     }
 
-    auto map = std::make_unique<MixedCodingMap>();
+    auto map = std::make_unique<MixedCodingMapOf<Rounds>>();
     const uint32_t count = assignMixedCodings(*map, plan.direction, inputSet != nullptr,
                                               outputSet != nullptr);
     std::vector<uint8_t> forwards((count + 1) * 16u);
     std::vector<uint8_t> inverses((count + 1) * 16u);
     makeNibbleCodings(random, forwards.data(), inverses.data(), count, report);
-    auto mixing = std::make_unique<MixingBijections>();
+    auto mixing = std::make_unique<MixingBijectionsOf<Rounds>>();
     drawBijections(random, *mixing);
 
     if (plan.clearStorage) {
@@ -239,9 +252,9 @@ int32_t generateMixed(const NetworkPlan& plan, RandomSource& random, const char*
     }
     const Coding coding{forwards.data(), inverses.data(), inputSet, outputSet};
     fillRoundTables(plan, *map, key.keySched, *mixing, coding);
-    fillXorLayer(plan.direction, map->classic.xorSlots, coding, *plan.xorTables);
+    fillXorLayer<Rounds>(plan.direction, map->classic.xorSlots, coding, plan.xorTables);
     fillMixTables(plan.direction, *map, *mixing, coding, mixTables);
-    fillXorLayer(plan.direction, map->mixXor, coding, mixXorTables);
+    fillXorLayer<Rounds>(plan.direction, map->mixXor, coding, mixXorTables);
     fillLastTable(plan, *map, key.keySched, *mixing, coding);
     if (used != nullptr) *used = *mixing;
     return 0;
@@ -249,20 +262,34 @@ int32_t generateMixed(const NetworkPlan& plan, RandomSource& random, const char*
 
 } // namespace
 
+template <int Rounds>
 int32_t generateMixedEncryptionTables(RandomSource& random, const char* keyText,
-                                      MixedTableStorage& storage, const CodingSet* inputSet,
+                                      MixedTableStorageOf<Rounds>& storage, const CodingSet* inputSet,
                                       const CodingSet* outputSet, std::ostream& report,
-                                      MixingBijections* used) {
+                                      MixingBijectionsOf<Rounds>* used) {
     return generateMixed(encryptionPlan(storage.tables), random, keyText, storage,
                          storage.enc.mixTables, storage.enc.mixXorTables, inputSet, outputSet,
                          report, used);
 }
 
+template <int Rounds>
 int32_t generateMixedDecryptionTables(RandomSource& random, const char* keyText,
-                                      MixedTableStorage& storage, const CodingSet* inputSet,
+                                      MixedTableStorageOf<Rounds>& storage, const CodingSet* inputSet,
                                       const CodingSet* outputSet, std::ostream& report,
-                                      MixingBijections* used) {
+                                      MixingBijectionsOf<Rounds>* used) {
     return generateMixed(decryptionPlan(storage.tables), random, keyText, storage,
                          storage.dec.invMixTables, storage.dec.invMixXorTables, inputSet,
                          outputSet, report, used);
 }
+
+#define TABRIX_MIXED_GENERATOR_FOR(R)                                                                       \
+    template int32_t generateMixedEncryptionTables(RandomSource&, const char*, MixedTableStorageOf<R>&,     \
+                                                   const CodingSet*, const CodingSet*, std::ostream&,       \
+                                                   MixingBijectionsOf<R>*);                                 \
+    template int32_t generateMixedDecryptionTables(RandomSource&, const char*, MixedTableStorageOf<R>&,     \
+                                                   const CodingSet*, const CodingSet*, std::ostream&,       \
+                                                   MixingBijectionsOf<R>*);
+TABRIX_MIXED_GENERATOR_FOR(kAes128Rounds)
+TABRIX_MIXED_GENERATOR_FOR(kAes192Rounds)
+TABRIX_MIXED_GENERATOR_FOR(kAes256Rounds)
+#undef TABRIX_MIXED_GENERATOR_FOR

@@ -13,30 +13,37 @@
 
 // The mixing bijections of one direction, by processing stage (0 runs first):
 // byteMixing[stage][4*row + column] is the 8x8 matrix under which state byte
-// (row, column) enters stage's round tables (stage 9: the last byte table);
+// (row, column) enters stage's round tables (stage R - 1: the last byte table);
 // stage 0 has none, so its entries are unused. wordMixing[stage][c] is the
 // 32x32 matrix on column c's output of stage.
-struct MixingBijections {
-    ByteMatrix byteMixing[kTableRounds + 1][16];
-    ByteMatrix byteUnmixing[kTableRounds + 1][16];
-    WordMatrix wordMixing[kTableRounds][4];
-    WordMatrix wordUnmixing[kTableRounds][4];
+template <int Rounds>
+struct MixingBijectionsOf {
+    static constexpr int kRounds = Rounds;
+    ByteMatrix byteMixing[tableRoundsOf(Rounds) + 1][16];
+    ByteMatrix byteUnmixing[tableRoundsOf(Rounds) + 1][16];
+    WordMatrix wordMixing[tableRoundsOf(Rounds)][4];
+    WordMatrix wordUnmixing[tableRoundsOf(Rounds)][4];
 };
+using MixingBijections = MixingBijectionsOf<kAes128Rounds>;
 
 // Fill storage.tables.enc and storage.enc (encryption clears the whole storage
 // first) or storage.tables.dec and storage.dec (nothing cleared). Codings,
 // external sets and statuses as TableGenerator's: 0, or -2 (BAD_KEY_MAT) for
 // malformed key text, then nothing is written and nothing drawn. The
-// bijections used are copied to *used when it is given.
+// bijections used are copied to *used when it is given. The storage's round
+// count picks the key size as for TableGenerator: MixedTableStorage reads 32 hex
+// digits, MixedTableStorage192 48, MixedTableStorage256 64.
+template <int Rounds>
 [[nodiscard]] int32_t generateMixedEncryptionTables(RandomSource& random, const char* keyText,
-                                                    MixedTableStorage& storage,
+                                                    MixedTableStorageOf<Rounds>& storage,
                                                     const CodingSet* inputSet,
                                                     const CodingSet* outputSet,
                                                     std::ostream& report = std::cout,
-                                                    MixingBijections* used = nullptr);
+                                                    MixingBijectionsOf<Rounds>* used = nullptr);
+template <int Rounds>
 [[nodiscard]] int32_t generateMixedDecryptionTables(RandomSource& random, const char* keyText,
-                                                    MixedTableStorage& storage,
+                                                    MixedTableStorageOf<Rounds>& storage,
                                                     const CodingSet* inputSet,
                                                     const CodingSet* outputSet,
                                                     std::ostream& report = std::cout,
-                                                    MixingBijections* used = nullptr);
+                                                    MixingBijectionsOf<Rounds>* used = nullptr);

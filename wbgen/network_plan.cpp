@@ -8,35 +8,41 @@
 #include "base/status.h"
 #include "wbgen/table_generator.h"
 
-NetworkPlan encryptionPlan(TableStorage& storage) {
-    return NetworkPlan{Direction::Encryption, DIR_ENCRYPT, true, aesSbox, aesMixCoefficients,
-                       &storage.enc.roundTables, &storage.enc.xorTables,
-                       &storage.enc.finalRoundTable};
+template <int Rounds>
+NetworkPlan encryptionPlan(TableStorageOf<Rounds>& storage) {
+    return NetworkPlan{Direction::Encryption, Rounds, DIR_ENCRYPT, true, aesSbox, aesMixCoefficients,
+                       storage.enc.roundTables, storage.enc.xorTables, &storage.enc.finalRoundTable};
 }
 
-NetworkPlan decryptionPlan(TableStorage& storage) {
-    return NetworkPlan{Direction::Decryption, DIR_DECRYPT, false, aesInvSbox,
-                       aesInvMixCoefficients,
-                       &storage.dec.invRoundTables, &storage.dec.invXorTables,
-                       &storage.dec.invFirstRoundTable};
+template <int Rounds>
+NetworkPlan decryptionPlan(TableStorageOf<Rounds>& storage) {
+    return NetworkPlan{Direction::Decryption, Rounds, DIR_DECRYPT, false, aesInvSbox, aesInvMixCoefficients,
+                       storage.dec.invRoundTables, storage.dec.invXorTables, &storage.dec.invFirstRoundTable};
 }
+
+template NetworkPlan encryptionPlan(TableStorageOf<kAes128Rounds>&);
+template NetworkPlan encryptionPlan(TableStorageOf<kAes192Rounds>&);
+template NetworkPlan encryptionPlan(TableStorageOf<kAes256Rounds>&);
+template NetworkPlan decryptionPlan(TableStorageOf<kAes128Rounds>&);
+template NetworkPlan decryptionPlan(TableStorageOf<kAes192Rounds>&);
+template NetworkPlan decryptionPlan(TableStorageOf<kAes256Rounds>&);
 
 // Encryption round r adds K_r before SubBytes, at the table's own column.
 // Decryption index i adds K_i after InvShiftRows and InvSubBytes, so at column
-// (j + k) mod 4; index 9 also absorbs the initial AddRoundKey(K_10).
-TableKeys roundTableKeys(Direction direction, const Schedule& K, int s, int j, int k) {
+// (j + k) mod 4; index R - 1 also absorbs the initial AddRoundKey(K_R).
+TableKeys roundTableKeys(Direction direction, int rounds, const Schedule& K, int s, int j, int k) {
     if (direction == Direction::Encryption) {
         return TableKeys{K[s][k][j], 0};
     }
-    const uint8_t pre = s == tableRoundSlot(direction, 0) ? K[kLastRoundKey][k][j] : uint8_t{0};
+    const uint8_t pre = s == tableRoundSlot(direction, 0, rounds) ? K[rounds][k][j] : uint8_t{0};
     return TableKeys{pre, K[s][k][(j + k) & 3]};
 }
 
-// Final round: K_9, SubBytes, ShiftRows, K_10. Inverse first round: InvShiftRows,
-// InvSubBytes, K_0.
-TableKeys lastTableKeys(Direction direction, const Schedule& K, int j, int k) {
+// Final round: K_(R-1), SubBytes, ShiftRows, K_R. Inverse first round:
+// InvShiftRows, InvSubBytes, K_0.
+TableKeys lastTableKeys(Direction direction, int rounds, const Schedule& K, int j, int k) {
     if (direction == Direction::Encryption) {
-        return TableKeys{K[kTableRounds][k][j], K[kLastRoundKey][k][(j - k) & 3]};
+        return TableKeys{K[tableRoundsOf(rounds)][k][j], K[rounds][k][(j - k) & 3]};
     }
     return TableKeys{0, K[0][k][(j + k) & 3]};
 }
@@ -56,10 +62,13 @@ void makeColumnProducts(const uint8_t row0[4], uint8_t product[4][256][4]) {
 int32_t setUpKey(const NetworkPlan& plan, const char* keyText, keyInstance& key) {
     std::memset(&key, 0, sizeof key);
     key.blockLen = 128;
-    // makeKey's only failure for 128-bit text is BAD_KEY_MAT, which passes up as
-    // the tool's own status.
+    // makeKey's only failure for 128-, 192- or 256-bit text is BAD_KEY_MAT, which
+    // passes up as the tool's own status.
     static_assert(BAD_KEY_MAT == STATUS_BAD_KEY_TEXT);
-    return makeKey(&key, plan.keyDirection, 128, keyText);
+    if (!isTableRoundCount(plan.rounds)) {
+        return BAD_KEY_MAT;
+    }
+    return makeKey(&key, plan.keyDirection, keyBitsOfRounds(plan.rounds), keyText);
 }
 
 void fillXorTable(const TableCodings& slot, const uint8_t* forwards, const uint8_t* inverses,

@@ -12,23 +12,24 @@
 
 using Schedule = uint8_t[MAXROUNDS + 1][4][MAXBC];
 
-// K_10, the last round key of AES-128.
-constexpr int kLastRoundKey = kTableRounds + 1;
-
-// Everything in which the encryption and the decryption network differ.
+// Everything in which the encryption and the decryption network differ, for a
+// key of R rounds.
 struct NetworkPlan {
     Direction direction;
+    int rounds;                 // R: 10, 12 or 14
     uint8_t keyDirection;       // for makeKey
     bool clearStorage;          // encryption clears the whole area, decryption relies on it
     const uint8_t* box;         // S or Si
     const uint8_t* mixRow0;     // row 0 of the (Inv)MixColumns matrix
-    RoundTableBlock* roundTables;
-    XorTableBlock* xorTables;
+    RoundTableSlot* roundTables; // [slot], R slots
+    XorTableSlot* xorTables;     // [slot], R slots
     SingleTableBlock* lastTable;
 };
 
-NetworkPlan encryptionPlan(TableStorage& storage);
-NetworkPlan decryptionPlan(TableStorage& storage);
+template <int Rounds>
+NetworkPlan encryptionPlan(TableStorageOf<Rounds>& storage);
+template <int Rounds>
+NetworkPlan decryptionPlan(TableStorageOf<Rounds>& storage);
 
 // Round-key bytes of one table: its value is box[in(x) ^ pre] ^ post.
 struct TableKeys {
@@ -36,16 +37,17 @@ struct TableKeys {
     uint8_t post;
 };
 
-// The round keys of the round table at slot s, column j, row k.
-TableKeys roundTableKeys(Direction direction, const Schedule& K, int s, int j, int k);
-// The round keys of the last byte table at column j, row k.
-TableKeys lastTableKeys(Direction direction, const Schedule& K, int j, int k);
+// The round keys of the round table at slot s, column j, row k, for R rounds.
+TableKeys roundTableKeys(Direction direction, int rounds, const Schedule& K, int s, int j, int k);
+// The round keys of the last byte table at column j, row k, for R rounds.
+TableKeys lastTableKeys(Direction direction, int rounds, const Schedule& K, int j, int k);
 
 // product[k][v][b] = M[b][k] . v: the column-k share of (Inv)MixColumns.
 void makeColumnProducts(const uint8_t row0[4], uint8_t product[4][256][4]);
 
-// Clears key and sets it up for the plan's direction from keyText. TRUE, or
-// BAD_KEY_MAT when the first 32 characters are not all hex digits.
+// Clears key and sets it up for the plan's direction and key size from keyText.
+// TRUE, or BAD_KEY_MAT when the first 32, 48 or 64 characters (R = 10, 12, 14)
+// are not all hex digits; characters after them are not read.
 int32_t setUpKey(const NetworkPlan& plan, const char* keyText, keyInstance& key);
 
 // One 4-bit XOR table: entry 16*h + l is the coded XOR of the decoded new nibble h

@@ -1,9 +1,10 @@
-// White-box table generation for AES-128 (Chow et al. style, without mixing
+// White-box table generation for AES-128, -192 and -256 (Chow et al. style, without mixing
 // bijections). Round keys, the S-box and one column's share of MixColumns are
 // folded into byte-to-four-byte round tables; the XORs between them are 4-bit
 // tables; every wire carries a fresh random nibble coding numbered by
 // assignCodings. Encryption follows the FIPS-197 cipher, decryption the FIPS-197
-// inverse cipher (AddRoundKey before InvMixColumns, keys as expanded).
+// inverse cipher (AddRoundKey before InvMixColumns, keys as expanded). A key of R
+// rounds gives R - 1 table rounds and the last byte table.
 //
 // Both directions run through one routine, driven by a NetworkPlan that holds
 // their differences: key direction, S or Si, G or iG, where the round keys are
@@ -26,22 +27,23 @@
 
 namespace {
 
-void fillRoundTables(const NetworkPlan& plan, const CodingMap& map, const Schedule& K,
+template <int Rounds>
+void fillRoundTables(const NetworkPlan& plan, const CodingMapOf<Rounds>& map, const Schedule& K,
                      const uint8_t product[4][256][4], const uint8_t* forwards,
                      const uint8_t* inverses, const CodingSet* inputSet,
                      const CodingSet* outputSet) {
-    for (int stage = 0; stage < kTableRounds; ++stage) {
-        const int s = tableRoundSlot(plan.direction, stage);
+    for (int stage = 0; stage < tableRoundsOf(Rounds); ++stage) {
+        const int s = tableRoundSlot(plan.direction, stage, Rounds);
         for (int j = 0; j < 4; ++j) {
             for (int k = 0; k < 4; ++k) {
-                const TableKeys keys = roundTableKeys(plan.direction, K, s, j, k);
+                const TableKeys keys = roundTableKeys(plan.direction, Rounds, K, s, j, k);
                 uint8_t in[256];
                 makeDecodeTable(map.round[s][j][k][0].input, forwards, inputSet, in);
                 uint8_t out[4][256];
                 for (int b = 0; b < 4; ++b) {
                     makeEncodeTable(map.round[s][j][k][b].output, inverses, outputSet, out[b]);
                 }
-                uint8_t (*entries)[4] = (*plan.roundTables)[s][j][k];
+                uint8_t (*entries)[4] = plan.roundTables[s][j][k];
                 for (int x = 0; x < 256; ++x) {
                     const uint8_t v = static_cast<uint8_t>(plan.box[in[x] ^ keys.pre] ^ keys.post);
                     for (int b = 0; b < 4; ++b) {
@@ -53,24 +55,26 @@ void fillRoundTables(const NetworkPlan& plan, const CodingMap& map, const Schedu
     }
 }
 
-void fillXorTables(const NetworkPlan& plan, const CodingMap& map, const uint8_t* forwards,
+template <int Rounds>
+void fillXorTables(const NetworkPlan& plan, const CodingMapOf<Rounds>& map, const uint8_t* forwards,
                    const uint8_t* inverses) {
-    for (int stage = 0; stage < kTableRounds; ++stage) {
-        const int s = tableRoundSlot(plan.direction, stage);
+    for (int stage = 0; stage < tableRoundsOf(Rounds); ++stage) {
+        const int s = tableRoundSlot(plan.direction, stage, Rounds);
         for (int c = 0; c < 4; ++c) {
             for (int n = 0; n < kXorTablesPerColumn; ++n) {
-                fillXorTable(map.xorSlots[s][c][n], forwards, inverses, (*plan.xorTables)[s][c][n]);
+                fillXorTable(map.xorSlots[s][c][n], forwards, inverses, plan.xorTables[s][c][n]);
             }
         }
     }
 }
 
-void fillLastTable(const NetworkPlan& plan, const CodingMap& map, const Schedule& K,
+template <int Rounds>
+void fillLastTable(const NetworkPlan& plan, const CodingMapOf<Rounds>& map, const Schedule& K,
                    const uint8_t* forwards, const uint8_t* inverses, const CodingSet* inputSet,
                    const CodingSet* outputSet) {
     for (int j = 0; j < 4; ++j) {
         for (int k = 0; k < 4; ++k) {
-            const TableKeys keys = lastTableKeys(plan.direction, K, j, k);
+            const TableKeys keys = lastTableKeys(plan.direction, Rounds, K, j, k);
             uint8_t in[256];
             uint8_t out[256];
             makeDecodeTable(map.last[j][k].input, forwards, inputSet, in);
@@ -83,8 +87,9 @@ void fillLastTable(const NetworkPlan& plan, const CodingMap& map, const Schedule
     }
 }
 
+template <int Rounds>
 int32_t generateTables(const NetworkPlan& plan, RandomSource& random, std::ostream& report,
-                       const char* keyText, TableStorage& storage, const CodingSet* inputSet,
+                       const char* keyText, TableStorageOf<Rounds>& storage, const CodingSet* inputSet,
                        const CodingSet* outputSet) {
     // The key comes first: malformed key text must not produce tables for the
     // all-zero schedule of a cleared record, nor consume randomness.
@@ -94,7 +99,7 @@ int32_t generateTables(const NetworkPlan& plan, RandomSource& random, std::ostre
         return keyStatus;
     }
 
-    auto map = std::make_unique<CodingMap>();
+    auto map = std::make_unique<CodingMapOf<Rounds>>();
     uint32_t count = 0;
     const int32_t status = assignCodings(*map, plan.direction, inputSet != nullptr,
                                          outputSet != nullptr, &count);
@@ -158,16 +163,28 @@ TableGenerator::TableGenerator(std::ostream& report) : random_(), report_(&repor
 TableGenerator::TableGenerator(const RandomState& state, std::ostream& report)
     : random_(state), report_(&report) {}
 
-int32_t TableGenerator::generateEncryptionTables(const char* keyText, TableStorage& storage,
+template <int Rounds>
+int32_t TableGenerator::generateEncryptionTables(const char* keyText, TableStorageOf<Rounds>& storage,
                                                  const CodingSet* inputSet,
                                                  const CodingSet* outputSet) {
     return generateTables(encryptionPlan(storage), random_, *report_, keyText, storage, inputSet,
                           outputSet);
 }
 
-int32_t TableGenerator::generateDecryptionTables(const char* keyText, TableStorage& storage,
+template <int Rounds>
+int32_t TableGenerator::generateDecryptionTables(const char* keyText, TableStorageOf<Rounds>& storage,
                                                  const CodingSet* inputSet,
                                                  const CodingSet* outputSet) {
     return generateTables(decryptionPlan(storage), random_, *report_, keyText, storage, inputSet,
                           outputSet);
 }
+
+#define TABRIX_TABLE_GENERATOR_FOR(R)                                                                      \
+    template int32_t TableGenerator::generateEncryptionTables(const char*, TableStorageOf<R>&,             \
+                                                              const CodingSet*, const CodingSet*);         \
+    template int32_t TableGenerator::generateDecryptionTables(const char*, TableStorageOf<R>&,             \
+                                                              const CodingSet*, const CodingSet*);
+TABRIX_TABLE_GENERATOR_FOR(kAes128Rounds)
+TABRIX_TABLE_GENERATOR_FOR(kAes192Rounds)
+TABRIX_TABLE_GENERATOR_FOR(kAes256Rounds)
+#undef TABRIX_TABLE_GENERATOR_FOR

@@ -1,4 +1,4 @@
-// Generation of the white-box tables of one AES-128 key, with fresh random
+// Generation of the white-box tables of one AES-128, AES-192 or AES-256 key, with fresh random
 // nibble codings on every internal value and optional external byte codings.
 #pragma once
 #include <cstdint>
@@ -22,15 +22,20 @@ public:
     explicit TableGenerator(std::ostream& report = std::cout);
     TableGenerator(const RandomState& state, std::ostream& report = std::cout);
 
-    // Fills storage.enc (after clearing the whole storage). inputSet and outputSet
-    // are both given or both null. Returns 0, or -2 (BAD_KEY_MAT) when the first 32
-    // characters of keyText are not all hex digits; then nothing is written.
-    [[nodiscard]] int32_t generateEncryptionTables(const char* keyText, TableStorage& storage,
-                                     const CodingSet* inputSet, const CodingSet* outputSet);
+    // Fills storage.enc (after clearing the whole storage). The storage's round
+    // count picks the key size: TableStorage (R = 10) reads 32 hex digits of
+    // keyText, TableStorage192 48 and TableStorage256 64; characters after them
+    // are not read. inputSet and outputSet are both given or both null. Returns
+    // 0, or -2 (BAD_KEY_MAT) when those characters are not all hex digits; then
+    // nothing is written and nothing drawn.
+    template <int Rounds>
+    [[nodiscard]] int32_t generateEncryptionTables(const char* keyText, TableStorageOf<Rounds>& storage,
+                                                   const CodingSet* inputSet, const CodingSet* outputSet);
     // Fills storage.dec without clearing; the encryption half is not touched.
-    // Same statuses.
-    [[nodiscard]] int32_t generateDecryptionTables(const char* keyText, TableStorage& storage,
-                                     const CodingSet* inputSet, const CodingSet* outputSet);
+    // Same key sizes and statuses.
+    template <int Rounds>
+    [[nodiscard]] int32_t generateDecryptionTables(const char* keyText, TableStorageOf<Rounds>& storage,
+                                                   const CodingSet* inputSet, const CodingSet* outputSet);
 
     RandomSource& random() { return random_; }
 

@@ -1,4 +1,4 @@
-// Published AES-128 known answers shared by the tests.
+// Published AES-128, AES-192 and AES-256 known answers shared by the tests.
 #pragma once
 
 namespace vectors {
@@ -26,5 +26,22 @@ constexpr const char* kCtrPlain = kCbcPlain;
 constexpr const char* kCtrCipher =
     "874d6191b620e3261bef6864990db6ce9806f66b7970fdff8617187bb9fffdff"
     "5ae4df3edbd5d35e5b4f09020db03eab1e031dda2fbe03d1792170a0f3009cee";
+
+// FIPS-197 Appendix C.2 (AES-192) and C.3 (AES-256); the plaintext is kC1Plain.
+constexpr const char* kC2Key = "000102030405060708090a0b0c0d0e0f1011121314151617";
+constexpr const char* kC2Cipher = "dda97ca4864cdfe06eaf70a0ec0d7191";
+constexpr const char* kC3Key = "000102030405060708090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f";
+constexpr const char* kC3Cipher = "8ea2b7ca516745bfeafc49904b496089";
+
+// NIST SP 800-38A F.2.3/F.2.4 (CBC-AES192) and F.2.5/F.2.6 (CBC-AES256): key;
+// the IV is kCbcIv and the plaintext kCbcPlain.
+constexpr const char* kCbc192Key = "8e73b0f7da0e6452c810f32b809079e562f8ead2522c6b7b";
+constexpr const char* kCbc192Cipher =
+    "4f021db243bc633d7178183a9fa071e8b4d9ada9ad7dedf4e5e738763f69145a"
+    "571b242012fb7ae07fa9baac3df102e008b0e27988598881d920a9e64f5615cd";
+constexpr const char* kCbc256Key = "603deb1015ca71be2b73aef0857d77811f352c073b6108d72d9810a30914dff4";
+constexpr const char* kCbc256Cipher =
+    "f58c4c04d6e5f1ba779eabfb5f7bfbd69cfc4e967edb808d679f777bc6702c7d"
+    "39f23369a9d9bacfa530e26304231461b2eb05e2c39be9fcda6c19078c6a9d1b";
 
 } // namespace vectors

@@ -1,8 +1,8 @@
 // The block paths (portable batch, unrolled single block, AVX-512 VBMI) and the
 // buffer operations built on them, held to the plain single-block evaluator of
-// each table format on random and generated tables, classic and mixed, with and
-// without external codings, over the lengths where batches begin and end and on
-// unaligned buffers; and to OpenSSL.
+// each table format on random and generated tables, classic and mixed, of 10,
+// 12 and 14 rounds, with and without external codings, over the lengths where
+// batches begin and end and on unaligned buffers; and to OpenSSL.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -11,6 +11,8 @@
 #include <iostream>
 #include <memory>
 #include <string>
+#include <type_traits>
+#include <variant>
 #include <vector>
 
 #include "base/status.h"
@@ -26,8 +28,8 @@ namespace {
 const size_t kLengths[] = {0, 1, 63, 64, 65, 1000};
 
 // Every byte drawn at random, XOR-table upper bits included: no structure for a
-// fast path to lean on. One table set per format (TableStorage or
-// MixedTableStorage, mix tables included).
+// fast path to lean on. One table set per format and round count
+// (TableStorageOf or MixedTableStorageOf, mix tables included).
 template <class Storage>
 const Storage& randomTables() {
     static const std::unique_ptr<Storage> tables = [] {
@@ -49,32 +51,95 @@ const MixedTableStorage& generatedMixedTables(Codings codings) {
     return *made[static_cast<int>(codings)]->mixed;
 }
 
-// mixed is set for the mixed format; tables is then its classic part.
+// Generated tables of a longer key: of R rounds, in the format of kind, under codings.
+template <int Rounds>
+const testsupport::TableSetOf<Rounds>& generatedLongKeyTables(testsupport::TableKind kind, Codings codings) {
+    static std::unique_ptr<testsupport::TableSetOf<Rounds>> made[2][3];
+    auto& slot = made[kind == testsupport::TableKind::Mixed ? 1 : 0][static_cast<int>(codings)];
+    if (!slot) {
+        const auto seed = static_cast<uint32_t>(430 + Rounds + 3 * static_cast<int>(codings));
+        const std::vector<uint8_t> key =
+            testsupport::pseudoRandomBytes(static_cast<size_t>(keyHexDigitsOfRounds(Rounds) / 2), seed);
+        slot = std::make_unique<testsupport::TableSetOf<Rounds>>();
+        EXPECT_EQ(testsupport::makeTableSet(kind, hexText(key.data(), key.size()), stateFor(seed), codings, *slot),
+                  STATUS_OK);
+    }
+    return *slot;
+}
+
+// A table set of any format and round count.
+using AnyTables = std::variant<const TableStorage*, const TableStorage192*, const TableStorage256*,
+                               const MixedTableStorage*, const MixedTableStorage192*, const MixedTableStorage256*>;
+
+template <class Storage>
+constexpr bool kMixedStorage = std::is_same_v<Storage, MixedTableStorageOf<Storage::kRounds>>;
+
 struct NamedTables {
     const char* name;
-    const TableStorage* tables;
-    const MixedTableStorage* mixed = nullptr;
+    AnyTables tables;
+    bool mixed() const {
+        return std::visit([](auto* t) { return kMixedStorage<std::remove_const_t<std::remove_pointer_t<decltype(t)>>>; },
+                          tables);
+    }
+    int rounds() const {
+        return std::visit([](auto* t) { return std::remove_pointer_t<decltype(t)>::kRounds; }, tables);
+    }
 };
 
-NamedTables mixedSet(const char* name, const MixedTableStorage& mixed) { return {name, &mixed.tables, &mixed}; }
+template <int Rounds>
+std::vector<NamedTables> longKeySets(const char* random, const char* ecb, const char* mixedRandom,
+                                     const char* mixedCbc) {
+    using testsupport::TableKind;
+    return {{random, &randomTables<TableStorageOf<Rounds>>()},
+            {ecb, generatedLongKeyTables<Rounds>(TableKind::Classic, Codings::Ecb).tables.get()},
+            {mixedRandom, &randomTables<MixedTableStorageOf<Rounds>>()},
+            {mixedCbc, generatedLongKeyTables<Rounds>(TableKind::Mixed, Codings::Cbc).mixed.get()}};
+}
 
 std::vector<NamedTables> allTables() {
-    return {{"random", &randomTables<TableStorage>()},
-            {"plain", plainTables(1).tables.get()},
-            {"ECB-coded", ecbCodedTables().tables.get()},
-            {"CBC-coded", cbcCodedTables().tables.get()},
-            mixedSet("mixed random", randomTables<MixedTableStorage>()),
-            mixedSet("mixed plain", generatedMixedTables(Codings::None)),
-            mixedSet("mixed ECB-coded", generatedMixedTables(Codings::Ecb)),
-            mixedSet("mixed CBC-coded", generatedMixedTables(Codings::Cbc))};
+    std::vector<NamedTables> sets = {{"random", &randomTables<TableStorage>()},
+                                     {"plain", plainTables(1).tables.get()},
+                                     {"ECB-coded", ecbCodedTables().tables.get()},
+                                     {"CBC-coded", cbcCodedTables().tables.get()},
+                                     {"mixed random", &randomTables<MixedTableStorage>()},
+                                     {"mixed plain", &generatedMixedTables(Codings::None)},
+                                     {"mixed ECB-coded", &generatedMixedTables(Codings::Ecb)},
+                                     {"mixed CBC-coded", &generatedMixedTables(Codings::Cbc)}};
+    for (const auto& more : {longKeySets<kAes192Rounds>("R=12 random", "R=12 ECB-coded", "R=12 mixed random",
+                                                        "R=12 mixed CBC-coded"),
+                             longKeySets<kAes256Rounds>("R=14 random", "R=14 ECB-coded", "R=14 mixed random",
+                                                        "R=14 mixed CBC-coded")}) {
+        sets.insert(sets.end(), more.begin(), more.end());
+    }
+    return sets;
 }
 
 // Gives cipher the set's tables in its format (a MixedWhiteBoxAesCipher for mixed ones).
-void setTables(WhiteBoxAesCipher& cipher, const NamedTables& set) { cipher.SetTables(set.tables); }
-void setTables(MixedWhiteBoxAesCipher& cipher, const NamedTables& set) { cipher.SetMixedTables(set.mixed); }
+void setTables(WhiteBoxAesCipher& cipher, const NamedTables& set) {
+    std::visit(
+        [&cipher](auto* t) {
+            if constexpr (!kMixedStorage<std::remove_const_t<std::remove_pointer_t<decltype(t)>>>) {
+                cipher.SetTables(t);
+            } else {
+                ADD_FAILURE() << "mixed tables for a classic cipher";
+            }
+        },
+        set.tables);
+}
+void setTables(MixedWhiteBoxAesCipher& cipher, const NamedTables& set) {
+    std::visit(
+        [&cipher](auto* t) {
+            if constexpr (kMixedStorage<std::remove_const_t<std::remove_pointer_t<decltype(t)>>>) {
+                cipher.SetMixedTables(t);
+            } else {
+                ADD_FAILURE() << "classic tables for a mixed cipher";
+            }
+        },
+        set.tables);
+}
 
 BlockNetworksPtr networksFor(const NamedTables& set) {
-    return set.mixed != nullptr ? prepareBlockNetworks(*set.mixed) : prepareBlockNetworks(*set.tables);
+    return std::visit([](auto* t) { return prepareBlockNetworks(*t); }, set.tables);
 }
 
 // The paths this build and CPU can run: the portable one, and AVX-512 VBMI where it can.
@@ -88,17 +153,19 @@ std::vector<BlockPath> supportedPaths() {
 std::vector<uint8_t> plainBlocks(const NamedTables& set, Direction direction, const std::vector<uint8_t>& data) {
     WhiteBoxAesCipher classic;
     MixedWhiteBoxAesCipher mixed;
-    WhiteBoxAesCipher& cipher = set.mixed != nullptr ? mixed : classic;
-    if (set.mixed != nullptr) {
+    WhiteBoxAesCipher& cipher = set.mixed() ? mixed : classic;
+    if (set.mixed()) {
         setTables(mixed, set);
     } else {
         setTables(classic, set);
     }
+    EXPECT_EQ(cipher.RoundCount(), set.rounds());
     std::vector<uint8_t> out(data.size());
     for (size_t n = 0; n < data.size(); n += 16) {
         // The object's own rounds: the plain evaluator of its class.
-        const int32_t status = direction == Direction::Encryption ? cipher.EncryptRounds(&data[n], &out[n], 10)
-                                                                  : cipher.DecryptRounds(&data[n], &out[n], 1);
+        const int32_t status = direction == Direction::Encryption
+                                   ? cipher.EncryptRounds(&data[n], &out[n], set.rounds())
+                                   : cipher.DecryptRounds(&data[n], &out[n], 1);
         EXPECT_EQ(status, STATUS_OK);
     }
     return out;
@@ -240,7 +307,7 @@ TEST(BlockPaths, BufferOperationsMatchThePlainEvaluator) {
         SCOPED_TRACE(blockPathName(path));
         expectSameAsPlain([path](const NamedTables& set) -> PathRun {
             std::shared_ptr<WhiteBoxAesCipher> cipher;
-            if (set.mixed != nullptr) {
+            if (set.mixed()) {
                 auto mixed = std::make_shared<MixedWhiteBoxAesCipher>();
                 setTables(*mixed, set);
                 cipher = mixed;
@@ -334,7 +401,7 @@ TEST(BlockPaths, CbcOverTheBlockPathsMatchesBlockByBlockAndOpenSsl) {
     for (const BlockPath path : supportedPaths()) {
         SCOPED_TRACE(blockPathName(path));
         for (const NamedTables& set : allTables()) {
-            if (set.mixed != nullptr) {
+            if (set.mixed()) {
                 expectCbcSameAsPlain<MixedWhiteBoxAesCipher>(set, path);
             } else {
                 expectCbcSameAsPlain<WhiteBoxAesCipher>(set, path);

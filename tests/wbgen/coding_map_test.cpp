@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <ostream>
+#include <string>
 #include <vector>
 
 #include "wbgen/coding_map.h"
@@ -24,8 +25,9 @@ const Walk kWalks[] = {
     {Direction::Decryption, false, true},  {Direction::Decryption, true, true},
 };
 
-std::unique_ptr<CodingMap> assigned(const Walk& walk, uint32_t* count) {
-    auto map = std::make_unique<CodingMap>();
+template <int Rounds = kAes128Rounds>
+std::unique_ptr<CodingMapOf<Rounds>> assigned(const Walk& walk, uint32_t* count) {
+    auto map = std::make_unique<CodingMapOf<Rounds>>();
     EXPECT_EQ(assignCodings(*map, walk.direction, walk.inputSet, walk.outputSet, count), 0);
     return map;
 }
@@ -114,13 +116,18 @@ TEST(AssignCodings, DecryptionNumbersFollowTheSameSequence) {
     }
 }
 
-// Every number 1..2016 leaves exactly one table lane and enters exactly one table
-// that is evaluated later; no table sees coding 0 or an unset number.
-TEST(AssignCodings, WiresEveryNumberFromOneProducerToOneLaterConsumer) {
+namespace {
+
+// Every number 1..N leaves exactly one table lane and enters exactly one table
+// that is evaluated later; no table sees coding 0 or an unset number. N is 2016
+// for AES-128 and 224 more per extra round.
+template <int Rounds>
+void expectWiring() {
     for (const Walk& walk : kWalks) {
-        SCOPED_TRACE(describe(walk));
+        SCOPED_TRACE(describe(walk) + " R=" + std::to_string(Rounds));
         uint32_t count = 0;
-        auto map = assigned(walk, &count);
+        auto map = assigned<Rounds>(walk, &count);
+        EXPECT_EQ(count, codingCountOf(Rounds));
         std::vector<int> producer(count + 1, -1);
         std::vector<int> consumer(count + 1, -1);
         std::vector<int> produced(count + 1, 0);
@@ -144,8 +151,8 @@ TEST(AssignCodings, WiresEveryNumberFromOneProducerToOneLaterConsumer) {
         };
 
         // Evaluation time: stage s's round tables at 4s, its XOR stage q at 4s + 1 + q.
-        for (int stage = 0; stage < 9; ++stage) {
-            const int s = tableRoundSlot(walk.direction, stage);
+        for (int stage = 0; stage < tableRoundsOf(Rounds); ++stage) {
+            const int s = tableRoundSlot(walk.direction, stage, Rounds);
             for (int j = 0; j < 4; ++j) {
                 for (int k = 0; k < 4; ++k) {
                     consume(map->round[s][j][k][0].input, 4 * stage);
@@ -168,7 +175,7 @@ TEST(AssignCodings, WiresEveryNumberFromOneProducerToOneLaterConsumer) {
         }
         for (int j = 0; j < 4; ++j) {
             for (int k = 0; k < 4; ++k) {
-                consume(map->last[j][k].input, 36);
+                consume(map->last[j][k].input, 4 * tableRoundsOf(Rounds));
             }
         }
         for (uint32_t number = 1; number <= count; ++number) {
@@ -177,6 +184,14 @@ TEST(AssignCodings, WiresEveryNumberFromOneProducerToOneLaterConsumer) {
             ASSERT_LT(producer[number], consumer[number]) << number;
         }
     }
+}
+
+} // namespace
+
+TEST(AssignCodings, WiresEveryNumberFromOneProducerToOneLaterConsumer) {
+    expectWiring<kAes128Rounds>();
+    expectWiring<kAes192Rounds>();
+    expectWiring<kAes256Rounds>();
 }
 
 TEST(AssignCodings, PlacesExternalCodingsOnlyAtTheNetworkEdges) {

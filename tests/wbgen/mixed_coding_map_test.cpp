@@ -9,14 +9,18 @@
 
 #include "wbgen/mixed_coding_map.h"
 
-TEST(MixedCodingMap, EveryWireHasItsOwnCodings) {
+namespace {
+
+// For R rounds: 4032 codings for AES-128, 448 more per extra round.
+template <int Rounds>
+void expectOwnCodings() {
     for (const Direction direction : {Direction::Encryption, Direction::Decryption}) {
         for (const bool external : {false, true}) {
             SCOPED_TRACE(std::string(direction == Direction::Encryption ? "encryption" : "decryption") +
-                         (external ? " with external codings" : ""));
-            auto map = std::make_unique<MixedCodingMap>();
+                         (external ? " with external codings" : "") + " R=" + std::to_string(Rounds));
+            auto map = std::make_unique<MixedCodingMapOf<Rounds>>();
             const uint32_t count = assignMixedCodings(*map, direction, external, external);
-            EXPECT_EQ(count, 4032u);
+            EXPECT_EQ(count, 4032u + 448u * static_cast<uint32_t>(Rounds - kAes128Rounds));
             std::vector<int> produced(count + 1, 0);
             std::vector<int> consumed(count + 1, 0);
             auto tally = [&](std::vector<int>& seen, int32_t number) {
@@ -31,8 +35,8 @@ TEST(MixedCodingMap, EveryWireHasItsOwnCodings) {
                 tally(seen, ref.hi);
                 tally(seen, ref.lo);
             };
-            for (int stage = 0; stage < kTableRounds; ++stage) {
-                const int s = tableRoundSlot(direction, stage);
+            for (int stage = 0; stage < tableRoundsOf(Rounds); ++stage) {
+                const int s = tableRoundSlot(direction, stage, Rounds);
                 for (int c = 0; c < 4; ++c) {
                     for (int k = 0; k < 4; ++k) {
                         // A table's four output bytes share its input byte.
@@ -60,4 +64,12 @@ TEST(MixedCodingMap, EveryWireHasItsOwnCodings) {
             }
         }
     }
+}
+
+} // namespace
+
+TEST(MixedCodingMap, EveryWireHasItsOwnCodings) {
+    expectOwnCodings<kAes128Rounds>();
+    expectOwnCodings<kAes192Rounds>();
+    expectOwnCodings<kAes256Rounds>();
 }

@@ -44,15 +44,18 @@ Block toBlock(const std::vector<uint8_t>& bytes, size_t offset = 0) {
 // The evaluation of a table set, straight from the layout: t[j][k] is the
 // round-table entry of the byte at row k, column j; output column c sums the
 // contributions of rows 0..3 taken from columns (q + c) or (c - q) mod 4.
-Block evaluate(const TableStorage& tables, const Block& in, bool encrypt) {
+// A key of R rounds has R - 1 table rounds: slots 0.. R - 2 forwards, R - 1 .. 1
+// backwards.
+template <int Rounds>
+Block evaluate(const TableStorageOf<Rounds>& tables, const Block& in, bool encrypt) {
     uint8_t s[4][4];
     for (int j = 0; j < 4; ++j) {
         for (int k = 0; k < 4; ++k) {
             s[k][j] = in[static_cast<size_t>(4 * j + k)];
         }
     }
-    for (int step = 0; step < 9; ++step) {
-        const int r = encrypt ? step : 9 - step;
+    for (int step = 0; step < Rounds - 1; ++step) {
+        const int r = encrypt ? step : Rounds - 1 - step;
         const auto& T = encrypt ? tables.enc.roundTables[r] : tables.dec.invRoundTables[r];
         const auto& X = encrypt ? tables.enc.xorTables[r] : tables.dec.invXorTables[r];
         uint8_t t[4][4][4];
@@ -90,19 +93,19 @@ Block evaluate(const TableStorage& tables, const Block& in, bool encrypt) {
     return out;
 }
 
-std::unique_ptr<TableStorage> newStorage(uint8_t fill = 0) {
-    auto storage = std::make_unique<TableStorage>();
-    std::memset(storage.get(), fill, sizeof(TableStorage));
+template <class Storage = TableStorage>
+std::unique_ptr<Storage> newStorage(uint8_t fill = 0) {
+    auto storage = std::make_unique<Storage>();
+    std::memset(storage.get(), fill, sizeof(Storage));
     return storage;
 }
 
 // Both directions from one generator, as the commands do.
-std::unique_ptr<TableStorage> generateBoth(const RandomState& state, const char* keyText,
-                                           const CodingSet* encIn = nullptr,
-                                           const CodingSet* encOut = nullptr,
-                                           const CodingSet* decIn = nullptr,
-                                           const CodingSet* decOut = nullptr) {
-    auto storage = newStorage();
+template <class Storage = TableStorage>
+std::unique_ptr<Storage> generateBoth(const RandomState& state, const char* keyText,
+                                      const CodingSet* encIn = nullptr, const CodingSet* encOut = nullptr,
+                                      const CodingSet* decIn = nullptr, const CodingSet* decOut = nullptr) {
+    auto storage = newStorage<Storage>();
     std::ostringstream report;
     TableGenerator generator(state, report);
     EXPECT_EQ(generator.generateEncryptionTables(keyText, *storage, encIn, encOut), 0);
@@ -368,4 +371,103 @@ TEST(CodingHelpers, DecodeInputAndEncodeOutputByKind) {
     EXPECT_EQ(encodeOutput(0x74, nibbles, inverses, nullptr), 0x42);
     EXPECT_EQ(decodeInput(0x42, external, forwards, set.get()), 0x77);
     EXPECT_EQ(encodeOutput(0x42, external, inverses, set.get()), 0x99);
+}
+
+namespace {
+
+// AES-192 and AES-256 through the same network of R - 1 table rounds.
+struct KeySize {
+    const char* name;
+    const char* fipsKey; // FIPS-197 C.2 or C.3
+    const char* fipsCipher;
+};
+constexpr KeySize kAes192 = {"AES-192", vectors::kC2Key, vectors::kC2Cipher};
+constexpr KeySize kAes256 = {"AES-256", vectors::kC3Key, vectors::kC3Cipher};
+
+template <int Rounds>
+void expectKeySizeTables(const KeySize& size) {
+    SCOPED_TRACE(size.name);
+    using Storage = TableStorageOf<Rounds>;
+    const Block plain = toBlock(testsupport::hexBytes(kC1Plain));
+    const Block cipher = toBlock(testsupport::hexBytes(size.fipsCipher));
+
+    // Known answer, and a fixed state reproduces every byte.
+    auto fips = generateBoth<Storage>(kStateA, size.fipsKey);
+    EXPECT_EQ(evaluate(*fips, plain, true), cipher);
+    EXPECT_EQ(evaluate(*fips, cipher, false), plain);
+    auto again = generateBoth<Storage>(kStateA, size.fipsKey);
+    EXPECT_EQ(std::memcmp(fips.get(), again.get(), sizeof(Storage)), 0);
+    constexpr int unused = unusedEncryptionSlotOf(Rounds);
+    EXPECT_TRUE(allBytesAre(fips->enc.roundTables[unused], sizeof(RoundTableSlot), 0));
+    EXPECT_TRUE(allBytesAre(fips->enc.xorTables[unused], sizeof(XorTableSlot), 0));
+    EXPECT_TRUE(allBytesAre(fips->dec.invRoundTables[kUnusedDecryptionSlot], sizeof(RoundTableSlot), 0));
+    EXPECT_TRUE(allBytesAre(fips->dec.invXorTables[kUnusedDecryptionSlot], sizeof(XorTableSlot), 0));
+
+    // A random key under ECB codings, against OpenSSL; each direction draws the
+    // nibble codings 0..N of its network and nothing else.
+    const std::vector<uint8_t> key = testsupport::pseudoRandomBytes(static_cast<size_t>(keyBitsOfRounds(Rounds) / 8), 77);
+    const std::string keyText = hexText(key.data(), key.size());
+    RandomSource random(kStateB);
+    auto sets = std::make_unique<std::array<CodingSet, 4>>();
+    ASSERT_EQ(makeEcbCodings(random, (*sets)[0], (*sets)[1]), 0);
+    ASSERT_EQ(makeEcbCodings(random, (*sets)[2], (*sets)[3]), 0);
+    auto storage = newStorage<Storage>();
+    TableGenerator generator(kStateA, std::cout);
+    const uint64_t draws = (codingCountOf(Rounds) + 1) * 16ull;
+    ASSERT_EQ(generator.generateEncryptionTables(keyText.c_str(), *storage, &(*sets)[0], &(*sets)[1]), 0);
+    EXPECT_EQ(generator.random().state(), advancedState(kStateA, draws));
+    ASSERT_EQ(generator.generateDecryptionTables(keyText.c_str(), *storage, &(*sets)[2], &(*sets)[3]), 0);
+    EXPECT_EQ(generator.random().state(), advancedState(kStateA, 2 * draws));
+    const std::vector<uint8_t> data = testsupport::pseudoRandomBytes(16 * 8, 78);
+    const std::vector<uint8_t> forward = testsupport::referenceAes(true, key, testsupport::kEcb, data);
+    for (size_t at = 0; at < data.size(); at += 16) {
+        std::vector<uint8_t> in(data.begin() + static_cast<std::ptrdiff_t>(at),
+                                data.begin() + static_cast<std::ptrdiff_t>(at + 16));
+        (void)encodeData(in.data(), 16, (*sets)[0]);
+        Block out = evaluate(*storage, toBlock(in), true);
+        (void)decodeData(out.data(), 16, (*sets)[1]);
+        EXPECT_EQ(out, toBlock(forward, at));
+        std::vector<uint8_t> back(forward.begin() + static_cast<std::ptrdiff_t>(at),
+                                  forward.begin() + static_cast<std::ptrdiff_t>(at + 16));
+        (void)encodeData(back.data(), 16, (*sets)[2]);
+        Block restored = evaluate(*storage, toBlock(back), false);
+        (void)decodeData(restored.data(), 16, (*sets)[3]);
+        EXPECT_EQ(restored, toBlock(data, at));
+    }
+}
+
+} // namespace
+
+TEST(TableGeneration, LongerKeysGiveTablesOfTheirRoundCount) {
+    expectKeySizeTables<kAes192Rounds>(kAes192);
+    expectKeySizeTables<kAes256Rounds>(kAes256);
+}
+
+// The storage picks the key size: fewer digits than it needs are malformed key
+// text; digits beyond them are not read.
+TEST(TableGeneration, LongerKeysNeedAllTheirDigits) {
+    const std::string c3 = vectors::kC3Key;
+    auto s192 = newStorage<TableStorage192>(0x3C);
+    auto s256 = newStorage<TableStorage256>(0x3C);
+    TableGenerator generator(kStateA, std::cout);
+    for (const std::string& key : {std::string(kC1Key), c3.substr(0, 47), c3.substr(0, 40) + "z" + c3.substr(41, 7)}) {
+        SCOPED_TRACE(key);
+        EXPECT_EQ(generator.generateEncryptionTables(key.c_str(), *s192, nullptr, nullptr), BAD_KEY_MAT);
+        EXPECT_EQ(generator.generateDecryptionTables(key.c_str(), *s192, nullptr, nullptr), BAD_KEY_MAT);
+    }
+    for (const std::string& key : {std::string(vectors::kC2Key), c3.substr(0, 63), c3.substr(0, 63) + "g"}) {
+        SCOPED_TRACE(key);
+        EXPECT_EQ(generator.generateEncryptionTables(key.c_str(), *s256, nullptr, nullptr), BAD_KEY_MAT);
+        EXPECT_EQ(generator.generateDecryptionTables(key.c_str(), *s256, nullptr, nullptr), BAD_KEY_MAT);
+    }
+    EXPECT_EQ(generator.generateEncryptionTables(static_cast<const char*>(nullptr), *s256, nullptr, nullptr),
+              BAD_KEY_MAT);
+    EXPECT_TRUE(allBytesAre(s192.get(), sizeof(TableStorage192), 0x3C));
+    EXPECT_TRUE(allBytesAre(s256.get(), sizeof(TableStorage256), 0x3C));
+    EXPECT_EQ(generator.random().state(), kStateA);
+
+    // The first 48 digits of the C.3 key are an AES-192 key.
+    auto cut = generateBoth<TableStorage192>(kStateA, c3.c_str());
+    auto exact = generateBoth<TableStorage192>(kStateA, c3.substr(0, 48).c_str());
+    EXPECT_EQ(std::memcmp(cut.get(), exact.get(), sizeof(TableStorage192)), 0);
 }
