@@ -445,7 +445,9 @@ bool recoverDirectory(const std::string& directory, std::string* journalPath, st
         if (readRegularFile(journal, text, kJournalLimit + 1) != FileResult::ok) {
             return refuse("it cannot be read: " + native::lastErrorText());
         }
-        if (text.size() > kJournalLimit) return refuse("it is larger than " + std::to_string(kJournalLimit) + " bytes");
+        if (text.size() > kJournalLimit) {
+            return refuse("it grew past " + std::to_string(kJournalLimit) + " bytes while it was read");
+        }
         // Pairs of NUL-terminated names; a torn last pair is ignored. Every pair
         // is checked before any is replayed.
         std::vector<std::pair<std::string, std::string>> moves;

@@ -218,6 +218,31 @@ TEST(SecretFile, RecoveryFinishesAnInterruptedCommit) {
     EXPECT_EQ(toolFileCount(dir.path()), 0u);
 }
 
+#ifndef _WIN32
+// Stale temporaries are removed only when they are plainly the user's own: one
+// that others may read or write, or one of another user (planted as root), is
+// none of the tool's, and stays.
+TEST(SecretFile, RecoveryRemovesOnlyTheUsersOwnTemporaries) {
+    TempDir dir;
+    writePrivate(dir / ".tabrix-000000000001.tmp", "ours");
+    writeFile(dir / ".tabrix-000000000002.tmp", "readable by others");
+    ::chmod((dir / ".tabrix-000000000002.tmp").c_str(), 0644);
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        writePrivate(dir / ".tabrix-000000000003.tmp", "another user's");
+        ASSERT_EQ(::chown((dir / ".tabrix-000000000003.tmp").c_str(), 65534, 65534), 0);
+    }
+    EXPECT_TRUE(recoverDirectory(dir.path().string()));
+    EXPECT_FALSE(fs::exists(dir / ".tabrix-000000000001.tmp"));
+    EXPECT_EQ(readFile(dir / ".tabrix-000000000002.tmp"), "readable by others");
+    if (root) {
+        EXPECT_EQ(readFile(dir / ".tabrix-000000000003.tmp"), "another user's");
+    }
+}
+#else
+POSIX_ONLY_TEST(SecretFile, RecoveryRemovesOnlyTheUsersOwnTemporaries, "file modes and owners")
+#endif
+
 // A journal that another user could have planted in a shared folder, or that
 // is not plainly the tool's own, is not replayed: nothing is renamed, no
 // temporary is removed, and recovery says which journal and why.

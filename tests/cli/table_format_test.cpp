@@ -71,6 +71,29 @@ TEST(TableFormat, BadValuesAreRefusedBeforeAnythingIsWritten) {
     }
 }
 
+// The mixed format's templates are looked at after the classic six, in the
+// order of their keys: of two that are folders, the first is named.
+TEST(TableFormat, MixedTemplatesAreCheckedInTheirOrder) {
+    ToolFolder folder;
+    const struct {
+        const char* first;
+        const char* second;
+    } cases[] = {{"mixTableTpl", "invMixTableTpl"}, {"mixXorTableTpl", "invMixXorTableTpl"},
+                 {"invMixTableTpl", "invMixXorTableTpl"}};
+    for (const auto& c : cases) {
+        auto changes = clitest::seeded(clitest::kMixedKeys);
+        changes[c.first] = "tpl/first-folder";
+        changes[c.second] = "tpl/second-folder";
+        fs::create_directories(folder / "tpl/first-folder");
+        fs::create_directories(folder / "tpl/second-folder");
+        folder.writeScript("t.cfg", changes);
+        const auto run = folder.run({"/g:t.cfg"});
+        EXPECT_EQ(run.status, 255) << c.first;
+        EXPECT_NE(run.output.find("Fail to open tpl/first-folder\n"), std::string::npos) << run.output;
+        EXPECT_TRUE(fs::is_empty(folder / "out")) << c.first;
+    }
+}
+
 TEST(TableFormat, MixedKeysAreRequiredOnlyWithTheMixedFormat) {
     ToolFolder folder;
     for (const auto& [key, value] : clitest::kMixedKeys) {
