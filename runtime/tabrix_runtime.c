@@ -19,6 +19,7 @@
  */
 #include "tabrix_runtime.h"
 
+#include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -795,6 +796,9 @@ int tabrix_decrypt_cbc_coded(unsigned char *buffer, size_t length, const unsigne
 
 size_t tabrix_padded_length(size_t length)
 {
+    /* The padded length of the last 16 lengths is 2^N or more: no size_t holds it. */
+    if (length > SIZE_MAX - TABRIX_BLOCK_SIZE)
+        return 0;
     return length + (TABRIX_BLOCK_SIZE - length % TABRIX_BLOCK_SIZE);
 }
 

@@ -190,7 +190,9 @@ int tabrix_decrypt_cbc_coded(unsigned char *buffer, size_t length, const unsigne
 #endif
 
 /* The length of length bytes after PKCS#7 padding: the next multiple of 16
- * above length (a whole block of padding when length is a multiple of 16). */
+ * above length (a whole block of padding when length is a multiple of 16).
+ * 0, which no padded length is, when that does not fit in a size_t (length
+ * above SIZE_MAX - 16). */
 size_t tabrix_padded_length(size_t length);
 
 /* Appends PKCS#7 padding to the length bytes in buffer, which has room for

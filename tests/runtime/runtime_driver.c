@@ -169,6 +169,10 @@ static void run(char *line)
         length = parse_hex(strtok(NULL, " \r\n"), data, MAX_DATA - 16);
         status = tabrix_pad(data, length, capacity, &padded);
         print_status_and_data(status, status == TABRIX_OK ? padded : length);
+    } else if (strcmp(command, "PL") == 0) {
+        const unsigned long long asked = strtoull(strtok(NULL, " \r\n"), NULL, 10);
+        printf("%llu\n", (unsigned long long)tabrix_padded_length((size_t)asked));
+        return;
     } else if (strcmp(command, "U") == 0) {
         size_t unpadded = 0;
         length = parse_hex(strtok(NULL, " \r\n"), data, MAX_DATA);

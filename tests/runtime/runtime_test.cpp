@@ -434,6 +434,13 @@ TEST(RuntimeTest, Pkcs7PaddingKnownAnswersAndBadPads) {
     };
     const Case cases[] = {
         // Padding: 1..16 bytes of the pad length, a whole block after a whole block.
+        // The padded length, up to the largest a size_t holds; 0 beyond it.
+        {"PL 0", "16"},
+        {"PL 15", "16"},
+        {"PL 16", "32"},
+        {"PL " + std::to_string(SIZE_MAX - 16), std::to_string(SIZE_MAX - 15)},
+        {"PL " + std::to_string(SIZE_MAX - 15), "0"},
+        {"PL " + std::to_string(SIZE_MAX), "0"},
         {"P 16 -", "0 " + fullPad},
         {"P 16 " + block15, "0 " + block15 + "01"},
         {"P 32 " + block16, "0 " + block16 + fullPad},
