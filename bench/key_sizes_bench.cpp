@@ -22,6 +22,9 @@
 
 namespace {
 
+using benchsetup::runBlocks;
+using benchsetup::Way;
+
 using benchsetup::kState;
 constexpr size_t kBlocks = 256;
 
@@ -133,23 +136,6 @@ std::unique_ptr<WhiteBoxAesCipher> cipherOf(bool mixed) {
     auto cipher = std::make_unique<WhiteBoxAesCipher>();
     cipher->SetTables(&classicTables<Rounds>());
     return cipher;
-}
-
-// Block by block through the plain evaluator, or the whole buffer on the block path.
-enum class Way { Blocks, Buffer };
-
-void runBlocks(WhiteBoxAesCipher& cipher, std::vector<uint8_t>& data, bool encrypt, Way way) {
-    // The tables are set: blocks cannot fail.
-    if (way == Way::Buffer) {
-        const size_t blocks = data.size() / 16;
-        (void)(encrypt ? cipher.EncryptBlocks(data.data(), data.data(), blocks)
-                       : cipher.DecryptBlocks(data.data(), data.data(), blocks));
-    } else {
-        for (size_t n = 0; n < data.size(); n += 16) {
-            (void)(encrypt ? cipher.EncryptBlock(&data[n], &data[n]) : cipher.DecryptBlock(&data[n], &data[n]));
-        }
-    }
-    benchmark::ClobberMemory();
 }
 
 void runCiphers(benchmark::State& state, bool mixed, bool encrypt, Way way) {

@@ -1,6 +1,6 @@
 // Shared by the table-cipher benchmarks: one table set generated for the
 // SP 800-38A key in each format, and OpenSSL held to its portable table-based
-// AES.
+// AES, and the loop that runs a buffer through a table cipher.
 #pragma once
 #include <benchmark/benchmark.h>
 #include <unistd.h>
@@ -9,7 +9,9 @@
 #include <cstdlib>
 #include <memory>
 #include <sstream>
+#include <vector>
 
+#include "wbcipher/white_box_aes_cipher.h"
 #include "wbgen/mixed_table_generator.h"
 #include "wbgen/table_generator.h"
 
@@ -46,6 +48,23 @@ inline const MixedTableStorage& mixedTables() {
         return generated;
     }();
     return *storage;
+}
+
+// Block by block through the plain evaluator, or the whole buffer on the block path.
+enum class Way { Blocks, Buffer };
+
+inline void runBlocks(WhiteBoxAesCipher& cipher, std::vector<uint8_t>& data, bool encrypt, Way way) {
+    // The tables are set: blocks cannot fail.
+    if (way == Way::Buffer) {
+        const size_t blocks = data.size() / 16;
+        (void)(encrypt ? cipher.EncryptBlocks(data.data(), data.data(), blocks)
+                       : cipher.DecryptBlocks(data.data(), data.data(), blocks));
+    } else {
+        for (size_t n = 0; n < data.size(); n += 16) {
+            (void)(encrypt ? cipher.EncryptBlock(&data[n], &data[n]) : cipher.DecryptBlock(&data[n], &data[n]));
+        }
+    }
+    benchmark::ClobberMemory();
 }
 
 // Call first in main. libcrypto reads OPENSSL_ia32cap when it is loaded, before
