@@ -38,52 +38,33 @@ void storeState(const State& s, uint8_t output[16]) {
     for (int n = 0; n < 16; ++n) output[n] = s[n % 4][n / 4];
 }
 
-} // namespace
-
-int32_t MixedWhiteBoxAesCipher::EncryptRounds(const uint8_t input[16], uint8_t output[16],
-                                              int32_t rounds) {
-    const DirectionTables& e = tableView().enc;
-    if (!e.mixed()) {
+// One block through one direction's mixed tables, up to the base class's
+// round limit and numbering.
+int32_t evaluate(const DirectionTables& t, Direction direction, const uint8_t input[16], uint8_t output[16],
+                 int32_t rounds) {
+    if (!t.mixed()) {
         return STATUS_NO_TABLES;
     }
     State s;
     loadState(input, s);
-    const int32_t tableRounds = tableRoundsOf(e.rounds);
-    for (int32_t stage = 0; stage < rounds && stage < tableRounds; ++stage) {
-        const int slot = tableRoundSlot(Direction::Encryption, stage, e.rounds);
-        mixedRound(s, e.roundTables[slot], e.xorTables[slot], e.mixTables[slot], e.mixXorTables[slot],
-                   Direction::Encryption);
-    }
-    if (rounds == e.rounds) {
-        lastStep(s, *e.lastTable, Direction::Encryption);
-    }
+    runRounds(s, t, direction, rounds, [&t, direction](State& state, int slot) {
+        mixedRound(state, t.roundTables[slot], t.xorTables[slot], t.mixTables[slot], t.mixXorTables[slot],
+                   direction);
+    });
     storeState(s, output);
     return STATUS_OK;
 }
 
+} // namespace
+
+int32_t MixedWhiteBoxAesCipher::EncryptRounds(const uint8_t input[16], uint8_t output[16],
+                                              int32_t rounds) {
+    return evaluate(tableView().enc, Direction::Encryption, input, output, rounds);
+}
+
 int32_t MixedWhiteBoxAesCipher::DecryptRounds(const uint8_t input[16], uint8_t output[16],
                                               int32_t rounds) {
-    const DirectionTables& d = tableView().dec;
-    if (!d.mixed()) {
-        return STATUS_NO_TABLES;
-    }
-    State s;
-    loadState(input, s);
-    if (rounds <= d.rounds) {
-        // The base class's round numbering: round r (R down to 2) is the
-        // (R - r)-th table round, and a limit below 2 stops at round 2.
-        const int32_t lowest = rounds > 2 ? rounds : 2;
-        for (int32_t r = d.rounds; r >= lowest; --r) {
-            const int slot = tableRoundSlot(Direction::Decryption, d.rounds - r, d.rounds);
-            mixedRound(s, d.roundTables[slot], d.xorTables[slot], d.mixTables[slot], d.mixXorTables[slot],
-                       Direction::Decryption);
-        }
-        if (rounds == 1) {
-            lastStep(s, *d.lastTable, Direction::Decryption);
-        }
-    }
-    storeState(s, output);
-    return STATUS_OK;
+    return evaluate(tableView().dec, Direction::Decryption, input, output, rounds);
 }
 
 template <int Rounds>

@@ -68,3 +68,31 @@ void lastStep(uint8_t (&s)[4][Columns], const SingleTableBlock& F, Direction dir
         }
     }
 }
+
+// The table rounds that a limit of `rounds` runs in one direction, each through
+// round(s, slot), then the last byte table where the limit reaches it.
+// Encryption: the first `rounds` table rounds (at most R - 1), the last table at
+// rounds == R. Decryption counts rounds down: round r (R down to 2) is the
+// (R - r)-th table round; round R always runs where rounds <= R, a limit below 2
+// still stops at round 2 (kept on purpose), and the last table comes at rounds == 1.
+template <std::size_t Columns, class RoundStep>
+void runRounds(uint8_t (&s)[4][Columns], const DirectionTables& t, Direction direction, int32_t rounds,
+               RoundStep round) {
+    int32_t stages = 0;
+    bool last = false;
+    if (direction == Direction::Encryption) {
+        const int32_t tableRounds = tableRoundsOf(t.rounds);
+        stages = rounds < tableRounds ? rounds : tableRounds;
+        last = rounds == t.rounds;
+    } else if (rounds <= t.rounds) {
+        const int32_t lowest = rounds > 2 ? rounds : 2;
+        stages = t.rounds - lowest + 1;
+        last = rounds == 1;
+    }
+    for (int32_t stage = 0; stage < stages; ++stage) {
+        round(s, tableRoundSlot(direction, stage, t.rounds));
+    }
+    if (last) {
+        lastStep(s, *t.lastTable, direction);
+    }
+}

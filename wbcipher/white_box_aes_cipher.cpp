@@ -36,48 +36,29 @@ void storeState(const State& s, uint8_t output[16]) {
     }
 }
 
-} // namespace
-
-int32_t WhiteBoxAesCipher::EncryptRounds(const uint8_t input[16], uint8_t output[16], int32_t rounds) {
+// One block through one direction's tables, up to the round limit.
+int32_t evaluate(const void* tables, const DirectionTables& t, Direction direction, const uint8_t input[16],
+                 uint8_t output[16], int32_t rounds) {
     if (tables == nullptr) {
         return STATUS_NO_TABLES;
     }
     State s{};
     (void)AES128_BytesToState(input, 16, s); // a whole block: cannot fail
-    const DirectionTables& e = view_.enc;
-    const int32_t tableRounds = tableRoundsOf(e.rounds);
-    for (int32_t stage = 0; stage < rounds && stage < tableRounds; ++stage) {
-        const int slot = tableRoundSlot(Direction::Encryption, stage, e.rounds);
-        tableRound(s, e.roundTables[slot], e.xorTables[slot], Direction::Encryption);
-    }
-    if (rounds == e.rounds) {
-        lastStep(s, *e.lastTable, Direction::Encryption);
-    }
+    runRounds(s, t, direction, rounds, [&t, direction](State& state, int slot) {
+        tableRound(state, t.roundTables[slot], t.xorTables[slot], direction);
+    });
     storeState(s, output);
     return STATUS_OK;
 }
 
+} // namespace
+
+int32_t WhiteBoxAesCipher::EncryptRounds(const uint8_t input[16], uint8_t output[16], int32_t rounds) {
+    return evaluate(tables, view_.enc, Direction::Encryption, input, output, rounds);
+}
+
 int32_t WhiteBoxAesCipher::DecryptRounds(const uint8_t input[16], uint8_t output[16], int32_t rounds) {
-    if (tables == nullptr) {
-        return STATUS_NO_TABLES;
-    }
-    State s{};
-    (void)AES128_BytesToState(input, 16, s); // a whole block: cannot fail
-    const DirectionTables& d = view_.dec;
-    if (rounds <= d.rounds) {
-        // Round r (R down to 2) is the (R - r)-th table round; round R always
-        // runs, and a limit below 2 still stops at round 2 (kept on purpose).
-        const int32_t lowest = rounds > 2 ? rounds : 2;
-        for (int32_t r = d.rounds; r >= lowest; --r) {
-            const int slot = tableRoundSlot(Direction::Decryption, d.rounds - r, d.rounds);
-            tableRound(s, d.roundTables[slot], d.xorTables[slot], Direction::Decryption);
-        }
-        if (rounds == 1) {
-            lastStep(s, *d.lastTable, Direction::Decryption);
-        }
-    }
-    storeState(s, output);
-    return STATUS_OK;
+    return evaluate(tables, view_.dec, Direction::Decryption, input, output, rounds);
 }
 
 int32_t WhiteBoxAesCipher::EncryptRoundsDirect(const uint8_t input[16], uint8_t output[16],
