@@ -67,27 +67,17 @@ int32_t MixedWhiteBoxAesCipher::DecryptRounds(const uint8_t input[16], uint8_t o
     return evaluate(tableView().dec, Direction::Decryption, input, output, rounds);
 }
 
-template <int Rounds>
-void MixedWhiteBoxAesCipher::setMixed(const MixedTableStorageOf<Rounds>* storage) {
-    // Without memory for the layout the plain evaluator does every block.
-    if (storage == nullptr) {
-        useTables(nullptr, TableSetView{}, nullptr, typeid(MixedWhiteBoxAesCipher));
-    } else {
-        useTables(storage, viewOf(*storage), prepareBlockNetworks(*storage), typeid(MixedWhiteBoxAesCipher));
-    }
-}
-
 int32_t MixedWhiteBoxAesCipher::SetMixedTables(const MixedTableStorage* storage) {
-    setMixed(storage);
+    useStorage(storage, typeid(MixedWhiteBoxAesCipher));
     return STATUS_OK;
 }
 
 int32_t MixedWhiteBoxAesCipher::SetMixedTables(const MixedTableStorage192* storage) {
-    setMixed(storage);
+    useStorage(storage, typeid(MixedWhiteBoxAesCipher));
     return STATUS_OK;
 }
 
 int32_t MixedWhiteBoxAesCipher::SetMixedTables(const MixedTableStorage256* storage) {
-    setMixed(storage);
+    useStorage(storage, typeid(MixedWhiteBoxAesCipher));
     return STATUS_OK;
 }

@@ -28,8 +28,4 @@ public:
     int32_t SetMixedTables(std::nullptr_t) {
         return SetMixedTables(static_cast<const MixedTableStorage*>(nullptr));
     }
-
-private:
-    template <int Rounds>
-    void setMixed(const MixedTableStorageOf<Rounds>* storage);
 };

@@ -71,28 +71,18 @@ int32_t WhiteBoxAesCipher::DecryptRoundsDirect(const uint8_t input[16], uint8_t 
     return WhiteBoxAesCipher::DecryptRounds(input, output, rounds);
 }
 
-template <int Rounds>
-void WhiteBoxAesCipher::setClassic(const TableStorageOf<Rounds>* storage) {
-    // Without memory for the layout the plain evaluator does every block.
-    if (storage == nullptr) {
-        useTables(nullptr, TableSetView{}, nullptr, typeid(WhiteBoxAesCipher));
-    } else {
-        useTables(storage, viewOf(*storage), prepareBlockNetworks(*storage), typeid(WhiteBoxAesCipher));
-    }
-}
-
 int32_t WhiteBoxAesCipher::SetTables(const TableStorage* storage) {
-    setClassic(storage);
+    useStorage(storage, typeid(WhiteBoxAesCipher));
     return STATUS_OK;
 }
 
 int32_t WhiteBoxAesCipher::SetTables(const TableStorage192* storage) {
-    setClassic(storage);
+    useStorage(storage, typeid(WhiteBoxAesCipher));
     return STATUS_OK;
 }
 
 int32_t WhiteBoxAesCipher::SetTables(const TableStorage256* storage) {
-    setClassic(storage);
+    useStorage(storage, typeid(WhiteBoxAesCipher));
     return STATUS_OK;
 }
 

@@ -92,10 +92,19 @@ protected:
                    const std::type_info& evaluator);
     // What the evaluators read: both directions' tables and R (empty without tables).
     const TableSetView& tableView() const { return view_; }
+    // useTables for a storage of either format and any round count: its view and
+    // its block networks, or none when storage is null. Without memory for the
+    // layout the plain evaluator does every block.
+    template <class Storage>
+    void useStorage(const Storage* storage, const std::type_info& evaluator) {
+        if (storage == nullptr) {
+            useTables(nullptr, TableSetView{}, nullptr, evaluator);
+        } else {
+            useTables(storage, viewOf(*storage), prepareBlockNetworks(*storage), evaluator);
+        }
+    }
 
 private:
-    template <int Rounds>
-    void setClassic(const TableStorageOf<Rounds>* storage);
     // True when the fast block paths may stand in for EncryptRounds and
     // DecryptRounds: they compute this object's own rounds, and the prepared
     // layout exists (which implies tables).
