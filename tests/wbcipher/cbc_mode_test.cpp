@@ -229,42 +229,46 @@ TEST(TableCbc, StopsAtTheFirstFailingBlock) {
     EXPECT_EQ(length, 64u);
 }
 
+namespace {
+
+// One CBC-compliant triple over 1600 bytes: the IV coded with ivSet, the input
+// with inSet; the cipher's result decoded with outSet must be the ciphertext
+// (encryption) or the plaintext (decryption).
+void expectCodedTriple(bool encrypt, const CodingSet& ivSet, const CodingSet& inSet, const CodingSet& outSet,
+                       uint32_t ivSeed, uint32_t dataSeed) {
+    const KeyTables& key = cbcCodedTables();
+    const Block iv = randomIv(ivSeed);
+    const std::vector<uint8_t> plain = testsupport::pseudoRandomBytes(1600, dataSeed);
+    const std::vector<uint8_t> cipherText = referenceAes(true, key.keyBytes(), iv.data(), plain);
+
+    Block codedIv = iv;
+    encodeData(codedIv.data(), 16, ivSet);
+    WhiteBoxAesCipher cipher;
+    attach(cipher, key, codedIv);
+    std::vector<uint8_t> buffer = encrypt ? plain : cipherText;
+    encodeData(buffer.data(), 1600, inSet);
+    uint32_t length = 1600;
+    uint32_t capacity = 1600;
+    ASSERT_EQ(encrypt ? cipher.MARLOAES128_EncryptCBC(buffer.data(), &length, &capacity, 0)
+                      : cipher.MARLOAES128_DecryptCBC(buffer.data(), &length, 0),
+              STATUS_OK);
+    decodeData(buffer.data(), 1600, outSet);
+    EXPECT_EQ(buffer, encrypt ? cipherText : plain);
+}
+
+} // namespace
+
 // Encryption triple: data coded with the data set and the IV with the output set
 // chain into the tables' input coding; the result is the ciphertext under the
 // output set.
 TEST(TableCbc, CbcCompliantCodingsEncrypt) {
     const KeyTables& key = cbcCodedTables();
-    const Block iv = randomIv(12);
-    const std::vector<uint8_t> plain = testsupport::pseudoRandomBytes(1600, 13);
-
-    Block codedIv = iv;
-    encodeData(codedIv.data(), 16, key.encOut());
-    WhiteBoxAesCipher cipher;
-    attach(cipher, key, codedIv);
-    std::vector<uint8_t> buffer = plain;
-    encodeData(buffer.data(), 1600, key.encData());
-    uint32_t length = 1600;
-    uint32_t capacity = 1600;
-    ASSERT_EQ(cipher.MARLOAES128_EncryptCBC(buffer.data(), &length, &capacity, 0), STATUS_OK);
-    decodeData(buffer.data(), 1600, key.encOut());
-    EXPECT_EQ(buffer, referenceAes(true, key.keyBytes(), iv.data(), plain));
+    expectCodedTriple(true, key.encOut(), key.encData(), key.encOut(), 12, 13);
 }
 
 // Decryption triple: ciphertext and IV coded with the decryption input set; the
 // result is the plaintext under the decryption data set.
 TEST(TableCbc, CbcCompliantCodingsDecrypt) {
     const KeyTables& key = cbcCodedTables();
-    const Block iv = randomIv(14);
-    const std::vector<uint8_t> plain = testsupport::pseudoRandomBytes(1600, 15);
-
-    Block codedIv = iv;
-    encodeData(codedIv.data(), 16, key.decIn());
-    WhiteBoxAesCipher cipher;
-    attach(cipher, key, codedIv);
-    std::vector<uint8_t> buffer = referenceAes(true, key.keyBytes(), iv.data(), plain);
-    encodeData(buffer.data(), 1600, key.decIn());
-    uint32_t length = 1600;
-    ASSERT_EQ(cipher.MARLOAES128_DecryptCBC(buffer.data(), &length, 0), STATUS_OK);
-    decodeData(buffer.data(), 1600, key.decData());
-    EXPECT_EQ(buffer, plain);
+    expectCodedTriple(false, key.decIn(), key.decIn(), key.decData(), 14, 15);
 }
