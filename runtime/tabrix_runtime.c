@@ -188,36 +188,27 @@ static const unsigned char (*read_only(unsigned char x[4][24][256]))[24][256]
 #define BY_DIRECTION(direction, encryption, decryption) ((void)(direction), (decryption))
 #endif
 
-static const unsigned char (*xor_prepared(int direction, unsigned stage))[24][256]
-{
-    return read_only(prepared_xor[SLOT(direction)][stage]);
-}
+/* A layer's three accessors at a direction's stage: its prepared XOR tables,
+ * its byte tables and its XOR tables. */
+#define LAYER_ACCESSORS(prepared_of, tables_of, xors_of, prepared, tables, inv_tables, xors, inv_xors) \
+    static const unsigned char (*prepared_of(int direction, unsigned stage))[24][256]             \
+    {                                                                                              \
+        return read_only(prepared[SLOT(direction)][stage]);                                        \
+    }                                                                                              \
+    static const unsigned char (*tables_of(int direction, unsigned stage))[4][256][4]              \
+    {                                                                                              \
+        return AT_STAGE(direction, stage, tables, inv_tables);                                     \
+    }                                                                                              \
+    static const unsigned char (*xors_of(int direction, unsigned stage))[24][256]                  \
+    {                                                                                              \
+        return AT_STAGE(direction, stage, xors, inv_xors);                                         \
+    }
 
-static const unsigned char (*round_tables(int direction, unsigned stage))[4][256][4]
-{
-    return AT_STAGE(direction, stage, roundTables, invRoundTables);
-}
-
-static const unsigned char (*xor_tables(int direction, unsigned stage))[24][256]
-{
-    return AT_STAGE(direction, stage, xorTables, invXorTables);
-}
-
+LAYER_ACCESSORS(xor_prepared, round_tables, xor_tables, prepared_xor, roundTables, invRoundTables, xorTables,
+                invXorTables)
 #ifdef TABRIX_MIXED
-static const unsigned char (*mix_xor_prepared(int direction, unsigned stage))[24][256]
-{
-    return read_only(prepared_mix_xor[SLOT(direction)][stage]);
-}
-
-static const unsigned char (*mix_tables(int direction, unsigned stage))[4][256][4]
-{
-    return AT_STAGE(direction, stage, mixTables, invMixTables);
-}
-
-static const unsigned char (*mix_xor_tables(int direction, unsigned stage))[24][256]
-{
-    return AT_STAGE(direction, stage, mixXorTables, invMixXorTables);
-}
+LAYER_ACCESSORS(mix_xor_prepared, mix_tables, mix_xor_tables, prepared_mix_xor, mixTables, invMixTables,
+                mixXorTables, invMixXorTables)
 #endif
 
 static int vbmi_wanted(void)
