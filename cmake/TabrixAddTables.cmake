@@ -63,6 +63,23 @@ if(_tabrix_codings_dir AND NOT TARGET tabrix::codings)
   add_library(tabrix::codings ALIAS tabrix_codings)
 endif()
 
+# _tabrix_choice(<option> <default> <other choices>...): inside
+# tabrix_add_tables, sets arg_<option> to <default> where it is not given and
+# stops with an error where it is none of the choices.
+function(_tabrix_choice option)
+  set(choices ${ARGN})
+  if(NOT arg_${option})
+    list(GET choices 0 arg_${option})
+  endif()
+  list(FIND choices "${arg_${option}}" index)
+  if(index EQUAL -1)
+    list(POP_BACK choices last)
+    list(JOIN choices ", " text)
+    message(FATAL_ERROR "${what}: ${option} must be ${text} or ${last}")
+  endif()
+  set(arg_${option} "${arg_${option}}" PARENT_SCOPE)
+endfunction()
+
 function(tabrix_add_tables name)
   # An empty value counts as not given.
   cmake_parse_arguments(PARSE_ARGV 1 arg ""
@@ -88,18 +105,8 @@ function(tabrix_add_tables name)
   if(NOT arg_KEY_FILE)
     message(FATAL_ERROR "${what}: KEY_FILE is required")
   endif()
-  if(NOT arg_CODINGS)
-    set(arg_CODINGS NONE)
-  endif()
-  if(NOT arg_CODINGS MATCHES "^(NONE|ECB|CBC)$")
-    message(FATAL_ERROR "${what}: CODINGS must be NONE, ECB or CBC")
-  endif()
-  if(NOT arg_DIRECTIONS)
-    set(arg_DIRECTIONS BOTH)
-  endif()
-  if(NOT arg_DIRECTIONS MATCHES "^(BOTH|ENCRYPT|DECRYPT)$")
-    message(FATAL_ERROR "${what}: DIRECTIONS must be BOTH, ENCRYPT or DECRYPT")
-  endif()
+  _tabrix_choice(CODINGS NONE ECB CBC)
+  _tabrix_choice(DIRECTIONS BOTH ENCRYPT DECRYPT)
 
   # FORMAT names the table format; a folder there is the older spelling of
   # TEMPLATES.
