@@ -7,6 +7,7 @@
  * Prints one line per failure and a summary; exit status 0 only when all agree. */
 #include "t.h"
 #include "answers.h"
+#include "../checks.h"
 
 #include <stdio.h>
 #include <string.h>
@@ -17,17 +18,6 @@
 #if !defined(T_ENCRYPT_ONLY)
 #define HAS_DECRYPT 1
 #endif
-
-static int checks = 0, failures = 0;
-
-static void check(int ok, const char *what, size_t length)
-{
-    ++checks;
-    if (!ok) {
-        ++failures;
-        printf("FAILED: %s (length %lu)\n", what, (unsigned long)length);
-    }
-}
 
 static unsigned char answers[64 + ANSWER_LENGTHS * (2 * ANSWER_MAX + 16)];
 #if CHECK_CODINGS
