@@ -625,13 +625,18 @@ void tabrix_decrypt_block(const unsigned char in[16], unsigned char out[16])
 
 #endif
 
-#ifdef TABRIX_HAS_ENCRYPTION
-int tabrix_encrypt_ecb(const unsigned char *in, unsigned char *out, size_t length)
+static int ecb(int direction, const unsigned char *in, unsigned char *out, size_t length)
 {
     if (length % TABRIX_BLOCK_SIZE != 0)
         return TABRIX_ERR_LENGTH;
-    cipher_blocks(ENCRYPTION, in, out, length / TABRIX_BLOCK_SIZE);
+    cipher_blocks(direction, in, out, length / TABRIX_BLOCK_SIZE);
     return TABRIX_OK;
+}
+
+#ifdef TABRIX_HAS_ENCRYPTION
+int tabrix_encrypt_ecb(const unsigned char *in, unsigned char *out, size_t length)
+{
+    return ecb(ENCRYPTION, in, out, length);
 }
 
 #endif
@@ -639,10 +644,7 @@ int tabrix_encrypt_ecb(const unsigned char *in, unsigned char *out, size_t lengt
 #ifdef TABRIX_HAS_DECRYPTION
 int tabrix_decrypt_ecb(const unsigned char *in, unsigned char *out, size_t length)
 {
-    if (length % TABRIX_BLOCK_SIZE != 0)
-        return TABRIX_ERR_LENGTH;
-    cipher_blocks(DECRYPTION, in, out, length / TABRIX_BLOCK_SIZE);
-    return TABRIX_OK;
+    return ecb(DECRYPTION, in, out, length);
 }
 
 #endif
