@@ -356,15 +356,20 @@ void tabrix_prepare(void)
         OUTPUT_BYTE(sh, c, 2);                                                     \
         OUTPUT_BYTE(sh, c, 3);                                                     \
     } while (0)
+/* Every output column of a layer (a round or a mix layer). */
+#define OUTPUT_STATE(sh)                                                           \
+    do {                                                                           \
+        OUTPUT_COLUMN(sh, 0);                                                      \
+        OUTPUT_COLUMN(sh, 1);                                                      \
+        OUTPUT_COLUMN(sh, 2);                                                      \
+        OUTPUT_COLUMN(sh, 3);                                                      \
+    } while (0)
 
 #ifdef TABRIX_HAS_ENCRYPTION
 static void fast_round_encrypt(const unsigned char *s, unsigned char *t, const unsigned char T[4][4][256][4],
                                const unsigned char X[4][24][256])
 {
-    OUTPUT_COLUMN(ENCRYPT_SHIFT, 0);
-    OUTPUT_COLUMN(ENCRYPT_SHIFT, 1);
-    OUTPUT_COLUMN(ENCRYPT_SHIFT, 2);
-    OUTPUT_COLUMN(ENCRYPT_SHIFT, 3);
+    OUTPUT_STATE(ENCRYPT_SHIFT);
 }
 
 #endif
@@ -373,10 +378,7 @@ static void fast_round_encrypt(const unsigned char *s, unsigned char *t, const u
 static void fast_round_decrypt(const unsigned char *s, unsigned char *t, const unsigned char T[4][4][256][4],
                                const unsigned char X[4][24][256])
 {
-    OUTPUT_COLUMN(DECRYPT_SHIFT, 0);
-    OUTPUT_COLUMN(DECRYPT_SHIFT, 1);
-    OUTPUT_COLUMN(DECRYPT_SHIFT, 2);
-    OUTPUT_COLUMN(DECRYPT_SHIFT, 3);
+    OUTPUT_STATE(DECRYPT_SHIFT);
 }
 
 #endif
@@ -403,10 +405,7 @@ static void fast_mix(int direction, unsigned stage, const unsigned char *s, unsi
 {
     const unsigned char (*T)[4][256][4] = mix_tables(direction, stage);
     const unsigned char (*X)[24][256] = mix_xor_prepared(direction, stage);
-    OUTPUT_COLUMN(MIX_SHIFT, 0);
-    OUTPUT_COLUMN(MIX_SHIFT, 1);
-    OUTPUT_COLUMN(MIX_SHIFT, 2);
-    OUTPUT_COLUMN(MIX_SHIFT, 3);
+    OUTPUT_STATE(MIX_SHIFT);
 }
 #endif
 
