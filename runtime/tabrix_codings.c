@@ -118,40 +118,46 @@ static int cbc_ready(const tabrix_codings *codings, size_t length)
     return codings->has_data && length % 16 == 0;
 }
 
-int tabrix_codings_encode_cbc_encrypt(const tabrix_codings *codings, unsigned char *buffer, size_t length,
-                                      const unsigned char iv[16], unsigned char coded_iv[16])
+/* Codes the vector with iv_set and the buffer with buffer_set. */
+static int encode_cbc(const tabrix_codings *codings, const unsigned char iv_set[16][512],
+                      const unsigned char buffer_set[16][512], unsigned char *buffer, size_t length,
+                      const unsigned char iv[16], unsigned char coded_iv[16])
 {
     if (!cbc_ready(codings, length))
         return TABRIX_CODINGS_ERR_LENGTH;
     memmove(coded_iv, iv, 16);
-    encode(codings->output, coded_iv, 16);
-    encode(codings->data, buffer, length);
+    encode(iv_set, coded_iv, 16);
+    encode(buffer_set, buffer, length);
     return TABRIX_CODINGS_OK;
+}
+
+static int decode_cbc(const tabrix_codings *codings, const unsigned char set[16][512], unsigned char *buffer,
+                      size_t length)
+{
+    if (!cbc_ready(codings, length))
+        return TABRIX_CODINGS_ERR_LENGTH;
+    decode(set, buffer, length);
+    return TABRIX_CODINGS_OK;
+}
+
+int tabrix_codings_encode_cbc_encrypt(const tabrix_codings *codings, unsigned char *buffer, size_t length,
+                                      const unsigned char iv[16], unsigned char coded_iv[16])
+{
+    return encode_cbc(codings, codings->output, codings->data, buffer, length, iv, coded_iv);
 }
 
 int tabrix_codings_decode_cbc_encrypt(const tabrix_codings *codings, unsigned char *buffer, size_t length)
 {
-    if (!cbc_ready(codings, length))
-        return TABRIX_CODINGS_ERR_LENGTH;
-    decode(codings->output, buffer, length);
-    return TABRIX_CODINGS_OK;
+    return decode_cbc(codings, codings->output, buffer, length);
 }
 
 int tabrix_codings_encode_cbc_decrypt(const tabrix_codings *codings, unsigned char *buffer, size_t length,
                                       const unsigned char iv[16], unsigned char coded_iv[16])
 {
-    if (!cbc_ready(codings, length))
-        return TABRIX_CODINGS_ERR_LENGTH;
-    memmove(coded_iv, iv, 16);
-    encode(codings->input, coded_iv, 16);
-    encode(codings->input, buffer, length);
-    return TABRIX_CODINGS_OK;
+    return encode_cbc(codings, codings->input, codings->input, buffer, length, iv, coded_iv);
 }
 
 int tabrix_codings_decode_cbc_decrypt(const tabrix_codings *codings, unsigned char *buffer, size_t length)
 {
-    if (!cbc_ready(codings, length))
-        return TABRIX_CODINGS_ERR_LENGTH;
-    decode(codings->data, buffer, length);
-    return TABRIX_CODINGS_OK;
+    return decode_cbc(codings, codings->data, buffer, length);
 }

@@ -188,36 +188,27 @@ static const unsigned char (*read_only(unsigned char x[4][24][256]))[24][256]
 #define BY_DIRECTION(direction, encryption, decryption) ((void)(direction), (decryption))
 #endif
 
-static const unsigned char (*xor_prepared(int direction, unsigned stage))[24][256]
-{
-    return read_only(prepared_xor[SLOT(direction)][stage]);
-}
+/* A layer's three accessors at a direction's stage: its prepared XOR tables,
+ * its byte tables and its XOR tables. */
+#define LAYER_ACCESSORS(prepared_of, tables_of, xors_of, prepared, tables, inv_tables, xors, inv_xors) \
+    static const unsigned char (*prepared_of(int direction, unsigned stage))[24][256]             \
+    {                                                                                              \
+        return read_only(prepared[SLOT(direction)][stage]);                                        \
+    }                                                                                              \
+    static const unsigned char (*tables_of(int direction, unsigned stage))[4][256][4]              \
+    {                                                                                              \
+        return AT_STAGE(direction, stage, tables, inv_tables);                                     \
+    }                                                                                              \
+    static const unsigned char (*xors_of(int direction, unsigned stage))[24][256]                  \
+    {                                                                                              \
+        return AT_STAGE(direction, stage, xors, inv_xors);                                         \
+    }
 
-static const unsigned char (*round_tables(int direction, unsigned stage))[4][256][4]
-{
-    return AT_STAGE(direction, stage, roundTables, invRoundTables);
-}
-
-static const unsigned char (*xor_tables(int direction, unsigned stage))[24][256]
-{
-    return AT_STAGE(direction, stage, xorTables, invXorTables);
-}
-
+LAYER_ACCESSORS(xor_prepared, round_tables, xor_tables, prepared_xor, roundTables, invRoundTables, xorTables,
+                invXorTables)
 #ifdef TABRIX_MIXED
-static const unsigned char (*mix_xor_prepared(int direction, unsigned stage))[24][256]
-{
-    return read_only(prepared_mix_xor[SLOT(direction)][stage]);
-}
-
-static const unsigned char (*mix_tables(int direction, unsigned stage))[4][256][4]
-{
-    return AT_STAGE(direction, stage, mixTables, invMixTables);
-}
-
-static const unsigned char (*mix_xor_tables(int direction, unsigned stage))[24][256]
-{
-    return AT_STAGE(direction, stage, mixXorTables, invMixXorTables);
-}
+LAYER_ACCESSORS(mix_xor_prepared, mix_tables, mix_xor_tables, prepared_mix_xor, mixTables, invMixTables,
+                mixXorTables, invMixXorTables)
 #endif
 
 static int vbmi_wanted(void)
@@ -365,15 +356,20 @@ void tabrix_prepare(void)
         OUTPUT_BYTE(sh, c, 2);                                                     \
         OUTPUT_BYTE(sh, c, 3);                                                     \
     } while (0)
+/* Every output column of a layer (a round or a mix layer). */
+#define OUTPUT_STATE(sh)                                                           \
+    do {                                                                           \
+        OUTPUT_COLUMN(sh, 0);                                                      \
+        OUTPUT_COLUMN(sh, 1);                                                      \
+        OUTPUT_COLUMN(sh, 2);                                                      \
+        OUTPUT_COLUMN(sh, 3);                                                      \
+    } while (0)
 
 #ifdef TABRIX_HAS_ENCRYPTION
 static void fast_round_encrypt(const unsigned char *s, unsigned char *t, const unsigned char T[4][4][256][4],
                                const unsigned char X[4][24][256])
 {
-    OUTPUT_COLUMN(ENCRYPT_SHIFT, 0);
-    OUTPUT_COLUMN(ENCRYPT_SHIFT, 1);
-    OUTPUT_COLUMN(ENCRYPT_SHIFT, 2);
-    OUTPUT_COLUMN(ENCRYPT_SHIFT, 3);
+    OUTPUT_STATE(ENCRYPT_SHIFT);
 }
 
 #endif
@@ -382,10 +378,7 @@ static void fast_round_encrypt(const unsigned char *s, unsigned char *t, const u
 static void fast_round_decrypt(const unsigned char *s, unsigned char *t, const unsigned char T[4][4][256][4],
                                const unsigned char X[4][24][256])
 {
-    OUTPUT_COLUMN(DECRYPT_SHIFT, 0);
-    OUTPUT_COLUMN(DECRYPT_SHIFT, 1);
-    OUTPUT_COLUMN(DECRYPT_SHIFT, 2);
-    OUTPUT_COLUMN(DECRYPT_SHIFT, 3);
+    OUTPUT_STATE(DECRYPT_SHIFT);
 }
 
 #endif
@@ -412,10 +405,7 @@ static void fast_mix(int direction, unsigned stage, const unsigned char *s, unsi
 {
     const unsigned char (*T)[4][256][4] = mix_tables(direction, stage);
     const unsigned char (*X)[24][256] = mix_xor_prepared(direction, stage);
-    OUTPUT_COLUMN(MIX_SHIFT, 0);
-    OUTPUT_COLUMN(MIX_SHIFT, 1);
-    OUTPUT_COLUMN(MIX_SHIFT, 2);
-    OUTPUT_COLUMN(MIX_SHIFT, 3);
+    OUTPUT_STATE(MIX_SHIFT);
 }
 #endif
 
@@ -634,13 +624,18 @@ void tabrix_decrypt_block(const unsigned char in[16], unsigned char out[16])
 
 #endif
 
-#ifdef TABRIX_HAS_ENCRYPTION
-int tabrix_encrypt_ecb(const unsigned char *in, unsigned char *out, size_t length)
+static int ecb(int direction, const unsigned char *in, unsigned char *out, size_t length)
 {
     if (length % TABRIX_BLOCK_SIZE != 0)
         return TABRIX_ERR_LENGTH;
-    cipher_blocks(ENCRYPTION, in, out, length / TABRIX_BLOCK_SIZE);
+    cipher_blocks(direction, in, out, length / TABRIX_BLOCK_SIZE);
     return TABRIX_OK;
+}
+
+#ifdef TABRIX_HAS_ENCRYPTION
+int tabrix_encrypt_ecb(const unsigned char *in, unsigned char *out, size_t length)
+{
+    return ecb(ENCRYPTION, in, out, length);
 }
 
 #endif
@@ -648,10 +643,7 @@ int tabrix_encrypt_ecb(const unsigned char *in, unsigned char *out, size_t lengt
 #ifdef TABRIX_HAS_DECRYPTION
 int tabrix_decrypt_ecb(const unsigned char *in, unsigned char *out, size_t length)
 {
-    if (length % TABRIX_BLOCK_SIZE != 0)
-        return TABRIX_ERR_LENGTH;
-    cipher_blocks(DECRYPTION, in, out, length / TABRIX_BLOCK_SIZE);
-    return TABRIX_OK;
+    return ecb(DECRYPTION, in, out, length);
 }
 
 #endif

@@ -38,6 +38,14 @@ mode_t modeOf(const fs::path& path) {
 }
 #endif
 
+// A file that others may read, as a user's own files often are.
+void writeReadable(const fs::path& path, const std::string& content) {
+    writeFile(path, content);
+#ifndef _WIN32
+    ::chmod(path.c_str(), 0644);
+#endif
+}
+
 size_t toolFileCount(const fs::path& dir) {
     size_t count = 0;
     for (const auto& entry : fs::directory_iterator(dir)) {
@@ -52,8 +60,7 @@ size_t toolFileCount(const fs::path& dir) {
 TEST(SecretFile, ReplacesPrivatelyAndNeverWritesThroughALink) {
     TempDir dir;
     writeFile(dir / "victim", "victim");
-    writeFile(dir / "old", "old");
-    ::chmod((dir / "old").c_str(), 0644);
+    writeReadable(dir / "old", "old");
     fs::create_symlink("victim", dir / "soft");
     fs::create_hard_link(dir / "victim", dir / "hard");
     fs::create_symlink("nowhere", dir / "dangling");
@@ -225,8 +232,7 @@ TEST(SecretFile, RecoveryFinishesAnInterruptedCommit) {
 TEST(SecretFile, RecoveryRemovesOnlyTheUsersOwnTemporaries) {
     TempDir dir;
     writePrivate(dir / ".tabrix-000000000001.tmp", "ours");
-    writeFile(dir / ".tabrix-000000000002.tmp", "readable by others");
-    ::chmod((dir / ".tabrix-000000000002.tmp").c_str(), 0644);
+    writeReadable(dir / ".tabrix-000000000002.tmp", "readable by others");
     const bool root = ::geteuid() == 0;
     if (root) {
         writePrivate(dir / ".tabrix-000000000003.tmp", "another user's");
@@ -303,8 +309,7 @@ TEST(SecretFile, RecoveryRefusesJournalsThatAreNotPrivateRegularFiles) {
     const Case cases[] = {
         {"readable by others",
          [](const fs::path& j, const std::string& text) {
-             writeFile(j, text);
-             ::chmod(j.c_str(), 0644);
+             writeReadable(j, text);
          },
          "mode is not 0600"},
         {"a symbolic link to a private journal",

@@ -93,6 +93,30 @@ size_t countOf(const std::string& s, const std::string& piece) {
     return n;
 }
 
+// The value lines of a rendered table: those that start with start (after one
+// leading "{" where dropBrace) must each hold perLine values; counts the ones
+// that end with openEnd (more follow in their element) and the others.
+struct ValueLines {
+    size_t open = 0;
+    size_t closing = 0;
+};
+
+ValueLines valueLines(const std::string& text, const std::string& start, bool dropBrace, size_t perLine,
+                      const std::string& openEnd) {
+    ValueLines counts;
+    for (const std::string& line : splitLines(text)) {
+        const std::string values = dropBrace && startsWith(line, "{0x") ? line.substr(1) : line;
+        if (!startsWith(values, start)) continue;
+        EXPECT_EQ(countOf(values, "0x"), perLine) << line;
+        if (endsWith(values, openEnd)) {
+            ++counts.open;
+        } else {
+            ++counts.closing;
+        }
+    }
+    return counts;
+}
+
 const char* shapeName(Shape shape) {
     switch (shape) {
     case Shape::round: return "round";
@@ -236,16 +260,9 @@ TEST(TableText, RoundTablesGoldenText) {
 
     // Every group line holds two entries; all but the last of each innermost
     // element end with ", ".
-    size_t groupLines = 0;
-    size_t openLines = 0;
-    for (const std::string& line : splitLines(text)) {
-        if (!startsWith(line, "{0x")) continue;
-        ++groupLines;
-        EXPECT_EQ(countOf(line, "0x"), 8u) << line;
-        if (endsWith(line, "}, ")) ++openLines;
-    }
-    EXPECT_EQ(groupLines, 20480u);
-    EXPECT_EQ(openLines, 20480u - 160u);
+    const ValueLines lines = valueLines(text, "{0x", false, 8, "}, ");
+    EXPECT_EQ(lines.open + lines.closing, 20480u);
+    EXPECT_EQ(lines.open, 20480u - 160u);
 }
 
 TEST(TableText, XorTablesGoldenText) {
@@ -261,19 +278,9 @@ TEST(TableText, XorTablesGoldenText) {
     EXPECT_NE(text.find("0xff\n}\n}\n}, \n{\n{\n{\n0x0, 0x1, "), std::string::npos);
     EXPECT_TRUE(endsWith(text, "\n" + lastLine + "\n}\n}\n}\n}\n"));
 
-    size_t fullLines = 0;
-    size_t rowEnds = 0;
-    for (const std::string& line : splitLines(text)) {
-        if (!startsWith(line, "0x")) continue;
-        EXPECT_EQ(countOf(line, "0x"), 16u) << line;
-        if (endsWith(line, ", ")) {
-            ++fullLines;
-        } else {
-            ++rowEnds;
-        }
-    }
-    EXPECT_EQ(fullLines, 960u * 15u);
-    EXPECT_EQ(rowEnds, 960u);
+    const ValueLines lines = valueLines(text, "0x", false, 16, ", ");
+    EXPECT_EQ(lines.open, 960u * 15u);
+    EXPECT_EQ(lines.closing, 960u);
 }
 
 TEST(TableText, SingleRoundTableGoldenText) {
@@ -287,14 +294,7 @@ TEST(TableText, SingleRoundTableGoldenText) {
     EXPECT_NE(text.find("0xfe, 0xff\n}\n}, \n{\n{0x0, 0x1, "), std::string::npos);
     EXPECT_TRUE(endsWith(text, ", 0xfe, 0xff\n}\n}\n}"));
 
-    size_t fullLines = 0;
-    for (const std::string& line : splitLines(text)) {
-        const std::string values = startsWith(line, "{0x") ? line.substr(1) : line;
-        if (!startsWith(values, "0x")) continue;
-        EXPECT_EQ(countOf(values, "0x"), 16u) << line;
-        if (endsWith(values, ", ")) ++fullLines;
-    }
-    EXPECT_EQ(fullLines, 16u * 15u);
+    EXPECT_EQ(valueLines(text, "0x", true, 16, ", ").open, 16u * 15u);
 }
 
 TEST(TableText, EveryValueRendersAsPrintfHex) {

@@ -8,6 +8,7 @@
  * by one, then for each length of answers.h the PKCS#7 CBC ciphertext and the
  * CTR ciphertext (counter = IV). */
 #include "answers.h"
+#include "../checks.h"
 
 #include <openssl/evp.h>
 
@@ -34,7 +35,7 @@ int main(int argc, char **argv)
     FILE *file;
     int ok = 1;
 
-    if (argc != 3 || !answer_read_key(argv[1], key)) {
+    if (argc != 3 || !read_key(argv[1], key)) {
         fprintf(stderr, "usage: answers <key file> <answer file>\n");
         return 2;
     }

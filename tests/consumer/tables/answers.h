@@ -1,5 +1,5 @@
 /* What answers.c computes and check.c checks: the plaintext, the IV, the
- * lengths, the answer file's layout, and reading a key file. */
+ * lengths, and the answer file's layout. */
 #ifndef ANSWERS_H
 #define ANSWERS_H
 
@@ -37,26 +37,6 @@ static size_t answer_cbc_offset(size_t k)
     for (n = 0; n < k; ++n)
         offset += answer_padded(answer_lengths[n]) + answer_lengths[n];
     return offset;
-}
-
-static int answer_read_key(const char *path, unsigned char key[16])
-{
-    char text[64] = {0};
-    unsigned n;
-    FILE *file = fopen(path, "r");
-    if (file == NULL || fgets(text, sizeof text, file) == NULL) {
-        if (file != NULL)
-            fclose(file);
-        return 0;
-    }
-    fclose(file);
-    for (n = 0; n < 16; ++n) {
-        unsigned byte;
-        if (sscanf(text + 2 * n, "%2x", &byte) != 1)
-            return 0;
-        key[n] = (unsigned char)byte;
-    }
-    return 1;
 }
 
 #endif

@@ -7,6 +7,7 @@
  * Prints one line per failure and a summary; exit status 0 only when all agree. */
 #include "t.h"
 #include "answers.h"
+#include "../checks.h"
 
 #include <stdio.h>
 #include <string.h>
@@ -17,17 +18,6 @@
 #if !defined(T_ENCRYPT_ONLY)
 #define HAS_DECRYPT 1
 #endif
-
-static int checks = 0, failures = 0;
-
-static void check(int ok, const char *what, size_t length)
-{
-    ++checks;
-    if (!ok) {
-        ++failures;
-        printf("FAILED: %s (length %lu)\n", what, (unsigned long)length);
-    }
-}
 
 static unsigned char answers[64 + ANSWER_LENGTHS * (2 * ANSWER_MAX + 16)];
 #if CHECK_CODINGS
@@ -44,6 +34,25 @@ static int load(const char *folder, int direction)
     return t_load_ioc_file(ioc, &codings[direction].input, &codings[direction].output) == T_OK;
 }
 #endif
+
+/* One block through block (direction 0 encryption, 1 decryption), coded with
+ * that direction's codings where the set has them. */
+static void check_block(void (*block)(const unsigned char[16], unsigned char[16]), int direction,
+                        const unsigned char *in, const unsigned char *expected, const char *what)
+{
+    unsigned char buffer[16];
+    memcpy(buffer, in, 16);
+#if CHECK_CODINGS
+    t_encode_data(buffer, 16, &codings[direction].input);
+#endif
+    block(buffer, buffer);
+#if CHECK_CODINGS
+    t_decode_data(buffer, 16, &codings[direction].output);
+#else
+    (void)direction;
+#endif
+    check(memcmp(buffer, expected, 16) == 0, what, 16);
+}
 
 int main(int argc, char **argv)
 {
@@ -79,26 +88,10 @@ int main(int argc, char **argv)
     /* Single blocks. */
     for (n = 0; n < 4; ++n) {
 #ifdef HAS_ENCRYPT
-        memcpy(buffer, plain + 16 * n, 16);
-#if CHECK_CODINGS
-        t_encode_data(buffer, 16, &codings[0].input);
-#endif
-        t_encrypt_block(buffer, buffer);
-#if CHECK_CODINGS
-        t_decode_data(buffer, 16, &codings[0].output);
-#endif
-        check(memcmp(buffer, ecb + 16 * n, 16) == 0, "block encryption", 16);
+        check_block(t_encrypt_block, 0, plain + 16 * n, ecb + 16 * n, "block encryption");
 #endif
 #ifdef HAS_DECRYPT
-        memcpy(buffer, ecb + 16 * n, 16);
-#if CHECK_CODINGS
-        t_encode_data(buffer, 16, &codings[1].input);
-#endif
-        t_decrypt_block(buffer, buffer);
-#if CHECK_CODINGS
-        t_decode_data(buffer, 16, &codings[1].output);
-#endif
-        check(memcmp(buffer, plain + 16 * n, 16) == 0, "block decryption", 16);
+        check_block(t_decrypt_block, 1, ecb + 16 * n, plain + 16 * n, "block decryption");
 #endif
     }
 
