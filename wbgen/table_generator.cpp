@@ -128,34 +128,34 @@ int32_t generateTables(const NetworkPlan& plan, RandomSource& random, std::ostre
 
 } // namespace
 
-uint8_t decodeInput(uint8_t x, const CodingRef& ref, const uint8_t* forwards, const CodingSet* inputSet) {
+namespace {
+
+// One coding ref applied to a byte: nibble codings looked up in nibbles (the
+// forwards to decode, the inverses to encode), an external record through its
+// half `side` (inverse to decode, forward to encode).
+uint8_t applyCoding(uint8_t x, const CodingRef& ref, const uint8_t* nibbles, const CodingSet* set,
+                    const uint8_t (ByteCoding::*side)[256]) {
     switch (ref.kind) {
     case CODING_NONE:
         return x;
     case CODING_NIBBLES:
-        return static_cast<uint8_t>((forwards[16 * ref.hi + (x >> 4)] << 4) |
-                                    forwards[16 * ref.lo + (x & 15)]);
+        return static_cast<uint8_t>((nibbles[16 * ref.hi + (x >> 4)] << 4) | nibbles[16 * ref.lo + (x & 15)]);
     default: {
         const int32_t m = ref.lo - kExternalCodingBase;
-        assert(inputSet != nullptr && m >= 0 && m < 16);
-        return inputSet->records[m].inverse[x];
+        assert(set != nullptr && m >= 0 && m < 16);
+        return (set->records[m].*side)[x];
     }
     }
 }
 
+} // namespace
+
+uint8_t decodeInput(uint8_t x, const CodingRef& ref, const uint8_t* forwards, const CodingSet* inputSet) {
+    return applyCoding(x, ref, forwards, inputSet, &ByteCoding::inverse);
+}
+
 uint8_t encodeOutput(uint8_t v, const CodingRef& ref, const uint8_t* inverses, const CodingSet* outputSet) {
-    switch (ref.kind) {
-    case CODING_NONE:
-        return v;
-    case CODING_NIBBLES:
-        return static_cast<uint8_t>((inverses[16 * ref.hi + (v >> 4)] << 4) |
-                                    inverses[16 * ref.lo + (v & 15)]);
-    default: {
-        const int32_t m = ref.lo - kExternalCodingBase;
-        assert(outputSet != nullptr && m >= 0 && m < 16);
-        return outputSet->records[m].forward[v];
-    }
-    }
+    return applyCoding(v, ref, inverses, outputSet, &ByteCoding::forward);
 }
 
 TableGenerator::TableGenerator(std::ostream& report) : random_(), report_(&report) {}
