@@ -39,7 +39,7 @@ mode_t modeOf(const fs::path& path) {
 #endif
 
 // A file that others may read, as a user's own files often are.
-void writeReadable(const fs::path& path, const std::string& content) {
+[[maybe_unused]] void writeReadable(const fs::path& path, const std::string& content) {
     writeFile(path, content);
 #ifndef _WIN32
     ::chmod(path.c_str(), 0644);
