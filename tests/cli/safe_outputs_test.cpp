@@ -92,6 +92,15 @@ std::string classify(const Snapshot& now, const Snapshot& old, const Snapshot& f
     return allOld ? "old" : allNew ? "new" : mix;
 }
 
+// A run killed (SIGKILL, through the fault library) at the rename whose target
+// contains match, as a power cut would stop it there.
+[[maybe_unused]] RunOptions killedAtRename(const std::string& match) {
+    RunOptions kill;
+    kill.faults = true;
+    kill.environment = {{"TABRIX_FAIL_CALL", "rename"}, {"TABRIX_FAIL_MATCH", match}, {"TABRIX_FAIL_KILL", "1"}};
+    return kill;
+}
+
 [[maybe_unused]] std::vector<std::string> toolFiles(const ToolFolder& folder) {
     std::vector<std::string> found;
     for (const char* dir : {"out", "codes"}) {
@@ -648,11 +657,8 @@ TEST(SafeOutputs, AGroupAcrossTwoFoldersIsFinishedFolderByFolder) {
             SCOPED_TRACE(std::string(killedAt) + (outFirst ? ", out first" : ", split first"));
             ASSERT_EQ(folder.run({"/g:a.cfg"}).status, 0);
             const std::vector<std::string> old = contents();
-            RunOptions kill;
-            kill.faults = true;
-            kill.environment = {{"TABRIX_FAIL_CALL", "rename"}, {"TABRIX_FAIL_MATCH", killedAt}, {"TABRIX_FAIL_KILL", "1"}};
             folder.writeScript("b.cfg", script(kSeedB));
-            EXPECT_EQ(folder.run({"/g:b.cfg"}, kill).status, -1);
+            EXPECT_EQ(folder.run({"/g:b.cfg"}, killedAtRename(killedAt)).status, -1);
             ASSERT_EQ(readFile(folder / "split/round.h"), roundRenamed ? fresh[0] : old[0]);
             ASSERT_EQ(readFile(folder / "out/final.h"), old[2]); // not yet renamed
 
@@ -801,10 +807,7 @@ TEST(SafeOutputs, AKillBetweenTwoRenamesIsFinishedByTheNextRun) {
     OldAndNew sets;
     ToolFolder& folder = sets.folder;
     folder.writeScript("probe.cfg", withSeed(kSeedA, {{"encryptIOC", "codes/p1.ioc"}, {"decryptIOC", "codes/p2.ioc"}}));
-    RunOptions kill;
-    kill.faults = true;
-    kill.environment = {{"TABRIX_FAIL_CALL", "rename"}, {"TABRIX_FAIL_MATCH", "codes/enc.cbc"}, {"TABRIX_FAIL_KILL", "1"}};
-    EXPECT_EQ(folder.run({"/cbcioc:b.cfg"}, kill).status, -1);
+    EXPECT_EQ(folder.run({"/cbcioc:b.cfg"}, killedAtRename("codes/enc.cbc")).status, -1);
     EXPECT_TRUE(fs::exists(folder / "codes/.tabrix-commit"));
     ASSERT_EQ(folder.run({"/ecbioc:probe.cfg"}).status, 0);
     const Snapshot now = snapshot(folder);
