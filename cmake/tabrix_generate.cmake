@@ -8,7 +8,7 @@
 # (neither is ever passed on a command line), checks or makes the coding files,
 # writes the tool's scripts into OUT/private (mode 0700) with mode 0600, runs
 # the tool, and writes the runtime with the prefix NAME:
-#   OUT/include/NAME.h, OUT/NAME.c, OUT/tables/*.h, OUT/codings/*.dat (no CODING_DIR)
+#   OUT/include/NAME.h, OUT/NAME.c, OUT/NAME_layout.h, OUT/tables/*.h, OUT/codings/*.dat (no CODING_DIR)
 cmake_minimum_required(VERSION 3.20)
 include("${CMAKE_CURRENT_LIST_DIR}/tabrix_checks.cmake")
 
@@ -82,7 +82,7 @@ else()
 endif()
 
 set(private "${OUT}/private")
-set(outputs "${OUT}/include/${NAME}.h" "${OUT}/${NAME}.c")
+set(outputs "${OUT}/include/${NAME}.h" "${OUT}/${NAME}.c" "${OUT}/${NAME}_layout.h")
 foreach(direction IN LISTS directions)
   foreach(entry IN LISTS headers_${direction})
     string(REPLACE ":" ";" parts "${entry}")
@@ -108,6 +108,7 @@ function(tabrix_input_digest out)
   string(SHA256 seed_digest "tabrix seed\n${seed}")
   string(APPEND text "key ${key_digest}\nseed ${seed_digest}\n")
   set(files "${TOOL}" "${RUNTIME_DIR}/tabrix_runtime.c" "${RUNTIME_DIR}/tabrix_runtime.h"
+      "${RUNTIME_DIR}/tabrix_layout.h"
       "${CMAKE_CURRENT_LIST_FILE}" "${CMAKE_CURRENT_LIST_DIR}/tabrix_checks.cmake")
   foreach(direction encrypt decrypt)
     foreach(entry IN LISTS headers_${direction})
@@ -356,10 +357,15 @@ foreach(direction encrypt decrypt)
 endforeach()
 
 # The runtime under the prefix NAME: tabrix_ -> NAME_, TABRIX_ -> NAME_ in
-# capitals, and in its header the directions it holds.
+# capitals, and in its header the directions it holds. Its private layout
+# header goes beside the source as NAME_layout.h.
 string(TOUPPER "${NAME}" upper)
-foreach(part h c)
-  file(READ "${RUNTIME_DIR}/tabrix_runtime.${part}" text)
+foreach(part h c layout)
+  if(part STREQUAL "layout")
+    file(READ "${RUNTIME_DIR}/tabrix_layout.h" text)
+  else()
+    file(READ "${RUNTIME_DIR}/tabrix_runtime.${part}" text)
+  endif()
   if(part STREQUAL "h" AND NOT DIRECTIONS STREQUAL "BOTH")
     string(REPLACE "#define TABRIX_RUNTIME_H\n"
                    "#define TABRIX_RUNTIME_H\n#define TABRIX_${DIRECTIONS}_ONLY 1\n" text "${text}")
@@ -369,6 +375,8 @@ foreach(part h c)
   string(REPLACE "TABRIX_" "${upper}_" text "${text}")
   if(part STREQUAL "h")
     set(target "${OUT}/include/${NAME}.h")
+  elseif(part STREQUAL "layout")
+    set(target "${OUT}/${NAME}_layout.h")
   else()
     set(target "${OUT}/${NAME}.c")
   endif()
