@@ -1,7 +1,9 @@
-/* Evaluation of a generated white-box AES-128 table set.
+/* Evaluation of a generated white-box AES table set: AES-128, AES-192 or
+ * AES-256, as the compiled-in headers are (their round blocks have R = 10, 12
+ * or 14 slots; the code below reads R from them).
  *
  * A block fills the 4 x 4 state column by column (FIPS-197 order): state row i,
- * column c is block byte 4*c + i. Each of the nine table rounds of a direction
+ * column c is block byte 4*c + i. Each of the R - 1 table rounds of a direction
  *   1. looks up, for every row i and output column c, the round-table entry of
  *      the state byte in row i of source column j (encryption j = (c + i) mod 4,
  *      decryption j = (c - i) mod 4: ShiftRows and InvShiftRows are done by this
@@ -122,7 +124,30 @@ static unsigned source_column(unsigned c, unsigned i, unsigned shift)
 #define TABRIX_ALIGNED
 #endif
 
-#define TABLE_ROUNDS 9
+/* The table rounds of a direction: R - 1 for a key of R rounds (10, 12 or 14
+ * for AES-128, -192 or -256), read from the compiled-in headers, whose round
+ * and XOR blocks have R slots each (one of them never written). */
+#ifdef TABRIX_HAS_ENCRYPTION
+#define ROUND_SLOTS (sizeof roundTables / sizeof roundTables[0])
+#else
+#define ROUND_SLOTS (sizeof invRoundTables / sizeof invRoundTables[0])
+#endif
+#define TABLE_ROUNDS ((unsigned)ROUND_SLOTS - 1u)
+/* Every block of the set has the same slots, and R is one of the three. */
+#define SLOTS_OF(block) (sizeof(block) / sizeof(block)[0])
+#ifdef TABRIX_HAS_ENCRYPTION
+typedef char tabrix_encryption_slots_agree[SLOTS_OF(roundTables) == ROUND_SLOTS && SLOTS_OF(xorTables) == ROUND_SLOTS ? 1 : -1];
+#ifdef TABRIX_MIXED
+typedef char tabrix_mix_slots_agree[SLOTS_OF(mixTables) == ROUND_SLOTS && SLOTS_OF(mixXorTables) == ROUND_SLOTS ? 1 : -1];
+#endif
+#endif
+#ifdef TABRIX_HAS_DECRYPTION
+typedef char tabrix_decryption_slots_agree[SLOTS_OF(invRoundTables) == ROUND_SLOTS && SLOTS_OF(invXorTables) == ROUND_SLOTS ? 1 : -1];
+#ifdef TABRIX_MIXED
+typedef char tabrix_inv_mix_slots_agree[SLOTS_OF(invMixTables) == ROUND_SLOTS && SLOTS_OF(invMixXorTables) == ROUND_SLOTS ? 1 : -1];
+#endif
+#endif
+typedef char tabrix_round_count_is_10_12_or_14[ROUND_SLOTS == 10 || ROUND_SLOTS == 12 || ROUND_SLOTS == 14 ? 1 : -1];
 /* Blocks that CBC decryption and counter mode take through the block paths at
  * a time (4 KB of stack). */
 #define CHUNK_BLOCKS 256
@@ -169,7 +194,7 @@ static const unsigned char (*read_only(unsigned char x[4][24][256]))[24][256]
 }
 
 /* A direction's table block of stage (0 runs first): encryption round r is
- * slot r, decryption runs from slot 9 down to 1. */
+ * slot r, decryption runs from slot R - 1 down to 1. */
 #if DIRECTIONS == 2
 #define AT_STAGE(direction, stage, encryption, decryption) \
     ((direction) == ENCRYPTION ? (encryption)[stage] : (decryption)[TABLE_ROUNDS - (stage)])

@@ -44,4 +44,13 @@ constexpr const char* kCbc256Cipher =
     "f58c4c04d6e5f1ba779eabfb5f7bfbd69cfc4e967edb808d679f777bc6702c7d"
     "39f23369a9d9bacfa530e26304231461b2eb05e2c39be9fcda6c19078c6a9d1b";
 
+// NIST SP 800-38A F.5.3/F.5.4 (CTR-AES192) and F.5.5/F.5.6 (CTR-AES256): keys
+// kCbc192Key and kCbc256Key; the counter is kCtrCounter, the plaintext kCtrPlain.
+constexpr const char* kCtr192Cipher =
+    "1abc932417521ca24f2b0459fe7e6e0b090339ec0aa6faefd5ccc2c6f4ce8e94"
+    "1e36b26bd1ebc670d1bd1d665620abf74f78a7f6d29809585a97daec58c6b050";
+constexpr const char* kCtr256Cipher =
+    "601ec313775789a5b7a7f504bbf3d228f443e3ca4d62b59aca84e990cacaf5c5"
+    "2b0930daa23de94ce87017ba2d84988ddfc9c58db67aada613c2dd08457941a6";
+
 } // namespace vectors
