@@ -135,16 +135,18 @@ static unsigned source_column(unsigned c, unsigned i, unsigned shift)
 #define TABLE_ROUNDS ((unsigned)ROUND_SLOTS - 1u)
 /* Every block of the set has the same slots, and R is one of the three. */
 #define SLOTS_OF(block) (sizeof(block) / sizeof(block)[0])
+#define SLOTS_AGREE(name, words, xors) \
+    typedef char name[SLOTS_OF(words) == ROUND_SLOTS && SLOTS_OF(xors) == ROUND_SLOTS ? 1 : -1]
 #ifdef TABRIX_HAS_ENCRYPTION
-typedef char tabrix_encryption_slots_agree[SLOTS_OF(roundTables) == ROUND_SLOTS && SLOTS_OF(xorTables) == ROUND_SLOTS ? 1 : -1];
+SLOTS_AGREE(tabrix_encryption_slots_agree, roundTables, xorTables);
 #ifdef TABRIX_MIXED
-typedef char tabrix_mix_slots_agree[SLOTS_OF(mixTables) == ROUND_SLOTS && SLOTS_OF(mixXorTables) == ROUND_SLOTS ? 1 : -1];
+SLOTS_AGREE(tabrix_mix_slots_agree, mixTables, mixXorTables);
 #endif
 #endif
 #ifdef TABRIX_HAS_DECRYPTION
-typedef char tabrix_decryption_slots_agree[SLOTS_OF(invRoundTables) == ROUND_SLOTS && SLOTS_OF(invXorTables) == ROUND_SLOTS ? 1 : -1];
+SLOTS_AGREE(tabrix_decryption_slots_agree, invRoundTables, invXorTables);
 #ifdef TABRIX_MIXED
-typedef char tabrix_inv_mix_slots_agree[SLOTS_OF(invMixTables) == ROUND_SLOTS && SLOTS_OF(invMixXorTables) == ROUND_SLOTS ? 1 : -1];
+SLOTS_AGREE(tabrix_inv_mix_slots_agree, invMixTables, invMixXorTables);
 #endif
 #endif
 typedef char tabrix_round_count_is_10_12_or_14[ROUND_SLOTS == 10 || ROUND_SLOTS == 12 || ROUND_SLOTS == 14 ? 1 : -1];

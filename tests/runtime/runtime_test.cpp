@@ -183,14 +183,23 @@ public:
 
     const fs::path& dir() const { return dir_; }
 
+    // Keys of another size (48 or 64 digits for keyBits 192 or 256), from the
+    // shipped templates of that size; before build().
+    void useKeys(int keyBits, std::string encryptKey, std::string decryptKey) {
+        keyBits_ = keyBits;
+        encryptKey_ = std::move(encryptKey);
+        decryptKey_ = std::move(decryptKey);
+    }
+
     // Runs "/g:" and compiles the driver; a failure is reported with the logs.
     void build() {
         ASSERT_FALSE(dir_.empty()) << "no temporary folder";
-        const fs::path templates = fs::path(TABRIX_SOURCE_DIR) / "examples" / "Tables" / "TPL";
+        const std::string folder = keyBits_ == 128 ? "TPL" : "TPL" + std::to_string(keyBits_);
+        const fs::path templates = fs::path(TABRIX_SOURCE_DIR) / "examples" / "Tables" / folder;
         std::ostringstream cfg;
         cfg << "[KEY_VALUE]\n"
-            << "encryptKey = " << kEncryptKey << "\n"
-            << "decryptKey = " << kDecryptKey << "\n"
+            << "encryptKey = " << encryptKey_ << "\n"
+            << "decryptKey = " << decryptKey_ << "\n"
             << "[HEADER_FILES]\n";
         // Script key, header name (the runtime includes these), shipped template.
         struct Table {
@@ -221,7 +230,9 @@ public:
             << "useDecryptIOC = " << (useDecryptIOC_ ? 1 : 0) << "\n"
             << "encryptIOC = ioc_en.dat\n"
             << "decryptIOC = ioc_de.dat\n";
-        if (mixed_) cfg << "[TABLES]\nformat = mixed\n";
+        if (mixed_ || keyBits_ != 128) cfg << "[TABLES]\n";
+        if (mixed_) cfg << "format = mixed\n";
+        if (keyBits_ != 128) cfg << "keyBits = " << keyBits_ << "\n";
         writeFile(dir_ / "tables.cfg", cfg.str());
 
         const std::string generate = "cd " + quoted(dir_) + " && " + quoted(TABRIX_EXE) +
@@ -253,6 +264,9 @@ private:
     bool useDecryptIOC_;
     bool mixed_;
     std::string compileFlags_;
+    int keyBits_ = 128;
+    std::string encryptKey_ = kEncryptKey;
+    std::string decryptKey_ = kDecryptKey;
     testsupport::TempDir temp_;
     fs::path dir_ = temp_.path();
 };
@@ -583,6 +597,47 @@ TEST(RuntimeTest, MixedTablesAgreeWithOpenSsl) {
                 EXPECT_EQ(out(results[line++].substr(2), 5), hex(cbc(false, kDecryptKey, iv, blocks)));
             }
         }
+    }
+}
+
+// AES-192 and AES-256 headers as the tool writes them from the shipped
+// templates of their size, classic and mixed: FIPS-197 C.2/C.3 through the
+// encryption tables, SP 800-38A F.2.4/F.2.6 (CBC decryption) through the
+// decryption tables, and random blocks and counter mode against OpenSSL.
+TEST(RuntimeTest, LongerKeyTablesFromTheToolGiveTheKnownAnswers) {
+    struct Case {
+        int keyBits;
+        bool mixed;
+    };
+    for (const Case c : {Case{192, false}, Case{192, true}, Case{256, false}, Case{256, true}}) {
+        SCOPED_TRACE(std::to_string(c.keyBits) + (c.mixed ? " mixed" : " classic"));
+        const bool aes192 = c.keyBits == 192;
+        const std::string encryptKey = aes192 ? vectors::kC2Key : vectors::kC3Key;
+        const std::string decryptKey = aes192 ? vectors::kCbc192Key : vectors::kCbc256Key;
+        const std::string cbcCipher = aes192 ? vectors::kCbc192Cipher : vectors::kCbc256Cipher;
+        GeneratedRuntime runtime(false, false, c.mixed);
+        runtime.useKeys(c.keyBits, encryptKey, decryptKey);
+        ASSERT_NO_FATAL_FAILURE(runtime.build());
+        const Bytes blocks = randomBytes(16 * 70, 41);
+        const Bytes counter = randomBytes(16, 42);
+        Bytes ctr = blocks;
+        Bytes block = counter;
+        for (size_t n = 0; n < ctr.size(); n += 16) {
+            const Bytes stream = ecb(true, encryptKey, block);
+            for (size_t i = 0; i < 16; ++i) ctr[n + i] = static_cast<uint8_t>(ctr[n + i] ^ stream[i]);
+            for (size_t i = 16; i-- > 0;) {
+                if (++block[i] != 0) break;
+            }
+        }
+        const auto results = runtime.run({"E " + std::string(vectors::kC1Plain),
+                                          "CD " + std::string(vectors::kCbcIv) + " " + cbcCipher,
+                                          "XE 0 0 " + hex(blocks), "XD 0 0 " + hex(blocks),
+                                          "CTR " + hex(counter) + " " + hex(blocks)});
+        EXPECT_EQ(results[0], aes192 ? vectors::kC2Cipher : vectors::kC3Cipher);
+        EXPECT_EQ(results[1], "0 " + std::string(vectors::kCbcPlain));
+        EXPECT_EQ(results[2], "0 " + hex(ecb(true, encryptKey, blocks)));
+        EXPECT_EQ(results[3], "0 " + hex(ecb(false, decryptKey, blocks)));
+        EXPECT_EQ(results[4], hex(ctr));
     }
 }
 
