@@ -16,13 +16,12 @@
 #
 # Needs a Release build with the benchmarks (build/bench/bench_block_paths_bench).
 set -euo pipefail
-root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-build="$(cd "${1:-$root/build}" && pwd)"
+source "$(dirname "${BASH_SOURCE[0]}")/timing.sh"
+build="$(build_folder "${1:-}")"
 runs="${RUNS:-5}"
 setups="${SETUPS:-simd portable aesni portable-aesni}"
 bench="$build/bench/bench_block_paths_bench"
 
-source "$root/bench/timing.sh"
 make_work
 
 for ((run = 1; run <= runs; run++)); do
