@@ -27,8 +27,7 @@
 # six headers included).
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/timing.sh"
-build="$(build_folder "${1:-}")"
-runs="${RUNS:-7}"
+bench_start 7 "${1:-}"
 format="${FORMAT:-classic}"
 config="$root/examples/example.cfg"
 prefix=""

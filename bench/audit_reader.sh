@@ -16,8 +16,7 @@
 #              declaration
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/timing.sh"
-build="$(build_folder "${1:-}")"
-runs="${RUNS:-7}"
+bench_start 7 "${1:-}"
 size=$((8 << 20))
 
 work_in_copy_of "$root/examples"

@@ -17,8 +17,7 @@
 # Needs a Release build with the benchmarks (build/bench/bench_block_paths_bench).
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/timing.sh"
-build="$(build_folder "${1:-}")"
-runs="${RUNS:-5}"
+bench_start 5 "${1:-}"
 setups="${SETUPS:-simd portable aesni portable-aesni}"
 bench="$build/bench/bench_block_paths_bench"
 

@@ -12,8 +12,7 @@
 # Needs a Release build with the benchmarks (build/tabrix, build/bench/...).
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/timing.sh"
-build="$(build_folder "${1:-}")"
-runs="${RUNS:-7}"
+bench_start 7 "${1:-}"
 work_in_copy_of "$root/examples"
 
 : > classic.txt; : > mixed.txt
