@@ -39,19 +39,6 @@ Bytes reference(bool encrypt, const std::string& key, const uint8_t* iv, const B
     return testsupport::referenceAes(encrypt, hexBytes(key), iv, data);
 }
 
-// The counter-mode key stream of `blocks` blocks from counter, by the reference.
-Bytes referenceKeyStream(const std::string& key, Bytes counter, size_t blocks) {
-    Bytes stream;
-    for (size_t n = 0; n < blocks; ++n) {
-        const Bytes block = reference(true, key, testsupport::kEcb, counter);
-        stream.insert(stream.end(), block.begin(), block.end());
-        for (size_t i = 16; i-- > 0;) {
-            if (++counter[i] != 0) break;
-        }
-    }
-    return stream;
-}
-
 Bytes coded(Bytes data, const CodingSet& set) {
     (void)encodeData(data.data(), static_cast<uint32_t>(data.size()), set);
     return data;
@@ -153,6 +140,15 @@ private:
     fs::path dir_ = temp_.path();
 };
 
+// The published vectors of the size.
+const vectors::KeySizeVectors& vectorsOf(const KeySize& size) {
+    for (const auto& v : vectors::kKeySizeVectors) {
+        if (v.keyBits == 32 * (size.rounds - 6)) return v;
+    }
+    ADD_FAILURE() << "no vectors for " << size.rounds << " rounds";
+    return vectors::kKeySizeVectors[0];
+}
+
 // A random key of the size's length.
 std::string randomKey(const KeySize& size, uint32_t seed) {
     return hex(testsupport::pseudoRandomBytes(static_cast<size_t>(4 * (size.rounds - 6)), seed));
@@ -161,10 +157,11 @@ std::string randomKey(const KeySize& size, uint32_t seed) {
 class RuntimeKeySizes : public ::testing::TestWithParam<KeySize> {};
 
 TEST_P(RuntimeKeySizes, Fips197KnownAnswerAndRandomBlocksWithoutCodings) {
-    const bool aes192 = GetParam().rounds == 12;
+    const vectors::KeySizeVectors& v = vectorsOf(GetParam());
+    SCOPED_TRACE(v.source);
     KeySizeRuntime runtime;
-    ASSERT_NO_FATAL_FAILURE(runtime.build(GetParam(), aes192 ? vectors::kC2Key : vectors::kC3Key, Codings::None, 1));
-    const std::string cipher = aes192 ? vectors::kC2Cipher : vectors::kC3Cipher;
+    ASSERT_NO_FATAL_FAILURE(runtime.build(GetParam(), v.fipsKey, Codings::None, 1));
+    const std::string cipher = v.fipsCipher;
     // 70 blocks: a whole SIMD batch and a tail.
     const Bytes blocks = testsupport::pseudoRandomBytes(16 * 70, 2);
     runtime.expectOnBothPaths(
@@ -179,12 +176,12 @@ TEST_P(RuntimeKeySizes, Fips197KnownAnswerAndRandomBlocksWithoutCodings) {
 }
 
 TEST_P(RuntimeKeySizes, Sp80038aCbcAndCtrKnownAnswersWithoutCodings) {
-    const bool aes192 = GetParam().rounds == 12;
+    const vectors::KeySizeVectors& v = vectorsOf(GetParam());
+    SCOPED_TRACE(v.source);
     KeySizeRuntime runtime;
-    ASSERT_NO_FATAL_FAILURE(
-        runtime.build(GetParam(), aes192 ? vectors::kCbc192Key : vectors::kCbc256Key, Codings::None, 3));
-    const std::string cbc = aes192 ? vectors::kCbc192Cipher : vectors::kCbc256Cipher;
-    const std::string ctr = aes192 ? vectors::kCtr192Cipher : vectors::kCtr256Cipher;
+    ASSERT_NO_FATAL_FAILURE(runtime.build(GetParam(), v.modeKey, Codings::None, 3));
+    const std::string cbc = v.cbcCipher;
+    const std::string ctr = v.ctrCipher;
     const std::string iv = vectors::kCbcIv;
     const std::string counter = vectors::kCtrCounter;
     const std::string plain = vectors::kCbcPlain;
@@ -192,16 +189,15 @@ TEST_P(RuntimeKeySizes, Sp80038aCbcAndCtrKnownAnswersWithoutCodings) {
     // over a ragged length carries through the counter's low bytes.
     const Bytes data = testsupport::pseudoRandomBytes(800, 4);
     const Bytes wrap(16, 0xFF);
-    const Bytes stream = referenceKeyStream(runtime.key(), wrap, 50);
-    Bytes ragged(data.begin(), data.end() - 5);
-    for (size_t n = 0; n < ragged.size(); ++n) ragged[n] = static_cast<uint8_t>(ragged[n] ^ stream[n]);
+    const Bytes ragged(data.begin(), data.end() - 5);
     runtime.expectOnBothPaths(
         {"CE " + iv + " " + plain, "CD " + iv + " " + cbc, "CTR " + counter + " " + plain,
          "CTR " + counter + " " + ctr, "CE " + iv + " " + hex(data), "CD " + iv + " " + hex(data),
-         "CTR " + hex(wrap) + " " + hex(Bytes(data.begin(), data.end() - 5))},
+         "CTR " + hex(wrap) + " " + hex(ragged)},
         {"0 " + cbc, "0 " + plain, ctr, plain,
          "0 " + hex(reference(true, runtime.key(), hexBytes(iv).data(), data)),
-         "0 " + hex(reference(false, runtime.key(), hexBytes(iv).data(), data)), hex(ragged)});
+         "0 " + hex(reference(false, runtime.key(), hexBytes(iv).data(), data)),
+         hex(testsupport::referenceCtr(hexBytes(runtime.key()), wrap, ragged))});
 }
 
 TEST_P(RuntimeKeySizes, EcbCodedTablesAgreeWithOpenSslOnARandomKey) {
@@ -218,9 +214,7 @@ TEST_P(RuntimeKeySizes, EcbCodedTablesAgreeWithOpenSslOnARandomKey) {
         "ICTR " + iocEn + " " + counter + " " + hex(blocks)};
     const Bytes encrypted = reference(true, runtime.key(), testsupport::kEcb, blocks);
     const Bytes decrypted = reference(false, runtime.key(), testsupport::kEcb, blocks);
-    Bytes ctr = blocks;
-    const Bytes stream = referenceKeyStream(runtime.key(), hexBytes(counter), 70);
-    for (size_t n = 0; n < ctr.size(); ++n) ctr[n] = static_cast<uint8_t>(ctr[n] ^ stream[n]);
+    const Bytes ctr = testsupport::referenceCtr(hexBytes(runtime.key()), hexBytes(counter), blocks);
     for (const auto& results : runtime.runOnBothPaths(commands)) {
         ASSERT_EQ(results.size(), commands.size());
         EXPECT_NE(hexBytes(results[0]), encrypted) << "no output coding";

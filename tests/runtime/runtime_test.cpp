@@ -487,23 +487,10 @@ TEST(RuntimeTest, Pkcs7PaddingKnownAnswersAndBadPads) {
 TEST(RuntimeTest, CounterModeKnownAnswersAndCounterCarry) {
     GeneratedRuntime runtime;
     ASSERT_NO_FATAL_FAILURE(runtime.build());
-    // The key stream of counter block c, from the reference cipher.
-    const auto stream = [](Bytes counter, size_t blocks) {
-        Bytes out;
-        for (size_t n = 0; n < blocks; ++n) {
-            const Bytes block = ecb(true, kEncryptKey, counter);
-            out.insert(out.end(), block.begin(), block.end());
-            for (size_t i = 16; i-- > 0;) {
-                if (++counter[i] != 0) break;
-            }
-        }
-        return out;
-    };
     const Bytes data = randomBytes(64, 31);
-    const auto xored = [&](const Bytes& keyStream, size_t length) {
-        Bytes out = slice(data, 0, length);
-        for (size_t n = 0; n < length; ++n) out[n] = static_cast<uint8_t>(out[n] ^ keyStream[n]);
-        return hex(out);
+    const auto ctr = [&](const std::string& counter, size_t length) {
+        return hex(testsupport::referenceCtr(testsupport::hexBytes(kEncryptKey), testsupport::hexBytes(counter),
+                                             slice(data, 0, length)));
     };
     // The carry runs through all 16 bytes and wraps; partial last blocks.
     const std::string wrap = "ffffffffffffffffffffffffffffffff";
@@ -519,9 +506,9 @@ TEST(RuntimeTest, CounterModeKnownAnswersAndCounterCarry) {
     const auto results = runtime.run(commands);
     EXPECT_EQ(results[0], kCtrCiphertext);
     EXPECT_EQ(results[1], kCtrPlaintext);
-    EXPECT_EQ(results[2], xored(stream(testsupport::hexBytes(wrap), 3), 37));
-    EXPECT_EQ(results[3], xored(stream(testsupport::hexBytes(carry), 4), 64));
-    EXPECT_EQ(results[4], xored(stream(testsupport::hexBytes(carry), 1), 1));
+    EXPECT_EQ(results[2], ctr(wrap, 37));
+    EXPECT_EQ(results[3], ctr(carry, 64));
+    EXPECT_EQ(results[4], ctr(carry, 1));
     EXPECT_EQ(results[5], "-");
 }
 
@@ -606,38 +593,33 @@ TEST(RuntimeTest, MixedTablesAgreeWithOpenSsl) {
 // decryption tables, and random blocks and counter mode against OpenSSL.
 TEST(RuntimeTest, LongerKeyTablesFromTheToolGiveTheKnownAnswers) {
     struct Case {
-        int keyBits;
+        const vectors::KeySizeVectors* published;
         bool mixed;
     };
-    for (const Case c : {Case{192, false}, Case{192, true}, Case{256, false}, Case{256, true}}) {
-        SCOPED_TRACE(std::to_string(c.keyBits) + (c.mixed ? " mixed" : " classic"));
-        const bool aes192 = c.keyBits == 192;
-        const std::string encryptKey = aes192 ? vectors::kC2Key : vectors::kC3Key;
-        const std::string decryptKey = aes192 ? vectors::kCbc192Key : vectors::kCbc256Key;
-        const std::string cbcCipher = aes192 ? vectors::kCbc192Cipher : vectors::kCbc256Cipher;
-        GeneratedRuntime runtime(false, false, c.mixed);
-        runtime.useKeys(c.keyBits, encryptKey, decryptKey);
+    std::vector<Case> cases;
+    for (const vectors::KeySizeVectors& v : vectors::kKeySizeVectors) {
+        if (v.keyBits != 128) cases.insert(cases.end(), {Case{&v, false}, Case{&v, true}});
+    }
+    for (const Case& c : cases) {
+        const vectors::KeySizeVectors& v = *c.published;
+        const bool mixed = c.mixed;
+        SCOPED_TRACE(std::string(v.source) + (mixed ? ", mixed" : ", classic"));
+        const std::string encryptKey = v.fipsKey;
+        const std::string decryptKey = v.modeKey;
+        GeneratedRuntime runtime(false, false, mixed);
+        runtime.useKeys(v.keyBits, encryptKey, decryptKey);
         ASSERT_NO_FATAL_FAILURE(runtime.build());
         const Bytes blocks = randomBytes(16 * 70, 41);
         const Bytes counter = randomBytes(16, 42);
-        Bytes ctr = blocks;
-        Bytes block = counter;
-        for (size_t n = 0; n < ctr.size(); n += 16) {
-            const Bytes stream = ecb(true, encryptKey, block);
-            for (size_t i = 0; i < 16; ++i) ctr[n + i] = static_cast<uint8_t>(ctr[n + i] ^ stream[i]);
-            for (size_t i = 16; i-- > 0;) {
-                if (++block[i] != 0) break;
-            }
-        }
         const auto results = runtime.run({"E " + std::string(vectors::kC1Plain),
-                                          "CD " + std::string(vectors::kCbcIv) + " " + cbcCipher,
+                                          "CD " + std::string(vectors::kCbcIv) + " " + v.cbcCipher,
                                           "XE 0 0 " + hex(blocks), "XD 0 0 " + hex(blocks),
                                           "CTR " + hex(counter) + " " + hex(blocks)});
-        EXPECT_EQ(results[0], aes192 ? vectors::kC2Cipher : vectors::kC3Cipher);
+        EXPECT_EQ(results[0], v.fipsCipher);
         EXPECT_EQ(results[1], "0 " + std::string(vectors::kCbcPlain));
         EXPECT_EQ(results[2], "0 " + hex(ecb(true, encryptKey, blocks)));
         EXPECT_EQ(results[3], "0 " + hex(ecb(false, decryptKey, blocks)));
-        EXPECT_EQ(results[4], hex(ctr));
+        EXPECT_EQ(results[4], hex(testsupport::referenceCtr(testsupport::hexBytes(encryptKey), counter, blocks)));
     }
 }
 
