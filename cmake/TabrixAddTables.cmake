@@ -153,11 +153,22 @@ function(tabrix_add_tables name)
     list(APPEND templates AESMixTables_auth.tpl AESMixXorTables_auth.tpl AESInvMixTables_auth.tpl
          AESInvMixXorTables_auth.tpl)
   endif()
+  # A round block's template declares its slots first ([R][4][4][256][4] or
+  # [R][4][24][256]); templates of another key size would take the tables
+  # truncated or padded, so they are refused here.
+  math(EXPR slots "${key_bits} / 32 + 6")
   foreach(tpl IN LISTS templates)
     if(NOT EXISTS "${template_dir}/${tpl}")
       list(LENGTH templates count)
       message(FATAL_ERROR "${what}: the template folder ${template_dir} has no ${tpl} "
                           "(the ${format} format needs ${count} templates)")
+    endif()
+    file(READ "${template_dir}/${tpl}" text)
+    if(text MATCHES "#[A-Za-z]+#\\[([0-9]+)\\]\\[4\\]\\[(4|24)\\]\\[256\\]" AND
+       NOT CMAKE_MATCH_1 EQUAL slots)
+      message(FATAL_ERROR "${what}: the template ${template_dir}/${tpl} declares ${CMAKE_MATCH_1} round "
+                          "slots, but the key file holds an AES-${key_bits} key (${slots} slots); give "
+                          "templates of that size")
     endif()
   endforeach()
 

@@ -246,6 +246,10 @@ if configure "$work/forty" KEY_FILE "$work/keys/forty.key"; then
     fail "a key file of 40 digits configured"
 fi
 expect_failure "$work/forty.configure.log" "the key file must hold 32, 48 or 64 hexadecimal digits, not 40" "40 digits"
+if configure "$work/short_templates" KEY_FILE "$work/keys/aes256.key" TEMPLATES "$work/prefix/share/tabrix/templates"; then
+    fail "an AES-256 key file configured with the AES-128 templates"
+fi
+expect_failure "$work/short_templates.configure.log" "AESRoundTables_auth.tpl declares 10 round slots, but the key file holds an AES-256 key (14 slots)" "AES-128 templates for AES-256"
 cp "$APP_KEY" "$work/keys/resized.key"
 configure "$work/resized" KEY_FILE "$work/keys/resized.key" || fail "configure resized"
 cp "$work/keys/aes256.key" "$work/keys/resized.key"
@@ -253,7 +257,7 @@ if generate "$work/resized"; then
     fail "the build step took an AES-256 key file configured as AES-128"
 fi
 expect_failure "$work/resized.build.log" "the key file now holds an AES-256 key, but the build was configured for AES-128; run cmake again" "resized key"
-echo "key sizes: AES-256 (CBC codings) and AES-192 (mixed, ECB codings, encryption only) pass their checks; 40 digits and a resized key file refused"
+echo "key sizes: AES-256 (CBC codings) and AES-192 (mixed, ECB codings, encryption only) pass their checks; 40 digits, templates of another size and a resized key file refused"
 
 # --- One direction: only its tables, functions and layout; the other
 # direction's functions do not link.
