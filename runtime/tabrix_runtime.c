@@ -108,13 +108,10 @@ static unsigned source_column(unsigned c, unsigned i, unsigned shift)
  * tables behind them. Every path gives the same bytes as the tool's plain
  * evaluator; the tests hold them to it.
  *
- * The prepared XOR tables are turned round so that the running nibble stays in
- * the high half of a byte: entry (r << 4 | v) of prepared table n holds the low
- * nibble of entry (v << 4 | r) of XOR table n (r running, v new), shifted up by
- * four, except for the last table of a low-nibble chain (n = 6b + 4), which
- * leaves it in place. A chain step is then one OR and one load, and an output
- * byte is the OR of its two chains' last results. For the SIMD path the round
- * words are also split into byte tables, one 256-byte table per output row.
+ * The prepared XOR tables are turned round by the rule of tabrix_layout.h
+ * (shared with the tool's own block paths), so that a chain step is one OR and
+ * one load. For the SIMD path the round words are also split into byte tables,
+ * one 256-byte table per output row.
  * Tables are kept in processing order (stage 0 first) for both directions. */
 
 #if TABRIX_X86_SIMD
@@ -339,9 +336,9 @@ void tabrix_prepare(void)
 }
 #endif
 
-/* Output column c of a layer routed by sh (ENCRYPT_SHIFT, DECRYPT_SHIFT or
- * MIX_SHIFT), from state s into t (block byte order), over word tables T and
- * prepared XOR tables X. */
+/* Row b of output column c of a layer routed by sh (ENCRYPT_SHIFT,
+ * DECRYPT_SHIFT or MIX_SHIFT), from state s into t (block byte order), over
+ * word tables T and prepared XOR tables X. */
 #define OUTPUT_BYTE(sh, c, b) (t[4 * (c) + (b)] = tabrix_output_byte(s, T, X, sh, c, b))
 #define OUTPUT_COLUMN(sh, c)                                                       \
     do {                                                                           \
