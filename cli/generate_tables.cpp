@@ -75,6 +75,49 @@ int32_t refuseSpecialTemplates(const std::vector<const std::string*>& templates,
     return STATUS_OK;
 }
 
+// The slot count a template declares for tag's table: the number of a "[n]"
+// (blanks allowed) right behind the tag inside its placeholder, or -1 when there is none (no
+// placeholder, a macro, or no dimension at all).
+long declaredSlots(const std::string& templatePath, std::string_view tag) {
+    std::string text;
+    if (readRegularFile(templatePath, text) != FileResult::ok) return -1;
+    const size_t nul = text.find('\0');
+    if (nul != std::string::npos) text.resize(nul);
+    const size_t tagAt = text.find(tag);
+    if (tagAt == std::string::npos) return -1;
+    size_t at = tagAt + tag.size();
+    const size_t closeAt = text.find('#', at);
+    while (at < closeAt && text[at] == ' ') ++at;
+    if (at >= closeAt || text[at] != '[') return -1;
+    for (++at; at < closeAt && text[at] == ' ';) ++at;
+    long value = 0;
+    size_t digits = 0;
+    for (; at < closeAt && text[at] >= '0' && text[at] <= '9' && digits < 6; ++at, ++digits) {
+        value = value * 10 + (text[at] - '0');
+    }
+    while (at < closeAt && text[at] == ' ') ++at;
+    return digits > 0 && at < closeAt && text[at] == ']' ? value : -1;
+}
+
+// With the longer keys, a template that declares its round, XOR or mix block
+// with another literal slot count (an AES-128 template's [10], say) would give
+// a header that a C compiler truncates with no more than a warning: it is
+// refused before anything is written. The single tables have no slots, and
+// AES-128 templates are taken as they always were.
+int32_t checkTemplateSlots(const TablePlan& plan, std::ostream& out) {
+    if (plan.rounds() == kAes128Rounds) return STATUS_OK;
+    for (const bool encrypt : {true, false}) {
+        for (const auto& [path, tag] : plan.templateTags(encrypt)) {
+            if (tag == "#finalRoundTable#" || tag == "#invFirstRoundTable#") continue;
+            const long declared = declaredSlots(*path, tag);
+            if (declared < 0 || declared == roundSlotsOf(plan.rounds())) continue;
+            messages::templateSlots(out, *path, declared, roundSlotsOf(plan.rounds()), keyBitsOfRounds(plan.rounds()));
+            return STATUS_TEMPLATE_SLOTS;
+        }
+    }
+    return STATUS_OK;
+}
+
 // After a failed save: header saving stops at the first template without its
 // placeholder and leaves its saving line open; that template is named on err.
 void reportFailedSave(const TemplateTags& tags, std::ostream& err) {
@@ -136,6 +179,7 @@ int32_t generateTables(const char* scriptPath, std::ostream& out, std::ostream& 
         status = applySeedOption(script.profile(), generator.random(), out);
     }
     if (status == STATUS_OK) status = refuseSpecialTemplates(templates, out);
+    if (status == STATUS_OK) status = checkTemplateSlots(*plan, out);
 
     if (status == STATUS_OK) {
         for (DirectionInput* input : {encryption.get(), decryption.get()}) {

@@ -22,6 +22,11 @@ void keyNotOfSize(std::ostream& out, const std::string& key, int digits, int bit
 
 void badKeySize(std::ostream& out, const std::string& value) { out << "ERR: BAD KEY SIZE '" << value << "'\n"; }
 
+void templateSlots(std::ostream& out, const std::string& path, long declared, int slots, int bits) {
+    out << "ERR: TEMPLATE " << path << " DECLARES [" << declared << "] ROUND SLOTS, AES-" << bits
+        << " TABLES HAVE [" << slots << "]\n";
+}
+
 void badFlag(std::ostream& out, const std::string& value, const std::string& key) {
     out << "ERR: BAD FLAG VALUE '" << value << "' FOR " << key << "\n";
 }

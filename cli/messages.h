@@ -20,6 +20,8 @@ void longKey(std::ostream& out, const std::string& key);             // "ERR: KE
 void keyNotOfSize(std::ostream& out, const std::string& key, int digits, int bits);
 //                                         "ERR: KEY TEXT OF <key> IS NOT <digits> HEX DIGITS FOR AES-<bits>\n"
 void badKeySize(std::ostream& out, const std::string& value);       // "ERR: BAD KEY SIZE '<value>'\n"
+void templateSlots(std::ostream& out, const std::string& path, long declared, int slots, int bits);
+//                 "ERR: TEMPLATE <path> DECLARES [<declared>] ROUND SLOTS, AES-<bits> TABLES HAVE [<slots>]\n"
 void badFlag(std::ostream& out, const std::string& value, const std::string& key); // "ERR: BAD FLAG VALUE '<v>' FOR <key>\n"
 void badLockWait(std::ostream& out, const std::string& value);      // "ERR: BAD LOCK WAIT VALUE '<value>'\n"
 void badTableFormat(std::ostream& out, const std::string& value);   // "ERR: BAD TABLE FORMAT '<value>'\n"

@@ -41,6 +41,7 @@ TEST(Status, EveryCauseHasItsOwnValueAndItsExitValue) {
         {STATUS_SYSTEM_RANDOM_FAILED, 30},
         {STATUS_SAVE_FAILED, -1},
         {STATUS_BAD_KEY_SIZE, 30},
+        {STATUS_TEMPLATE_SLOTS, -1},
     };
     std::set<int32_t> values;
     for (const auto& [cause, exit] : causes) {

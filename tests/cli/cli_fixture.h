@@ -23,7 +23,9 @@ extern const std::vector<std::string> kMixedHeaders;
 
 class ToolFolder {
 public:
-    ToolFolder(); // writes the ten templates under tpl/ and creates out/
+    // Writes the ten templates under tpl/, their round, XOR and mix blocks with
+    // roundSlots slots (AES-128's ten by default), and creates out/.
+    explicit ToolFolder(int roundSlots = 10);
 
     const std::filesystem::path& path() const { return dir_.path(); }
     // name is UTF-8, as every path the tests give the tool.

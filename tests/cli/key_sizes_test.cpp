@@ -117,7 +117,7 @@ void expectHeadersGiveTheAnswers(bool mixed) {
     }
     ASSERT_NE(found, nullptr);
     const vectors::KeySizeVectors& answers = *found;
-    ToolFolder folder;
+    ToolFolder folder(roundSlotsOf(Rounds));
     std::map<std::string, std::string> changes =
         clitest::seeded({{"encryptKey", answers.fipsKey},
                          {"decryptKey", answers.modeKey},
@@ -164,5 +164,41 @@ TEST(KeySizes, Aes192And256HeadersHoldTablesOfTheirKeys) {
     for (const bool mixed : {false, true}) {
         expectHeadersGiveTheAnswers<kAes192Rounds>(mixed);
         expectHeadersGiveTheAnswers<kAes256Rounds>(mixed);
+    }
+}
+
+// A template that declares another key size's slots would give a header that a
+// C compiler truncates with a warning only: with the longer keys it is refused
+// (-1) before anything is written. A slot count the tool cannot read (a macro)
+// is left to the compiler, and AES-128 templates are taken as they always were.
+TEST(KeySizes, TemplatesOfAnotherKeySizeAreRefusedBeforeAnythingIsWritten) {
+    const struct {
+        const char* keyBits;
+        int slots;
+        const char* replaced; // a template whose placeholder changes, or nullptr
+        std::string placeholder;
+        int status;
+        std::string message;
+    } cases[] = {
+        {"256", 10, nullptr, "", -1, "ERR: TEMPLATE tpl/round.tpl DECLARES [10] ROUND SLOTS, AES-256 TABLES HAVE [14]\n"},
+        {"192", 12, "tpl/invxor.tpl", "#invXorTables#[ 10 ][4][24][256]#", -1,
+         "ERR: TEMPLATE tpl/invxor.tpl DECLARES [10] ROUND SLOTS, AES-192 TABLES HAVE [12]\n"},
+        {"192", 12, "tpl/invround.tpl", "#invRoundTables#[TABRIX_SLOTS][4][4][256][4]#", 0, ""},
+        {"256", 14, "tpl/xor.tpl", "#xorTables##", 0, ""},
+        {"", 12, nullptr, "", 0, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.keyBits) + " " + (c.replaced ? c.replaced : "") + c.message);
+        ToolFolder folder(c.slots);
+        if (c.replaced != nullptr) {
+            testsupport::writeFile(folder / c.replaced, "static const unsigned char " + c.placeholder + ";\n");
+        }
+        const std::string key = std::string(c.keyBits) == "256" ? k64 : std::string(c.keyBits) == "192" ? k48 : k32;
+        folder.writeScript("t.cfg", clitest::seeded({{"encryptKey", key}, {"decryptKey", key}, {"TABLES/keyBits", c.keyBits}}));
+        const auto run = folder.run({"/g:t.cfg"});
+        EXPECT_EQ(run.status & 0xff, c.status & 0xff);
+        if (c.status == 0) continue;
+        EXPECT_EQ(run.output, reading(folder, "t.cfg") + c.message + "\n" + failFrame(-1));
+        EXPECT_TRUE(fs::is_empty(folder / "out"));
     }
 }
