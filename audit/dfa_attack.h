@@ -32,7 +32,8 @@ struct DfaOptions {
 struct DfaResult {
     std::optional<ClaimedKey> key; // only a key that passed the claim check
     bool recovered() const { return key.has_value(); }
-    std::array<uint8_t, 16> keyBytes() const { return key ? key->bytes() : std::array<uint8_t, 16>{}; }
+    // The claimed key, or 16 zero bytes.
+    std::vector<uint8_t> keyBytes() const { return key ? key->bytes() : std::vector<uint8_t>(16); }
     int faults = 0;         // faulty runs used
     std::string failure;    // why not, when not recovered
 };
