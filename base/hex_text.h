@@ -6,3 +6,8 @@
 #include <string>
 
 std::string hexText(const uint8_t* bytes, size_t n);
+
+// 0-9, a-f or A-F.
+constexpr bool isHexDigit(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}

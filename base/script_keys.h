@@ -15,8 +15,8 @@ struct ScriptValues {
     std::string useEncryptIOC, useDecryptIOC;
     std::string encryptIOC, decryptIOC, encryptCBCIOCData, decryptCBCIOCData;
     std::string seed;
-    // [TABLES] format, and the mixed format's templates, then headers.
-    std::string format;
+    // [TABLES] format and keyBits, and the mixed format's templates, then headers.
+    std::string format, keyBits;
     std::string mixTableTpl, mixXorTableTpl, invMixTableTpl, invMixXorTableTpl;
     std::string mixTable, mixXorTable, invMixTable, invMixXorTable;
     // [LOCK] waitSeconds: how long to wait for an output folder another run holds.
@@ -59,6 +59,7 @@ inline constexpr ScriptKey kScriptKeys[] = {
     {"IOC_FILES", "encryptCBCIOCData", &ScriptValues::encryptCBCIOCData},
     {"IOC_FILES", "decryptCBCIOCData", &ScriptValues::decryptCBCIOCData},
     {"TABLES", "format", &ScriptValues::format},
+    {"TABLES", "keyBits", &ScriptValues::keyBits},
     {"RANDOM", "seed", &ScriptValues::seed},
     {"LOCK", "waitSeconds", &ScriptValues::lockWait},
 };

@@ -43,6 +43,7 @@ constexpr int32_t STATUS_BAD_FLAG = 132;             // a use flag is not a whol
 constexpr int32_t STATUS_BAD_LOCK_WAIT = 133;        // [LOCK] waitSeconds is malformed              (exits 30)
 constexpr int32_t STATUS_SYSTEM_RANDOM_FAILED = 134; // the operating system's random source failed  (exits 30)
 constexpr int32_t STATUS_SAVE_FAILED = 135;          // a header could not be saved                  (exits -1)
+constexpr int32_t STATUS_BAD_KEY_SIZE = 136;         // [TABLES] keyBits is not 128, 192 or 256      (exits 30)
 
 // The exit status (and the printed status) of a cause.
 constexpr int32_t exitStatusOf(int32_t status) {
@@ -52,6 +53,7 @@ constexpr int32_t exitStatusOf(int32_t status) {
     case STATUS_BAD_FLAG:
     case STATUS_BAD_LOCK_WAIT:
     case STATUS_SYSTEM_RANDOM_FAILED:
+    case STATUS_BAD_KEY_SIZE:
         return STATUS_MISSING_VALUE;
     case STATUS_SAVE_FAILED:
         return -1;

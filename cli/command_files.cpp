@@ -2,8 +2,10 @@
 
 #include <cstdlib>
 
+#include "base/hex_text.h"
 #include "base/status.h"
 #include "cli/messages.h"
+#include "wbgen/table_storage.h"
 
 int32_t checkFileRoles(const std::vector<FileRole>& roles, std::ostream& out) {
     const auto clash = findSameFile(roles);
@@ -17,13 +19,21 @@ int32_t toFlagWord(const char* text) {
     return static_cast<int32_t>(static_cast<uint32_t>(value));
 }
 
-int32_t checkKeyLength(const CommandScript& script, std::string ScriptValues::*field, std::ostream& out) {
+int32_t checkKeyLength(const CommandScript& script, std::string ScriptValues::*field, int rounds,
+                       std::ostream& out) {
     const std::string& key = script.values().*field;
-    if (key.size() <= 32) return STATUS_OK;
-    const char next = key[32];
-    const bool hexDigit = (next >= '0' && next <= '9') || (next >= 'a' && next <= 'f') || (next >= 'A' && next <= 'F');
-    if (!hexDigit) return STATUS_OK;
-    messages::longKey(out, std::string(scriptKeyOf(field).key));
+    const std::string name(scriptKeyOf(field).key);
+    if (rounds != kAes128Rounds) {
+        // The longer keys came after text was cut quietly: they are taken whole or not at all.
+        const size_t digits = static_cast<size_t>(keyHexDigitsOfRounds(rounds));
+        size_t hex = 0;
+        while (hex < key.size() && isHexDigit(key[hex])) ++hex;
+        if (key.size() == digits && hex == digits) return STATUS_OK;
+        messages::keyNotOfSize(out, name, keyHexDigitsOfRounds(rounds), keyBitsOfRounds(rounds));
+        return STATUS_BAD_KEY_TEXT;
+    }
+    if (key.size() <= 32 || !isHexDigit(key[32])) return STATUS_OK;
+    messages::longKey(out, name);
     return STATUS_BAD_KEY_TEXT;
 }
 

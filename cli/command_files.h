@@ -18,11 +18,14 @@
 // bits.
 int32_t toFlagWord(const char* text);
 
-// A key is 32 hex digits; what follows them is ignored, unless it is one more
-// hex digit: a longer key (AES-256 text) must not be cut quietly to AES-128.
-// STATUS_OK, or prints "ERR: KEY TEXT OF <key> HAS MORE THAN 32 HEX DIGITS" and
+// A key of `rounds` rounds. AES-128 (R = 10): 32 hex digits; what follows them
+// is ignored, unless it is one more hex digit: a longer key (AES-256 text) must
+// not be cut quietly to AES-128; STATUS_OK, or prints "ERR: KEY TEXT OF <key>
+// HAS MORE THAN 32 HEX DIGITS" and returns STATUS_BAD_KEY_TEXT. AES-192 and
+// AES-256 (R = 12, 14): exactly 48 or 64 hex digits and nothing else; STATUS_OK,
+// or prints "ERR: KEY TEXT OF <key> IS NOT <n> HEX DIGITS FOR AES-<bits>" and
 // returns STATUS_BAD_KEY_TEXT.
-[[nodiscard]] int32_t checkKeyLength(const CommandScript& script, std::string ScriptValues::*field,
+[[nodiscard]] int32_t checkKeyLength(const CommandScript& script, std::string ScriptValues::*field, int rounds,
                                      std::ostream& out);
 
 // A use flag of the script must be a whole decimal integer: optional blanks, an

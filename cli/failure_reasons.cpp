@@ -1,14 +1,7 @@
 #include "cli/failure_reasons.h"
 
+#include "base/hex_text.h"
 #include "base/secret_file.h"
-
-namespace {
-
-bool isHexDigit(char c) {
-    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
-
-} // namespace
 
 void reportUnreadableScript(const std::string& script, std::ostream& err) {
     err << "tabrix: cannot read the script '" << script << "'\n" << std::flush;

@@ -106,24 +106,27 @@ int32_t generateTables(const char* scriptPath, std::ostream& out, std::ostream& 
     encryption->iocPath = values.encryptIOC;
     decryption->iocPath = values.decryptIOC;
 
-    // The format's plan, chosen once: a malformed format is reported after the
-    // required values, which are then the classic format's.
+    // The plan of the format and key size, chosen once: a malformed format or
+    // key size is reported after the required values, which are then the
+    // classic format's (of AES-128).
     const TableFormat planned = tableFormatOf(values.format).value_or(TableFormat::Classic);
-    const std::unique_ptr<TablePlan> plan = makeTablePlan(planned, paths, values, generator, out);
+    const int rounds = keyRoundsOf(values.keyBits).value_or(kAes128Rounds);
+    const std::unique_ptr<TablePlan> plan = makeTablePlan(planned, rounds, paths, values, generator, out);
     script.require(plan->extraKeys());
     const std::vector<const std::string*> templates = plan->templates();
     const std::vector<std::string> headers = plan->headers();
 
     int32_t status = script.status();
     if (status == STATUS_OK) status = checkTableFormat(values.format, out);
+    if (status == STATUS_OK) status = checkKeyBits(values.keyBits, out);
     if (status == STATUS_OK) {
         const int32_t encryptFlag = readUseFlag(script, &V::useEncryptIOC, encryption->useIoc, out);
         const int32_t decryptFlag = readUseFlag(script, &V::useDecryptIOC, decryption->useIoc, out);
         status = encryptFlag != STATUS_OK ? encryptFlag : decryptFlag;
     }
     if (status == STATUS_OK) {
-        const int32_t encryptLength = checkKeyLength(script, &V::encryptKey, out);
-        const int32_t decryptLength = checkKeyLength(script, &V::decryptKey, out);
+        const int32_t encryptLength = checkKeyLength(script, &V::encryptKey, plan->rounds(), out);
+        const int32_t decryptLength = checkKeyLength(script, &V::decryptKey, plan->rounds(), out);
         status = encryptLength != STATUS_OK ? encryptLength : decryptLength;
     }
     if (status == STATUS_OK) {

@@ -16,6 +16,12 @@ void longKey(std::ostream& out, const std::string& key) {
     out << "ERR: KEY TEXT OF " << key << " HAS MORE THAN 32 HEX DIGITS\n";
 }
 
+void keyNotOfSize(std::ostream& out, const std::string& key, int digits, int bits) {
+    out << "ERR: KEY TEXT OF " << key << " IS NOT " << digits << " HEX DIGITS FOR AES-" << bits << "\n";
+}
+
+void badKeySize(std::ostream& out, const std::string& value) { out << "ERR: BAD KEY SIZE '" << value << "'\n"; }
+
 void badFlag(std::ostream& out, const std::string& value, const std::string& key) {
     out << "ERR: BAD FLAG VALUE '" << value << "' FOR " << key << "\n";
 }

@@ -17,6 +17,9 @@ void invalidCodingFile(std::ostream& out, const std::string& path); // "INVALID 
 void sameFile(std::ostream& out, const std::string& first, const std::string& second);
 //                                         "ERR: '<first>' AND '<second>' ARE THE SAME FILE\n"
 void longKey(std::ostream& out, const std::string& key);             // "ERR: KEY TEXT OF <key> HAS MORE THAN 32 HEX DIGITS\n"
+void keyNotOfSize(std::ostream& out, const std::string& key, int digits, int bits);
+//                                         "ERR: KEY TEXT OF <key> IS NOT <digits> HEX DIGITS FOR AES-<bits>\n"
+void badKeySize(std::ostream& out, const std::string& value);       // "ERR: BAD KEY SIZE '<value>'\n"
 void badFlag(std::ostream& out, const std::string& value, const std::string& key); // "ERR: BAD FLAG VALUE '<v>' FOR <key>\n"
 void badLockWait(std::ostream& out, const std::string& value);      // "ERR: BAD LOCK WAIT VALUE '<value>'\n"
 void badTableFormat(std::ostream& out, const std::string& value);   // "ERR: BAD TABLE FORMAT '<value>'\n"

@@ -1,7 +1,9 @@
-// The two table formats as plans: classic (six tables, three headers a
-// direction) and mixed (the classic six with mixing bijections, and four more
-// tables).
+// The two table formats as plans, each for the three key sizes: classic (six
+// tables, three headers a direction) and mixed (the classic six with mixing
+// bijections, and four more tables). A plan of R rounds holds a storage of R.
 #include "cli/table_plans.h"
+
+#include <cassert>
 
 #include "emit/mixed_header_files.h"
 #include "wbgen/mixed_table_generator.h"
@@ -19,6 +21,7 @@ TemplateTags classicTags(bool encrypt, const HeaderFilePaths& paths) {
             {&paths.invFirstRoundTableTpl, "#invFirstRoundTable#"}};
 }
 
+template <int Rounds>
 class ClassicPlan : public TablePlan {
 public:
     ClassicPlan(const HeaderFilePaths& paths, TableGenerator& generator) : paths_(paths), generator_(generator) {}
@@ -30,6 +33,7 @@ public:
     }
     std::vector<std::string> headers() const override { return headerPaths(paths_); }
     TemplateTags templateTags(bool encrypt) const override { return classicTags(encrypt, paths_); }
+    int rounds() const override { return Rounds; }
 
     int32_t generate(bool encrypt, const char* keyText, const CodingSet* input, const CodingSet* output) override {
         return encrypt ? generator_.generateEncryptionTables(keyText, *storage_, input, output)
@@ -42,9 +46,10 @@ public:
 private:
     HeaderFilePaths paths_;
     TableGenerator& generator_;
-    std::unique_ptr<TableStorage> storage_ = std::make_unique<TableStorage>();
+    std::unique_ptr<TableStorageOf<Rounds>> storage_ = std::make_unique<TableStorageOf<Rounds>>();
 };
 
+template <int Rounds>
 class MixedPlan : public TablePlan {
 public:
     MixedPlan(const HeaderFilePaths& paths, const ScriptValues& values, TableGenerator& generator,
@@ -78,6 +83,7 @@ public:
         }
         return tags;
     }
+    int rounds() const override { return Rounds; }
 
     int32_t generate(bool encrypt, const char* keyText, const CodingSet* input, const CodingSet* output) override {
         return encrypt ? generateMixedEncryptionTables(random_, keyText, *storage_, input, output, report_)
@@ -93,13 +99,28 @@ private:
     MixedHeaderFilePaths mixedPaths_;
     RandomSource& random_;
     std::ostream& report_;
-    std::unique_ptr<MixedTableStorage> storage_ = std::make_unique<MixedTableStorage>();
+    std::unique_ptr<MixedTableStorageOf<Rounds>> storage_ = std::make_unique<MixedTableStorageOf<Rounds>>();
 };
+
+template <int Rounds>
+std::unique_ptr<TablePlan> planOf(TableFormat format, const HeaderFilePaths& paths, const ScriptValues& values,
+                                  TableGenerator& generator, std::ostream& report) {
+    if (format == TableFormat::Mixed) return std::make_unique<MixedPlan<Rounds>>(paths, values, generator, report);
+    return std::make_unique<ClassicPlan<Rounds>>(paths, generator);
+}
 
 } // namespace
 
-std::unique_ptr<TablePlan> makeTablePlan(TableFormat format, const HeaderFilePaths& paths, const ScriptValues& values,
-                                         TableGenerator& generator, std::ostream& report) {
-    if (format == TableFormat::Mixed) return std::make_unique<MixedPlan>(paths, values, generator, report);
-    return std::make_unique<ClassicPlan>(paths, generator);
+std::unique_ptr<TablePlan> makeTablePlan(TableFormat format, int rounds, const HeaderFilePaths& paths,
+                                         const ScriptValues& values, TableGenerator& generator,
+                                         std::ostream& report) {
+    switch (rounds) {
+    case kAes192Rounds:
+        return planOf<kAes192Rounds>(format, paths, values, generator, report);
+    case kAes256Rounds:
+        return planOf<kAes256Rounds>(format, paths, values, generator, report);
+    default:
+        assert(rounds == kAes128Rounds);
+        return planOf<kAes128Rounds>(format, paths, values, generator, report);
+    }
 }

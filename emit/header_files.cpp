@@ -34,10 +34,12 @@ struct SaveStep {
 };
 
 // The renderer of each table shape; the block must outlive it.
-Renderer rendererOf(const RoundTableBlock& block) {
+template <size_t Slots>
+Renderer rendererOf(const RoundTableSlot (&block)[Slots]) {
     return [&block](std::string& text, std::ostream& progress) { return formatRoundTables(block, text, progress); };
 }
-Renderer rendererOf(const XorTableBlock& block) {
+template <size_t Slots>
+Renderer rendererOf(const XorTableSlot (&block)[Slots]) {
     return [&block](std::string& text, std::ostream& progress) { return formatXorTables(block, text, progress); };
 }
 Renderer rendererOf(const SingleTableBlock& block) {
@@ -125,7 +127,8 @@ int32_t saveHeaders(const std::vector<SaveStep>& steps, std::ostream& out) {
 }
 
 // The save steps of a direction's three classic tables, in the order they run.
-std::vector<SaveStep> encryptionSteps(const HeaderFilePaths& paths, const EncryptionTableSet& t) {
+template <int Rounds>
+std::vector<SaveStep> encryptionSteps(const HeaderFilePaths& paths, const EncryptionTableSetOf<Rounds>& t) {
     return {
         {paths.roundTableTpl, "#roundTables#", paths.roundTable, rendererOf(t.roundTables)},
         {paths.xorTableTpl, "#xorTables#", paths.xorTable, rendererOf(t.xorTables)},
@@ -133,7 +136,8 @@ std::vector<SaveStep> encryptionSteps(const HeaderFilePaths& paths, const Encryp
     };
 }
 
-std::vector<SaveStep> decryptionSteps(const HeaderFilePaths& paths, const DecryptionTableSet& t) {
+template <int Rounds>
+std::vector<SaveStep> decryptionSteps(const HeaderFilePaths& paths, const DecryptionTableSetOf<Rounds>& t) {
     return {
         {paths.invRoundTableTpl, "#invRoundTables#", paths.invRoundTable, rendererOf(t.invRoundTables)},
         {paths.invXorTableTpl, "#invXorTables#", paths.invXorTable, rendererOf(t.invXorTables)},
@@ -166,11 +170,13 @@ size_t fillPlaceholder(std::string& text, std::string_view tag) {
     return tagAt + replacement.size();
 }
 
-int32_t saveEncryptionHeaders(HeaderFilePaths paths, const TableStorage& storage, std::ostream& out) {
+template <int Rounds>
+int32_t saveEncryptionHeaders(HeaderFilePaths paths, const TableStorageOf<Rounds>& storage, std::ostream& out) {
     return saveHeaders(encryptionSteps(paths, storage.enc), out);
 }
 
-int32_t saveDecryptionHeaders(HeaderFilePaths paths, const TableStorage& storage, std::ostream& out) {
+template <int Rounds>
+int32_t saveDecryptionHeaders(HeaderFilePaths paths, const TableStorageOf<Rounds>& storage, std::ostream& out) {
     return saveHeaders(decryptionSteps(paths, storage.dec), out);
 }
 
@@ -178,8 +184,9 @@ std::vector<std::string> headerPaths(const MixedHeaderFilePaths& paths) {
     return {paths.mixTable, paths.mixXorTable, paths.invMixTable, paths.invMixXorTable};
 }
 
+template <int Rounds>
 int32_t saveMixedEncryptionHeaders(const HeaderFilePaths& paths, const MixedHeaderFilePaths& mixedPaths,
-                                   const MixedTableStorage& storage, std::ostream& out) {
+                                   const MixedTableStorageOf<Rounds>& storage, std::ostream& out) {
     std::vector<SaveStep> steps = encryptionSteps(paths, storage.tables.enc);
     steps.push_back({mixedPaths.mixTableTpl, "#mixTables#", mixedPaths.mixTable, rendererOf(storage.enc.mixTables)});
     steps.push_back({mixedPaths.mixXorTableTpl, "#mixXorTables#", mixedPaths.mixXorTable,
@@ -187,8 +194,9 @@ int32_t saveMixedEncryptionHeaders(const HeaderFilePaths& paths, const MixedHead
     return saveHeaders(steps, out);
 }
 
+template <int Rounds>
 int32_t saveMixedDecryptionHeaders(const HeaderFilePaths& paths, const MixedHeaderFilePaths& mixedPaths,
-                                   const MixedTableStorage& storage, std::ostream& out) {
+                                   const MixedTableStorageOf<Rounds>& storage, std::ostream& out) {
     std::vector<SaveStep> steps = decryptionSteps(paths, storage.tables.dec);
     steps.push_back({mixedPaths.invMixTableTpl, "#invMixTables#", mixedPaths.invMixTable,
                      rendererOf(storage.dec.invMixTables)});
@@ -196,3 +204,16 @@ int32_t saveMixedDecryptionHeaders(const HeaderFilePaths& paths, const MixedHead
                      rendererOf(storage.dec.invMixXorTables)});
     return saveHeaders(steps, out);
 }
+
+// The savers of the three key sizes.
+#define TABRIX_SAVERS_OF(R)                                                                                         \
+    template int32_t saveEncryptionHeaders<R>(HeaderFilePaths, const TableStorageOf<R>&, std::ostream&);           \
+    template int32_t saveDecryptionHeaders<R>(HeaderFilePaths, const TableStorageOf<R>&, std::ostream&);           \
+    template int32_t saveMixedEncryptionHeaders<R>(const HeaderFilePaths&, const MixedHeaderFilePaths&,            \
+                                                   const MixedTableStorageOf<R>&, std::ostream&);                 \
+    template int32_t saveMixedDecryptionHeaders<R>(const HeaderFilePaths&, const MixedHeaderFilePaths&,            \
+                                                   const MixedTableStorageOf<R>&, std::ostream&);
+TABRIX_SAVERS_OF(kAes128Rounds)
+TABRIX_SAVERS_OF(kAes192Rounds)
+TABRIX_SAVERS_OF(kAes256Rounds)
+#undef TABRIX_SAVERS_OF

@@ -40,8 +40,12 @@ size_t fillPlaceholder(std::string& text, std::string_view tag);
 // renames them into place together (mode 0600). 0, or -1 at the first failing
 // step (the later steps do not run, and none of the three headers changes);
 // when a rename fails, "Fail to write <header>" follows the saving lines.
-[[nodiscard]] int32_t saveEncryptionHeaders(HeaderFilePaths paths, const TableStorage& storage,
-                              std::ostream& out = std::cout);
+// Rounds is 10, 12 or 14 (AES-128, -192, -256): the round and XOR tables print
+// that many round slots, one progress mark each.
+template <int Rounds>
+[[nodiscard]] int32_t saveEncryptionHeaders(HeaderFilePaths paths, const TableStorageOf<Rounds>& storage,
+                                            std::ostream& out = std::cout);
 // The same for the three decryption headers.
-[[nodiscard]] int32_t saveDecryptionHeaders(HeaderFilePaths paths, const TableStorage& storage,
-                              std::ostream& out = std::cout);
+template <int Rounds>
+[[nodiscard]] int32_t saveDecryptionHeaders(HeaderFilePaths paths, const TableStorageOf<Rounds>& storage,
+                                            std::ostream& out = std::cout);

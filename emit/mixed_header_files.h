@@ -28,13 +28,15 @@ std::vector<std::string> headerPaths(const MixedHeaderFilePaths& paths);
 
 // The three classic encryption headers (from storage.tables), then the mix and
 // mix XOR headers, one saving line each; all five renamed into place together.
-// 0 or -1, as saveEncryptionHeaders.
+// 0 or -1, as saveEncryptionHeaders; Rounds 10, 12 or 14 as there.
+template <int Rounds>
 [[nodiscard]] int32_t saveMixedEncryptionHeaders(const HeaderFilePaths& paths,
                                                  const MixedHeaderFilePaths& mixedPaths,
-                                                 const MixedTableStorage& storage,
+                                                 const MixedTableStorageOf<Rounds>& storage,
                                                  std::ostream& out = std::cout);
 // The same for the five decryption headers.
+template <int Rounds>
 [[nodiscard]] int32_t saveMixedDecryptionHeaders(const HeaderFilePaths& paths,
                                                  const MixedHeaderFilePaths& mixedPaths,
-                                                 const MixedTableStorage& storage,
+                                                 const MixedTableStorageOf<Rounds>& storage,
                                                  std::ostream& out = std::cout);

@@ -49,9 +49,13 @@ static_assert(kValueTexts[0].length == 5 && kValueTexts[0].chars[2] == '0');
 static_assert(kValueTexts[0x1f].length == 6 && kValueTexts[0x1f].chars[2] == '1' &&
               kValueTexts[0x1f].chars[3] == 'f');
 
-// Longest texts, reached when every value is 0xff (four characters each).
-constexpr size_t kRoundTextMax = 1086284;
-constexpr size_t kXorTextMax = 1493965;
+// Longest texts, reached when every value is 0xff (four characters each). A
+// round slot takes at most 108,626 characters and an XOR slot 149,394, each
+// with ", " between slots; " = {" opens the text and "\n}" (XOR: "\n}\n")
+// closes it.
+constexpr size_t roundTextMaxOf(int slots) { return 4 + 108628 * static_cast<size_t>(slots); }
+constexpr size_t xorTextMaxOf(int slots) { return 5 + 149396 * static_cast<size_t>(slots); }
+static_assert(roundTextMaxOf(kRoundSlots) == 1086284 && xorTextMaxOf(kRoundSlots) == 1493965);
 constexpr size_t kSingleTextMax = 24900;
 // Room behind the text for the eight-byte copies of the last values.
 constexpr size_t kSlack = 16;
@@ -126,10 +130,12 @@ void braceList(TextWriter& w, int count, Body body) {
 
 } // namespace
 
-int32_t formatRoundTables(const RoundTableBlock& block, std::string& text, std::ostream& progress) {
-    TextWriter w(kRoundTextMax);
+int32_t formatRoundSlots(const RoundTableSlot* block, int slotCount, std::string& text, std::ostream& progress) {
+    assert(slotCount > 0);
+    const size_t maxLength = roundTextMaxOf(slotCount);
+    TextWriter w(maxLength);
     w.put(" = {");
-    braceList(w, kRoundSlots, [&](int h) {
+    braceList(w, slotCount, [&](int h) {
         braceList(w, 4, [&](int i) {
             braceList(w, 4, [&](int j) {
                 // 256 entries of four bytes, two entries per line.
@@ -147,14 +153,16 @@ int32_t formatRoundTables(const RoundTableBlock& block, std::string& text, std::
         markProgress(progress);
     });
     w.put("\n}");
-    text = w.finish(kRoundTextMax);
+    text = w.finish(maxLength);
     return 0;
 }
 
-int32_t formatXorTables(const XorTableBlock& block, std::string& text, std::ostream& progress) {
-    TextWriter w(kXorTextMax);
+int32_t formatXorSlots(const XorTableSlot* block, int slotCount, std::string& text, std::ostream& progress) {
+    assert(slotCount > 0);
+    const size_t maxLength = xorTextMaxOf(slotCount);
+    TextWriter w(maxLength);
     w.put(" = {");
-    braceList(w, kRoundSlots, [&](int h) {
+    braceList(w, slotCount, [&](int h) {
         braceList(w, 4, [&](int i) {
             braceList(w, kXorTablesPerColumn, [&](int j) {
                 w.put("\n");
@@ -164,7 +172,7 @@ int32_t formatXorTables(const XorTableBlock& block, std::string& text, std::ostr
         markProgress(progress);
     });
     w.put("\n}\n");
-    text = w.finish(kXorTextMax);
+    text = w.finish(maxLength);
     return 0;
 }
 

@@ -40,6 +40,7 @@ TEST(Status, EveryCauseHasItsOwnValueAndItsExitValue) {
         {STATUS_BAD_LOCK_WAIT, 30},
         {STATUS_SYSTEM_RANDOM_FAILED, 30},
         {STATUS_SAVE_FAILED, -1},
+        {STATUS_BAD_KEY_SIZE, 30},
     };
     std::set<int32_t> values;
     for (const auto& [cause, exit] : causes) {

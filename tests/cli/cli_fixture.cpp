@@ -150,7 +150,8 @@ bool parseValues(const std::string& text, uint8_t* out, size_t count) {
 
 } // namespace
 
-bool loadHeaders(const ToolFolder& folder, TableStorage& storage) {
+template <int Rounds>
+bool loadHeaders(const ToolFolder& folder, TableStorageOf<Rounds>& storage) {
     std::memset(&storage, 0, sizeof storage);
     auto load = [&](size_t i, void* table, size_t size) {
         return parseValues(testsupport::readFile(folder / kHeaders[i]), static_cast<uint8_t*>(table),
@@ -164,7 +165,8 @@ bool loadHeaders(const ToolFolder& folder, TableStorage& storage) {
            load(5, storage.dec.invFirstRoundTable, sizeof storage.dec.invFirstRoundTable);
 }
 
-bool loadMixedHeaders(const ToolFolder& folder, MixedTableStorage& storage) {
+template <int Rounds>
+bool loadMixedHeaders(const ToolFolder& folder, MixedTableStorageOf<Rounds>& storage) {
     std::memset(&storage, 0, sizeof storage);
     auto load = [&](const std::string& header, void* table, size_t size) {
         return parseValues(testsupport::readFile(folder / header), static_cast<uint8_t*>(table), size);
@@ -175,6 +177,13 @@ bool loadMixedHeaders(const ToolFolder& folder, MixedTableStorage& storage) {
            load(kMixedHeaders[2], storage.dec.invMixTables, sizeof storage.dec.invMixTables) &&
            load(kMixedHeaders[3], storage.dec.invMixXorTables, sizeof storage.dec.invMixXorTables);
 }
+
+template bool loadHeaders(const ToolFolder&, TableStorageOf<kAes128Rounds>&);
+template bool loadHeaders(const ToolFolder&, TableStorageOf<kAes192Rounds>&);
+template bool loadHeaders(const ToolFolder&, TableStorageOf<kAes256Rounds>&);
+template bool loadMixedHeaders(const ToolFolder&, MixedTableStorageOf<kAes128Rounds>&);
+template bool loadMixedHeaders(const ToolFolder&, MixedTableStorageOf<kAes192Rounds>&);
+template bool loadMixedHeaders(const ToolFolder&, MixedTableStorageOf<kAes256Rounds>&);
 
 bool loadCodingSet(const std::filesystem::path& file, size_t offset, CodingSet& set) {
     const std::string bytes = testsupport::readFile(file);

@@ -64,11 +64,14 @@ std::string successOutput(const std::string& absoluteScript);
 
 
 // Reads the six headers written with the default paths back into a table
-// storage: the values after " = {" are the table's bytes in storage order.
-// Returns false if a header is missing or holds the wrong number of values.
-bool loadHeaders(const ToolFolder& folder, TableStorage& storage);
+// storage of R = 10, 12 or 14 rounds: the values after " = {" are the table's
+// bytes in storage order. Returns false if a header is missing or holds the
+// wrong number of values.
+template <int Rounds>
+bool loadHeaders(const ToolFolder& folder, TableStorageOf<Rounds>& storage);
 // The same for the ten headers of the mixed format.
-bool loadMixedHeaders(const ToolFolder& folder, MixedTableStorage& storage);
+template <int Rounds>
+bool loadMixedHeaders(const ToolFolder& folder, MixedTableStorageOf<Rounds>& storage);
 
 // Reads the coding set at byte offset `offset` of a coding file.
 bool loadCodingSet(const std::filesystem::path& file, size_t offset, CodingSet& set);

@@ -48,6 +48,29 @@ TEST(TableFormat, ClassicHeadersMatchTheGoldenDigest) {
     }
 }
 
+// [TABLES] keyBits empty, absent or 128 is AES-128, byte for byte as before
+// the key existed, in both formats.
+TEST(TableFormat, Aes128KeyBitsKeepTheGoldenDigests) {
+    for (const char* keyBits : {"<absent>", "", "128"}) {
+        for (const bool mixed : {false, true}) {
+            ToolFolder folder;
+            std::map<std::string, std::string> changes = clitest::seeded({{"TABLES/keyBits", keyBits}});
+            std::vector<std::string> headers = kHeaders;
+            if (mixed) {
+                changes.insert(clitest::kMixedKeys.begin(), clitest::kMixedKeys.end());
+                headers.insert(headers.end(), clitest::kMixedHeaders.begin(), clitest::kMixedHeaders.end());
+            }
+            folder.writeScript("t.cfg", changes);
+            const auto run = folder.run({"/g:t.cfg"});
+            ASSERT_EQ(run.status, 0) << keyBits << run.output;
+            if (!mixed) {
+                EXPECT_EQ(run.output, clitest::successOutput(folder.absolute("t.cfg"))) << keyBits;
+            }
+            EXPECT_EQ(headerDigest(folder, headers), mixed ? kMixedDigest : kClassicDigest) << keyBits << mixed;
+        }
+    }
+}
+
 TEST(TableFormat, MixedHeadersMatchTheGoldenDigest) {
     ToolFolder folder;
     folder.writeScript("t.cfg", clitest::seeded(clitest::kMixedKeys));

@@ -33,6 +33,13 @@ if command -v lintian > /dev/null; then
 else
     echo "lintian is not installed (tools/install-deps.sh installs it): its check is skipped"
 fi
+# The templates of every key size, the same ten names in each folder.
+for key_size in "" 192 256; do
+    names="$(grep "^/usr/share/tabrix/templates$key_size/" "$work/deb.txt" | sed 's|.*/||')"
+    [ "$(echo "$names" | grep -c '\.tpl$')" -eq 10 ] || fail "the package has templates$key_size: $names"
+    [ "$names" = "$(grep '^/usr/share/tabrix/templates/' "$work/deb.txt" | sed 's|.*/||')" ] ||
+        fail "templates$key_size/ and templates/ hold other names"
+done
 # The example as installed: templates by their installed paths, all in the package.
 dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/tabrix/example.cfg > "$work/deb_example.cfg"
 grep -o '/usr/share/tabrix/templates/[A-Za-z_]*\.tpl' "$work/deb_example.cfg" | sort -u > "$work/example_templates.txt"

@@ -311,4 +311,45 @@ TEST_F(HeaderFiles, HeaderThatCannotBeWritten) {
     if (!haveDevFull) GTEST_SKIP() << "no /dev/full for the write-error cases";
 }
 
+// A storage of the longer keys: every round and XOR header shows its R slots
+// (one progress mark each) from the right block, the byte tables as for AES-128.
+template <int Rounds>
+void expectLongerKeyHeaders(const HeaderFilePaths& paths) {
+    SCOPED_TRACE(Rounds);
+    auto storage = std::make_unique<TableStorageOf<Rounds>>();
+    const std::vector<uint8_t> bytes = testsupport::pseudoRandomBytes(sizeof *storage, Rounds);
+    std::memcpy(storage.get(), bytes.data(), bytes.size());
+    std::ostringstream ignored;
+    std::string texts[6];
+    formatRoundTables(storage->enc.roundTables, texts[0], ignored);
+    formatXorTables(storage->enc.xorTables, texts[1], ignored);
+    formatSingleRoundTable(storage->enc.finalRoundTable, texts[2]);
+    formatRoundTables(storage->dec.invRoundTables, texts[3], ignored);
+    formatXorTables(storage->dec.invXorTables, texts[4], ignored);
+    formatSingleRoundTable(storage->dec.invFirstRoundTable, texts[5]);
+
+    std::ostringstream out;
+    ASSERT_EQ(saveEncryptionHeaders(paths, *storage, out), STATUS_OK);
+    ASSERT_EQ(saveDecryptionHeaders(paths, *storage, out), STATUS_OK);
+    const std::string marks(static_cast<size_t>(Rounds), '.');
+    std::string expected;
+    for (size_t i = 0; i < 6; ++i) {
+        const Step& s = kSteps[i];
+        expected += "--- Saving " + paths.*s.headerPath + " header file " +
+                    (s.shape == Shape::single ? std::string() : marks) + " success\n";
+        std::ifstream header(paths.*s.headerPath, std::ios::binary);
+        std::ostringstream content;
+        content << header.rdbuf();
+        EXPECT_EQ(content.str(), "// generated\nconst unsigned char " + std::string(s.tag) + s.dims + texts[i] + ";\n")
+            << s.tag;
+    }
+    EXPECT_EQ(out.str(), expected);
+}
+
+TEST_F(HeaderFiles, LongerKeysSaveTheirRoundSlots) {
+    writeGoodTemplates();
+    expectLongerKeyHeaders<kAes192Rounds>(paths_);
+    expectLongerKeyHeaders<kAes256Rounds>(paths_);
+}
+
 } // namespace

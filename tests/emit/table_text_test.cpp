@@ -319,4 +319,54 @@ TEST(TableText, EveryValueRendersAsPrintfHex) {
     EXPECT_TRUE(startsWith(render(Shape::single, block).text, " = {\n{\n{0x0, 0xa, 0x1f, 0xff, 0x0, "));
 }
 
+// The longer keys' blocks: R round slots render as the ten of AES-128 with
+// R - 10 more behind them, one progress mark each, and the widest values fit
+// the formatters' buffers (sized for R).
+template <int Rounds>
+void expectLongerBlock(const char* name) {
+    SCOPED_TRACE(name);
+    using Round = RoundTableBlockOf<Rounds>;
+    using Xor = XorTableBlockOf<Rounds>;
+    auto longer = std::make_unique<TableStorageOf<Rounds>>();
+    auto classic = std::make_unique<TableStorage>();
+    const std::vector<uint8_t> roundBytes = testsupport::pseudoRandomBytes(sizeof(Round), 11);
+    const std::vector<uint8_t> xorBytes = testsupport::pseudoRandomBytes(sizeof(Xor), 12);
+    std::memcpy(&longer->enc.roundTables, roundBytes.data(), sizeof(Round));
+    std::memcpy(&longer->enc.xorTables, xorBytes.data(), sizeof(Xor));
+    std::memcpy(&classic->enc.roundTables, roundBytes.data(), sizeof classic->enc.roundTables);
+    std::memcpy(&classic->enc.xorTables, xorBytes.data(), sizeof classic->enc.xorTables);
+
+    const std::string marks(static_cast<size_t>(Rounds), '.');
+    std::ostringstream progress;
+    std::string text, tenSlots;
+    ASSERT_EQ(formatRoundTables(longer->enc.roundTables, text, progress), 0);
+    ASSERT_EQ(formatRoundTables(classic->enc.roundTables, tenSlots, progress), 0);
+    // Ten slots close with "\n}"; with more, a ", " and the eleventh slot follow.
+    tenSlots.resize(tenSlots.size() - 2);
+    EXPECT_TRUE(startsWith(text, tenSlots + ", \n{\n{\n{\n{0x"));
+    EXPECT_EQ(std::count(text.begin(), text.end(), '{'), 1 + 4117L * Rounds);
+    EXPECT_EQ(countOf(text, "0x"), sizeof(Round));
+
+    ASSERT_EQ(formatXorTables(longer->enc.xorTables, text, progress), 0);
+    ASSERT_EQ(formatXorTables(classic->enc.xorTables, tenSlots, progress), 0);
+    tenSlots.resize(tenSlots.size() - 3); // "\n}\n"
+    EXPECT_TRUE(startsWith(text, tenSlots + ", \n{\n{\n{\n0x"));
+    EXPECT_TRUE(endsWith(text, "\n}\n}\n}\n}\n"));
+    EXPECT_EQ(std::count(text.begin(), text.end(), '{'), 1 + 101L * Rounds);
+    EXPECT_EQ(countOf(text, "0x"), sizeof(Xor));
+    EXPECT_EQ(progress.str(), marks + ".........." + marks + "..........");
+
+    // Every value 0xff: the widest text, four characters a value.
+    std::memset(&longer->enc, 0xff, sizeof longer->enc);
+    ASSERT_EQ(formatRoundTables(longer->enc.roundTables, text, progress), 0);
+    EXPECT_EQ(text.size(), 4 + 108628u * Rounds);
+    ASSERT_EQ(formatXorTables(longer->enc.xorTables, text, progress), 0);
+    EXPECT_EQ(text.size(), 5 + 149396u * Rounds);
+}
+
+TEST(TableText, LongerKeysRenderTheirRoundSlots) {
+    expectLongerBlock<kAes192Rounds>("R=12");
+    expectLongerBlock<kAes256Rounds>("R=14");
+}
+
 } // namespace
