@@ -148,6 +148,22 @@ private:
     int traces_ = 0;
 };
 
+// The next random input block (plain), run through the tables with its
+// look-ups of table round `stage` (0 or 1) as sample bits, eight per look-up.
+void traceBlock(const NetworkTables& tables, Direction direction, const ExternalCodings* codings, InputStream& inputs,
+                int stage, LookupTrace& trace, uint8_t plain[16], std::vector<uint8_t>& bits) {
+    uint8_t coded[16];
+    uint8_t out[16];
+    inputs.block(plain);
+    codeInput(codings, plain, coded);
+    evaluateTraced(tables, direction, coded, out, &trace);
+    const size_t perStage = lookupsPerStage(tables);
+    for (size_t s = 0; s < perStage; ++s) {
+        const uint8_t index = trace.index[static_cast<size_t>(stage) * perStage + s];
+        for (size_t b = 0; b < 8; ++b) bits[8 * s + b] = static_cast<uint8_t>((index >> b) & 1u);
+    }
+}
+
 // The stage-1 samples of traces 1..traces again, correlated with the state v
 // entering the second table round (aes_network.h: stateForBlock under the
 // first round key): the guesses of K', then the cipher key of the first two
@@ -164,16 +180,8 @@ std::optional<CipherKey> secondRoundByDca(const NetworkTables& tables, Direction
     InputStream inputs(options.seed);
     for (int t = 1; t <= traces; ++t) {
         uint8_t plain[16];
-        uint8_t coded[16];
-        uint8_t out[16];
         uint8_t state[16];
-        inputs.block(plain);
-        codeInput(codings, plain, coded);
-        evaluateTraced(tables, direction, coded, out, &trace);
-        for (size_t s = 0; s < perStage; ++s) {
-            const uint8_t index = trace.index[perStage + s];
-            for (size_t b = 0; b < 8; ++b) bits[8 * s + b] = static_cast<uint8_t>((index >> b) & 1u);
-        }
+        traceBlock(tables, direction, codings, inputs, 1, trace, plain, bits);
         stateForBlock(direction, first, plain, state);
         correlator.add(state, bits);
     }
@@ -199,14 +207,7 @@ DcaResult dcaAttack(const NetworkTables& tables, Direction direction, const Exte
     int check = std::clamp(options.firstCheck, 1, total);
     for (int t = 1; t <= total; ++t) {
         uint8_t plain[16];
-        uint8_t coded[16];
-        uint8_t out[16];
-        inputs.block(plain);
-        codeInput(codings, plain, coded);
-        evaluateTraced(tables, direction, coded, out, &trace);
-        for (size_t s = 0; s < trace.index.size(); ++s) {
-            for (size_t b = 0; b < 8; ++b) bits[8 * s + b] = static_cast<uint8_t>((trace.index[s] >> b) & 1u);
-        }
+        traceBlock(tables, direction, codings, inputs, 0, trace, plain, bits);
         correlator.add(plain, bits);
         if (t != check) continue;
         check = t >= total ? total + 1 : std::min(2 * t, total);

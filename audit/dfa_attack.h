@@ -14,7 +14,11 @@
 // hit); a second one in the same column almost always leaves one. The four
 // columns give the last round key (round key 10, or round key 0 for
 // decryption), the key schedule runs back to the cipher key, and the key is
-// claimed only when it passes the view's claim check (claimGrayBoxKey).
+// claimed only when it passes the view's claim check (claimGrayBoxKey). For
+// AES-192 and AES-256 the last round is then peeled off with its key and the
+// faults go one table round earlier: the same equations on the peeled outputs
+// give the round key before the last (aes_network.h: peelLastRound), and the
+// two give the cipher key. Both searches share the budget of faulty runs.
 #pragma once
 #include <array>
 #include <optional>

@@ -16,12 +16,13 @@
 //     gives the next stage's delta, and delta with alpha gives the round key
 //     bytes (encryption: K = alpha ^ delta; decryption: the key enters after
 //     the inverse S-box and comes out of the constants through InvMixColumns).
-//  4. Each complete round key is run back through the key schedule; all must
-//     give the same cipher key. With that key the first-stage and last tables
-//     give the external input and output codings byte for byte.
+//  4. Each complete round key (AES-192, AES-256: each consecutive pair) is run
+//     back through the key schedule; all must give the same cipher key. With
+//     that key the first-stage and last tables give the external input and
+//     output codings byte for byte.
 // Nothing here trusts the headers: every table is checked against the
 // structure it must have, and a key is reported only after the tables,
-// evaluated with the recovered codings, agree with the reference AES-128.
+// evaluated with the recovered codings, agree with the reference AES.
 #include "audit/key_extraction.h"
 
 #include <bit>

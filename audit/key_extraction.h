@@ -45,7 +45,7 @@ struct DirectionAudit {
 
 // Runs both attacks on the tables of one direction. Each attack's key is
 // claimed only when the tables, evaluated with the external codings recovered
-// under it (identity when none were merged), compute AES-128 under it on the
+// under it (identity when none were merged), compute AES under it on the
 // test blocks (claimKey); otherwise key is empty and reason says which step
 // failed.
 DirectionAudit auditDirection(const DirectionTables& tables, Direction direction);
