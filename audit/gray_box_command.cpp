@@ -163,12 +163,13 @@ void GrayBoxRun::direction(Direction direction, const NetworkTables& tables, con
         auto report = [&](const char* name, const char* attack, size_t v, const auto& result, double ms,
                           const std::string& used, const char* countName, int count) {
             out << "  " << name << ", " << views[v] << ": ";
+            const std::vector<uint8_t> key = result.keyBytes();
             if (result.recovered()) {
-                out << "recovered " << hexText(result.keyBytes().data(), 16) << " (" << used << msText(ms) << ")\n";
+                out << "recovered " << hexText(key.data(), key.size()) << " (" << used << msText(ms) << ")\n";
             } else {
                 out << "not recovered (" << result.failure << "; " << msText(ms) << ")\n";
             }
-            nlohmann::ordered_json e = entry(attack, views[v], result.recovered(), result.keyBytes(), result.failure, ms);
+            nlohmann::ordered_json e = entry(attack, views[v], result.recovered(), key, result.failure, ms);
             e[countName] = count;
             e["codings"] = v == 0 && known != nullptr ? "file" : "none";
             attacks.push_back(e);

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include <nlohmann/json.hpp>
+
 #include "audit_fixture.h"
 #include "base/status.h"
 
@@ -94,6 +96,42 @@ TEST(AuditKeySizes, CheckKeysOfEverySize) {
             EXPECT_NE(result.output.find(roundList(0, 14)), std::string::npos);
         }
     }
+}
+
+// --gray-box and --json on AES-192 tables of the mixed format without
+// codings: DCA and DFA print the whole key, and the report holds it in full.
+TEST(AuditKeySizes, GrayBoxLinesAndReportHoldTheWholeKey) {
+    const std::string key = randomKey(7, 192);
+    const TableRun run(key, key, "", kSeed, {}, true, 192);
+    ASSERT_TRUE(run.ok()) << run.output();
+    const std::string json = run.file("report.json");
+    const audittest::AuditRun result = audittest::audit({"--gray-box", "--json", json, run.script()});
+    EXPECT_EQ(result.status, STATUS_OK) << result.output;
+    for (const char* attack : {"DCA", "DFA"}) {
+        for (const char* direction : {"encryption", "decryption"}) {
+            SCOPED_TRACE(std::string(attack) + " " + direction);
+            const size_t at = result.output.find(std::string(direction) + " key: recovered " + key + "\n");
+            ASSERT_NE(at, std::string::npos) << result.output;
+            EXPECT_NE(result.output.find("  " + std::string(attack) + ", plaintext known: recovered " + key + " (", at),
+                      std::string::npos)
+                << result.output;
+        }
+    }
+    const nlohmann::json report = nlohmann::json::parse(testsupport::readFile(json), nullptr, false);
+    ASSERT_FALSE(report.is_discarded());
+    int recovered = 0;
+    for (const nlohmann::json& direction : report["directions"]) {
+        EXPECT_EQ(direction["key"], key);
+        for (const nlohmann::json& attack : direction["attacks"]) {
+            if (attack["recovered"] == true) {
+                EXPECT_EQ(attack["key"], key) << attack.dump();
+                ++recovered;
+            }
+        }
+    }
+    // Per direction: BGE, collision, and DCA and DFA in both views (without
+    // codings the two views are one run).
+    EXPECT_EQ(recovered, 12) << report.dump();
 }
 
 } // namespace
