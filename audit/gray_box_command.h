@@ -14,13 +14,12 @@
 #include "audit/dca_attack.h"
 #include "audit/dfa_attack.h"
 #include "audit/key_extraction.h"
+#include "base/no_copy.h"
 
-class GrayBoxRun {
+class GrayBoxRun : NoCopy {
 public:
     GrayBoxRun();
     ~GrayBoxRun();
-    GrayBoxRun(const GrayBoxRun&) = delete;
-    GrayBoxRun& operator=(const GrayBoxRun&) = delete;
 
     // The option at args[i], with its value (i then names the value): 1 when it
     // was one of --gray-box, --traces N, --faults N, --json FILE; 0 when it is

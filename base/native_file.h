@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "base/no_copy.h"
+
 namespace native {
 
 enum class FileKind {
@@ -116,12 +118,10 @@ uint64_t processNumber();
 
 // Holds back the signals that would end the process (Ctrl+C on Windows) while
 // it lives; they arrive when it is destroyed.
-class HeldSignals {
+class HeldSignals : NoCopy {
 public:
     HeldSignals();
     ~HeldSignals();
-    HeldSignals(const HeldSignals&) = delete;
-    HeldSignals& operator=(const HeldSignals&) = delete;
 
 private:
     alignas(16) unsigned char saved_[256]; // the previous signal mask (POSIX)

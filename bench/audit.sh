@@ -26,15 +26,13 @@
 # run" the wall time of a whole tabrix-audit process (both directions, parsing
 # six headers included).
 set -euo pipefail
-root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-build="$(cd "${1:-$root/build}" && pwd)"
-runs="${RUNS:-7}"
+source "$(dirname "${BASH_SOURCE[0]}")/timing.sh"
+bench_start 7 "${1:-}"
 format="${FORMAT:-classic}"
 config="$root/examples/example.cfg"
 prefix=""
 if [ "$format" = mixed ]; then config="$root/examples/mixed.cfg"; prefix="mixed_"; fi
 
-source "$root/bench/timing.sh"
 make_work
 cp -r "$root/examples/Tables" "$work/"
 mkdir -p "$work/out"

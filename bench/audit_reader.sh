@@ -15,12 +15,10 @@
 #   groups     one 8 MB header of skipped "#if 0" groups, each holding a
 #              declaration
 set -euo pipefail
-root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-build="$(cd "${1:-$root/build}" && pwd)"
-runs="${RUNS:-7}"
+source "$(dirname "${BASH_SOURCE[0]}")/timing.sh"
+bench_start 7 "${1:-}"
 size=$((8 << 20))
 
-source "$root/bench/timing.sh"
 work_in_copy_of "$root/examples"
 "$build/tabrix" /g:example.cfg > /dev/null
 headers=(out/round_tables.h out/xor_tables.h out/final_round_table.h

@@ -16,13 +16,11 @@
 #
 # Needs a Release build with the benchmarks (build/bench/bench_block_paths_bench).
 set -euo pipefail
-root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-build="$(cd "${1:-$root/build}" && pwd)"
-runs="${RUNS:-5}"
+source "$(dirname "${BASH_SOURCE[0]}")/timing.sh"
+bench_start 5 "${1:-}"
 setups="${SETUPS:-simd portable aesni portable-aesni}"
 bench="$build/bench/bench_block_paths_bench"
 
-source "$root/bench/timing.sh"
 make_work
 
 for ((run = 1; run <= runs; run++)); do

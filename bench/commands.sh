@@ -6,11 +6,9 @@
 #
 # Needs a Release build with the benchmarks (build/tabrix, build/bench/...).
 set -euo pipefail
-root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-build="$(cd "${1:-$root/build}" && pwd)"
-runs="${RUNS:-7}"
+source "$(dirname "${BASH_SOURCE[0]}")/timing.sh"
+bench_start 7 "${1:-}"
 tool="$build/tabrix"
-source "$root/bench/timing.sh"
 
 make_work
 cp "$root/examples/example.cfg" "$work/"

@@ -11,10 +11,8 @@
 #
 # Needs a Release build with the benchmarks (build/tabrix, build/bench/...).
 set -euo pipefail
-root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-build="$(cd "${1:-$root/build}" && pwd)"
-runs="${RUNS:-7}"
-source "$root/bench/timing.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/timing.sh"
+bench_start 7 "${1:-}"
 work_in_copy_of "$root/examples"
 
 : > classic.txt; : > mixed.txt

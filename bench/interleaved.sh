@@ -8,13 +8,12 @@
 #
 # Needs a Release build with the benchmarks in build/ for the MD5 figure.
 set -euo pipefail
-root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+source "$(dirname "${BASH_SOURCE[0]}")/timing.sh"
 before="$(realpath "$1")"
 after="$(realpath "$2")"
 argument="${3:-/g:example.cfg}"
 draws="${4:-$((2 * 2017 * 16))}"
 runs="${RUNS:-15}"
-source "$root/bench/timing.sh"
 work_in_copy_of "$root/examples"
 
 "$before" "$argument" > /dev/null # existing outputs for both, as a user's rerun has

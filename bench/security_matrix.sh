@@ -23,12 +23,11 @@
 # coded-only runs on coded sets, which trace all of them) within 30 s, DFA
 # within 1 s, each beside the median time of "/g:".
 set -euo pipefail
-root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-build="$(cd "${1:-$root/build}" && pwd)"
+source "$(dirname "${BASH_SOURCE[0]}")/timing.sh"
+build="$(build_folder "${1:-}")"
 sets="${SETS:-5}"
 command -v jq > /dev/null || { echo "security_matrix.sh needs jq (tools/install-deps.sh)"; exit 1; }
 
-source "$root/bench/timing.sh"
 make_work
 cp -r "$root/examples/Tables" "$work/"
 mkdir -p "$work/out"

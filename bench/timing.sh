@@ -2,6 +2,17 @@
 # Helpers of the benchmark scripts (sourced, never run): wall times, medians,
 # the MD5 figure and a scratch copy of the examples.
 
+# The project folder.
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+# The build folder given (a script's first argument), or build/ of the project.
+build_folder() { (cd "${1:-$root/build}" && pwd); }
+# Sets build to build_folder of the second argument, and runs to $RUNS or, when
+# that is unset, the first argument.
+bench_start() {
+    build="$(build_folder "${2:-}")"
+    runs="${RUNS:-$1}"
+}
+
 # Wall time in microseconds of one run of the command given (output discarded).
 wall_us() {
     local start end

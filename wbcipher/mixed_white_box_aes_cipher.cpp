@@ -66,18 +66,3 @@ int32_t MixedWhiteBoxAesCipher::DecryptRounds(const uint8_t input[16], uint8_t o
                                               int32_t rounds) {
     return evaluate(tableView().dec, Direction::Decryption, input, output, rounds);
 }
-
-int32_t MixedWhiteBoxAesCipher::SetMixedTables(const MixedTableStorage* storage) {
-    useStorage(storage, typeid(MixedWhiteBoxAesCipher));
-    return STATUS_OK;
-}
-
-int32_t MixedWhiteBoxAesCipher::SetMixedTables(const MixedTableStorage192* storage) {
-    useStorage(storage, typeid(MixedWhiteBoxAesCipher));
-    return STATUS_OK;
-}
-
-int32_t MixedWhiteBoxAesCipher::SetMixedTables(const MixedTableStorage256* storage) {
-    useStorage(storage, typeid(MixedWhiteBoxAesCipher));
-    return STATUS_OK;
-}

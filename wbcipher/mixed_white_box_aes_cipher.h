@@ -22,9 +22,11 @@ public:
     // builds, once, the layout that the fast block paths read: call it again
     // after changing the tables. The storage type gives R (10, 12 or 14).
     // Returns 0.
-    int32_t SetMixedTables(const MixedTableStorage* storage);
-    int32_t SetMixedTables(const MixedTableStorage192* storage);
-    int32_t SetMixedTables(const MixedTableStorage256* storage);
+    template <int Rounds>
+    int32_t SetMixedTables(const MixedTableStorageOf<Rounds>* storage) {
+        useStorage(storage, typeid(MixedWhiteBoxAesCipher));
+        return 0;
+    }
     int32_t SetMixedTables(std::nullptr_t) {
         return SetMixedTables(static_cast<const MixedTableStorage*>(nullptr));
     }

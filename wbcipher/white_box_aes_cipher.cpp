@@ -71,21 +71,6 @@ int32_t WhiteBoxAesCipher::DecryptRoundsDirect(const uint8_t input[16], uint8_t 
     return WhiteBoxAesCipher::DecryptRounds(input, output, rounds);
 }
 
-int32_t WhiteBoxAesCipher::SetTables(const TableStorage* storage) {
-    useStorage(storage, typeid(WhiteBoxAesCipher));
-    return STATUS_OK;
-}
-
-int32_t WhiteBoxAesCipher::SetTables(const TableStorage192* storage) {
-    useStorage(storage, typeid(WhiteBoxAesCipher));
-    return STATUS_OK;
-}
-
-int32_t WhiteBoxAesCipher::SetTables(const TableStorage256* storage) {
-    useStorage(storage, typeid(WhiteBoxAesCipher));
-    return STATUS_OK;
-}
-
 void WhiteBoxAesCipher::useTables(const void* storage, const TableSetView& view, BlockNetworksPtr networks,
                                   const std::type_info& evaluator) {
     tables = storage;

@@ -36,9 +36,11 @@ public:
     // Stores the pointer (may be null); the storage must outlive its use. Returns 0.
     // Also builds, once, the layout that the fast block paths read (block_paths.h):
     // call it again after changing the tables. The storage type gives R.
-    int32_t SetTables(const TableStorage* storage);
-    int32_t SetTables(const TableStorage192* storage);
-    int32_t SetTables(const TableStorage256* storage);
+    template <int Rounds>
+    int32_t SetTables(const TableStorageOf<Rounds>* storage) {
+        useStorage(storage, typeid(WhiteBoxAesCipher));
+        return 0;
+    }
     int32_t SetTables(std::nullptr_t) { return SetTables(static_cast<const TableStorage*>(nullptr)); }
 
     // R of the tables set: 10, 12 or 14; 0 without tables.

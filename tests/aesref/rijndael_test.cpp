@@ -110,29 +110,16 @@ constexpr const char* kC1RoundStates[10] = {
     "bd6e7c3df2b5779e0b61216e8b10b689",
 };
 
-// FIPS-197 Appendix C.1 to C.3: the example for each key length (128-bit block).
-struct KnownAnswer {
-    const char* source;
-    int32_t keyBits;
-    const char* key;
-    const char* plain;
-    const char* cipher;
-};
-constexpr KnownAnswer kFips197[] = {
-    {"FIPS-197 C.1", 128, kC1Key, kC1Plain, kC1Cipher},
-    {"FIPS-197 C.2", 192, kC2Key, kC1Plain, kC2Cipher},
-    {"FIPS-197 C.3", 256, kC3Key, kC1Plain, kC3Cipher},
-};
-
 TEST(RijndaelBlock, KnownAnswersForEveryKeyLength) {
-    for (const KnownAnswer& kat : kFips197) {
+    // FIPS-197 Appendix C.1 to C.3: the example for each key length (128-bit block).
+    for (const vectors::KeySizeVectors& kat : vectors::kKeySizeVectors) {
         keyInstance key = clearedKey();
-        ASSERT_EQ(makeKey(&key, DIR_ENCRYPT, kat.keyBits, kat.key), TRUE) << kat.source;
+        ASSERT_EQ(makeKey(&key, DIR_ENCRYPT, kat.keyBits, kat.fipsKey), TRUE) << kat.source;
         cipherInstance cipher = ecbCipher();
-        const std::vector<uint8_t> plain = hexBytes(kat.plain);
+        const std::vector<uint8_t> plain = hexBytes(kC1Plain);
         uint8_t out[16] = {};
         ASSERT_EQ(blockEncrypt(&cipher, &key, plain.data(), 128, out), 128);
-        EXPECT_EQ(std::vector<uint8_t>(out, out + 16), hexBytes(kat.cipher)) << kat.source;
+        EXPECT_EQ(std::vector<uint8_t>(out, out + 16), hexBytes(kat.fipsCipher)) << kat.source;
         key.direction = DIR_DECRYPT; // one record serves both directions
         uint8_t back[16] = {};
         ASSERT_EQ(blockDecrypt(&cipher, &key, out, 128, back), 128);

@@ -17,6 +17,7 @@
 #include "base/status.h"
 #include "emit/table_text.h"
 #include "support/support.h"
+#include "support/sync_recorder.h"
 
 namespace {
 
@@ -186,6 +187,29 @@ TEST_F(HeaderFiles, EncryptionOutputByteForByte) {
     EXPECT_EQ(printed, "--- Saving " + paths_.roundTable + " header file .......... success\n" +
                            "--- Saving " + paths_.xorTable + " header file .......... success\n" +
                            "--- Saving " + paths_.finalRoundTable + " header file  success\n");
+}
+
+// Each saving line is flushed where it is left open and again where it ends, so
+// that a terminal or a log behind a pipe shows every header as it is saved.
+TEST_F(HeaderFiles, EverySavingLineIsFlushedAsItGoes) {
+    writeGoodTemplates();
+    for (const Operation operation : {Operation::encryption, Operation::decryption}) {
+        SyncRecorder recorder;
+        std::ostream out(&recorder);
+        ASSERT_EQ(operation == Operation::encryption ? saveEncryptionHeaders(paths_, *storage_, out)
+                                                     : saveDecryptionHeaders(paths_, *storage_, out),
+                  STATUS_OK);
+        const std::string& text = recorder.received;
+        size_t lines = 0;
+        for (size_t at = text.find("--- Saving "); at != std::string::npos; at = text.find("--- Saving ", at + 1)) {
+            const size_t opened = text.find(" header file ", at) + std::strlen(" header file ");
+            const size_t ended = text.find('\n', at) + 1;
+            EXPECT_TRUE(recorder.syncedAfter(opened)) << "not flushed when opened: " << text.substr(at, ended - at);
+            EXPECT_TRUE(recorder.syncedAfter(ended)) << "not flushed when ended: " << text.substr(at, ended - at);
+            ++lines;
+        }
+        EXPECT_EQ(lines, 3u);
+    }
 }
 
 TEST_F(HeaderFiles, PlaceholderForms) {

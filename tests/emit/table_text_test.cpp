@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "support/support.h"
+#include "support/sync_recorder.h"
 
 namespace {
 
@@ -197,26 +198,6 @@ TEST(TableText, ProgressMarks) {
     EXPECT_EQ(captured.str(), "");
 }
 
-// A stream buffer that records what reaches it and, at every sync (a flush),
-// how many characters had arrived by then.
-class SyncRecorder : public std::streambuf {
-public:
-    std::string received;
-    std::vector<size_t> syncedAt;
-
-protected:
-    int overflow(int c) override {
-        if (!traits_type::eq_int_type(c, traits_type::eof())) {
-            received.push_back(traits_type::to_char_type(c));
-        }
-        return traits_type::not_eof(c);
-    }
-    int sync() override {
-        syncedAt.push_back(received.size());
-        return 0;
-    }
-};
-
 // Each mark is flushed as soon as it is written, before the next block of text
 // is rendered, so that it reaches the screen while the header is being made.
 TEST(TableText, EveryProgressMarkIsFlushedBeforeTheNext) {
@@ -233,9 +214,7 @@ TEST(TableText, EveryProgressMarkIsFlushedBeforeTheNext) {
         }
         EXPECT_EQ(recorder.received, "..........");
         for (size_t marks = 1; marks <= 10; ++marks) {
-            EXPECT_NE(std::find(recorder.syncedAt.begin(), recorder.syncedAt.end(), marks),
-                      recorder.syncedAt.end())
-                << "no flush right after mark " << marks;
+            EXPECT_TRUE(recorder.syncedAfter(marks)) << "no flush right after mark " << marks;
         }
     }
 }

@@ -44,4 +44,34 @@ constexpr const char* kCbc256Cipher =
     "f58c4c04d6e5f1ba779eabfb5f7bfbd69cfc4e967edb808d679f777bc6702c7d"
     "39f23369a9d9bacfa530e26304231461b2eb05e2c39be9fcda6c19078c6a9d1b";
 
+// NIST SP 800-38A F.5.3/F.5.4 (CTR-AES192) and F.5.5/F.5.6 (CTR-AES256): keys
+// kCbc192Key and kCbc256Key, the counter block kCtrCounter, the plaintext kCtrPlain.
+constexpr const char* kCtr192Cipher =
+    "1abc932417521ca24f2b0459fe7e6e0b090339ec0aa6faefd5ccc2c6f4ce8e94"
+    "1e36b26bd1ebc670d1bd1d665620abf74f78a7f6d29809585a97daec58c6b050";
+constexpr const char* kCtr256Cipher =
+    "601ec313775789a5b7a7f504bbf3d228f443e3ca4d62b59aca84e990cacaf5c5"
+    "2b0930daa23de94ce87017ba2d84988ddfc9c58db67aada613c2dd08457941a6";
+
+// The published vectors of each key size: the FIPS-197 example (plaintext
+// kC1Plain), and the SP 800-38A key with its CBC (IV kCbcIv) and CTR (counter
+// kCtrCounter) ciphertexts of kCbcPlain.
+struct KeySizeVectors {
+    const char* source;
+    int keyBits;
+    const char* fipsKey;
+    const char* fipsCipher;
+    const char* modeKey;
+    const char* cbcCipher;
+    const char* ctrCipher;
+};
+
+constexpr KeySizeVectors kKeySizeVectors[] = {
+    {"FIPS-197 C.1, SP 800-38A F.2.1/F.2.2, F.5.1/F.5.2", 128, kC1Key, kC1Cipher, kCbcKey, kCbcCipher, kCtrCipher},
+    {"FIPS-197 C.2, SP 800-38A F.2.3/F.2.4, F.5.3/F.5.4", 192, kC2Key, kC2Cipher, kCbc192Key, kCbc192Cipher,
+     kCtr192Cipher},
+    {"FIPS-197 C.3, SP 800-38A F.2.5/F.2.6, F.5.5/F.5.6", 256, kC3Key, kC3Cipher, kCbc256Key, kCbc256Cipher,
+     kCtr256Cipher},
+};
+
 } // namespace vectors

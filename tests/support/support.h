@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "base/hex_text.h"
+#include "base/no_copy.h"
 
 // A test that needs what only POSIX systems have (fork, FIFOs, umask, setrlimit,
 // SIGKILL, the preloaded fault library). Its definition stands under
@@ -74,12 +75,10 @@ int processId();
 
 // A fresh empty directory under the system temporary directory, removed when
 // the object goes out of scope.
-class TempDir {
+class TempDir : NoCopy {
 public:
     TempDir();
     ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
     const std::filesystem::path& path() const { return path_; }
     // name is UTF-8, as every path the tests give the tool.
     std::filesystem::path operator/(const std::string& name) const;

@@ -117,30 +117,12 @@ void forEveryVariant(const std::string& keyText, uint32_t seed, const Expected& 
     }
 }
 
-// The published vectors of a key size: an ECB key and block (plaintext
-// kC1Plain), a CBC key (IV kCbcIv, plaintext kCbcPlain) and its four blocks.
-struct Published {
-    const char* source;
-    int rounds;
-    const char* fipsKey;
-    const char* fipsCipher;
-    const char* cbcKey;
-    const char* cbcCipher;
-};
-
-constexpr Published kPublished[] = {
-    {"FIPS-197 C.2, SP 800-38A F.2.3/F.2.4", kAes192Rounds, vectors::kC2Key, vectors::kC2Cipher,
-     vectors::kCbc192Key, vectors::kCbc192Cipher},
-    {"FIPS-197 C.3, SP 800-38A F.2.5/F.2.6", kAes256Rounds, vectors::kC3Key, vectors::kC3Cipher,
-     vectors::kCbc256Key, vectors::kCbc256Cipher},
-};
-
 template <int Rounds>
-void expectPublishedAnswers(const Published& p) {
+void expectPublishedAnswers(const vectors::KeySizeVectors& p) {
     using testsupport::hexBytes;
     forEveryVariant<Rounds>(p.fipsKey, 900, {hexBytes(kC1Plain), hexBytes(p.fipsCipher), {}, {}});
-    forEveryVariant<Rounds>(p.cbcKey, 901,
-                            {hexBytes(vectors::kCbcPlain), referenceAes(true, hexBytes(p.cbcKey), kEcb,
+    forEveryVariant<Rounds>(p.modeKey, 901,
+                            {hexBytes(vectors::kCbcPlain), referenceAes(true, hexBytes(p.modeKey), kEcb,
                                                                          hexBytes(vectors::kCbcPlain)),
                              hexBytes(vectors::kCbcIv), hexBytes(p.cbcCipher)});
 }
@@ -161,22 +143,22 @@ void expectOpenSslAnswers(uint32_t seed) {
 // below rests on a checked reference for these key sizes too.
 TEST(KeySizes, ReferenceGivesThePublishedAnswers) {
     using testsupport::hexBytes;
-    for (const Published& p : kPublished) {
+    for (const vectors::KeySizeVectors& p : vectors::kKeySizeVectors) {
         SCOPED_TRACE(p.source);
         EXPECT_EQ(referenceAes(true, hexBytes(p.fipsKey), kEcb, hexBytes(kC1Plain)), hexBytes(p.fipsCipher));
-        EXPECT_EQ(referenceAes(true, hexBytes(p.cbcKey), hexBytes(vectors::kCbcIv).data(), hexBytes(vectors::kCbcPlain)),
+        EXPECT_EQ(referenceAes(true, hexBytes(p.modeKey), hexBytes(vectors::kCbcIv).data(), hexBytes(vectors::kCbcPlain)),
                   hexBytes(p.cbcCipher));
     }
 }
 
 // ECB both ways, CBC both ways, under every coding kind, in both formats.
 TEST(KeySizes, TablesGiveThePublishedAnswers) {
-    for (const Published& p : kPublished) {
+    for (const vectors::KeySizeVectors& p : vectors::kKeySizeVectors) {
         SCOPED_TRACE(p.source);
-        if (p.rounds == kAes192Rounds) {
-            expectPublishedAnswers<kAes192Rounds>(p);
-        } else {
-            expectPublishedAnswers<kAes256Rounds>(p);
+        switch (roundsOfKeyBits(p.keyBits)) {
+        case kAes128Rounds: expectPublishedAnswers<kAes128Rounds>(p); break;
+        case kAes192Rounds: expectPublishedAnswers<kAes192Rounds>(p); break;
+        default: expectPublishedAnswers<kAes256Rounds>(p); break;
         }
     }
 }
