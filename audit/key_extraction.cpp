@@ -26,6 +26,7 @@
 #include "audit/key_extraction.h"
 
 #include <bit>
+#include <cassert>
 #include <memory>
 
 #include "aesref/aes128.h"
@@ -135,7 +136,10 @@ class Extraction {
 public:
     Extraction(const DirectionTables& tables, Direction direction)
         : t_(tables), d_(direction), box_(direction == Direction::Encrypt ? aesSbox : aesInvSbox),
-          R_(tables.rounds), T_(tableRounds(tables)) {}
+          R_(tables.rounds), T_(tableRounds(tables)) {
+        // The reader gives 10, 12 or 14 rounds and blocks of that size.
+        assert(isAuditRoundCount(R_) && t_.round.size() == roundTableBytes(R_) && t_.xors.size() == xorTableBytes(R_));
+    }
 
     DirectionAudit run();
 
