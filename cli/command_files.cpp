@@ -24,7 +24,8 @@ int32_t checkKeyLength(const CommandScript& script, std::string ScriptValues::*f
     const std::string& key = script.values().*field;
     const std::string name(scriptKeyOf(field).key);
     if (rounds != kAes128Rounds) {
-        // The longer keys came after text was cut quietly: they are taken whole or not at all.
+        // Taken whole or not at all: no text may follow the digits, so that a key
+        // of another size (or a key with a typo) is never read as one of this size.
         const size_t digits = static_cast<size_t>(keyHexDigitsOfRounds(rounds));
         size_t hex = 0;
         while (hex < key.size() && isHexDigit(key[hex])) ++hex;
