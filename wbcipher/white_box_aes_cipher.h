@@ -51,6 +51,10 @@ public:
     // this build or CPU cannot run it.
     bool UseBlockPath(BlockPath path);
     BlockPath blockPath() const { return path_; }
+    // True when the buffer operations and CBC run on the block paths: tables are
+    // set, their layout is prepared, and the rounds are this class's own (not
+    // overridden by a derived class, whose rounds then run block by block).
+    bool usesBlockPaths() const { return fastPaths(); }
 
     [[nodiscard]] int32_t EncryptBlock(const uint8_t input[16], uint8_t output[16]);
     [[nodiscard]] int32_t DecryptBlock(const uint8_t input[16], uint8_t output[16]);

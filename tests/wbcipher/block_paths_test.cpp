@@ -316,6 +316,8 @@ TEST(BlockPaths, BufferOperationsMatchThePlainEvaluator) {
                 setTables(*cipher, set);
             }
             EXPECT_TRUE(cipher->UseBlockPath(path));
+            // Not the plain evaluator block by block, which would match trivially.
+            EXPECT_TRUE(cipher->usesBlockPaths()) << set.name;
             return [cipher](Direction d, const uint8_t* in, uint8_t* out, size_t blocks) {
                 EXPECT_EQ(d == Direction::Encryption ? cipher->EncryptBlocks(in, out, blocks)
                                                      : cipher->DecryptBlocks(in, out, blocks),
@@ -429,10 +431,12 @@ TEST(BlockPaths, BufferOperationsWithoutTablesOrWithOverriddenRounds) {
     EXPECT_EQ(empty.EncryptBlocks(data.data(), out.data(), 65), STATUS_NO_TABLES);
     EXPECT_EQ(empty.DecryptBlocks(data.data(), out.data(), 65), STATUS_NO_TABLES);
     EXPECT_EQ(out, std::vector<uint8_t>(data.size(), 0x33));
+    EXPECT_FALSE(empty.usesBlockPaths());
 
     // An override is called once per block, and its result is what comes out.
     ForwardingCipher forwarding;
     forwarding.SetTables(plainTables(0).tables.get());
+    EXPECT_FALSE(forwarding.usesBlockPaths());
     EXPECT_EQ(forwarding.EncryptBlocks(data.data(), out.data(), 65), STATUS_OK);
     EXPECT_EQ(forwarding.calls, 65);
     EXPECT_EQ(out, plainBlocks({"plain", plainTables(0).tables.get()}, Direction::Encryption, data));
