@@ -52,15 +52,9 @@ using benchsetup::kKey;
 
 // One table format as the cases use it: the tool's cipher, its encryption
 // network, and the runtime compiled around tables of that format.
-struct Format {
+struct Format : benchsetup::RuntimeFunctions {
     WhiteBoxAesCipher& cipher;
     const BlockNetwork& network;
-    void (*encryptBlock)(const unsigned char in[16], unsigned char out[16]);
-    int (*encryptEcb)(const unsigned char* in, unsigned char* out, size_t length);
-    int (*decryptEcb)(const unsigned char* in, unsigned char* out, size_t length);
-    int (*encryptCbc)(unsigned char* buffer, size_t length, const unsigned char iv[16]);
-    int (*decryptCbc)(unsigned char* buffer, size_t length, const unsigned char iv[16]);
-    void (*cryptCtr)(unsigned char* buffer, size_t length, const unsigned char counter[16]);
 };
 
 const Format& classic() {
@@ -68,8 +62,7 @@ const Format& classic() {
     static const BlockNetworksPtr prepared = prepareBlockNetworks(benchsetup::tables());
     static const Format format = [] {
         cipher.SetTables(&benchsetup::tables());
-        return Format{cipher,           prepared->enc,      tabrix_encrypt_block, tabrix_encrypt_ecb,
-                      tabrix_decrypt_ecb, tabrix_encrypt_cbc, tabrix_decrypt_cbc,   tabrix_crypt_ctr};
+        return Format{BENCH_RUNTIME_FUNCTIONS(tabrix), cipher, prepared->enc};
     }();
     return format;
 }
@@ -79,14 +72,7 @@ const Format& mixed() {
     static const BlockNetworksPtr prepared = prepareBlockNetworks(benchsetup::mixedTables());
     static const Format format = [] {
         cipher.SetMixedTables(&benchsetup::mixedTables());
-        return Format{cipher,
-                      prepared->enc,
-                      tabrixmixed_encrypt_block,
-                      tabrixmixed_encrypt_ecb,
-                      tabrixmixed_decrypt_ecb,
-                      tabrixmixed_encrypt_cbc,
-                      tabrixmixed_decrypt_cbc,
-                      tabrixmixed_crypt_ctr};
+        return Format{BENCH_RUNTIME_FUNCTIONS(tabrixmixed), cipher, prepared->enc};
     }();
     return format;
 }

@@ -2,6 +2,11 @@
 // generation of both directions (the tables only, no text) and the table cipher
 // in ns per block for each direction, block by block (the plain evaluator) and
 // over a buffer (the selected block path), in the classic and the mixed format.
+// The Runtime* cases time the C runtime as applications get it (-O2, classic
+// headers of examples/example.cfg, aes192.cfg and aes256.cfg, copies under the
+// prefixes tabrix, tabrix192 and tabrix256) on its own paths: single blocks,
+// ECB both ways and counter mode (the selected block path), CBC encryption
+// (serial) and decryption (batched); TABRIX_PORTABLE=1 keeps the portable path.
 // Counters: *_128, *_192, *_256 and the ratios 192/128 and 256/128 (expected
 // near R/10: 1.2 and 1.4); the table bytes per direction of each key size.
 //
@@ -14,6 +19,9 @@
 #include <string>
 #include <vector>
 
+#include "tabrix192.h"
+#include "tabrix256.h"
+#include "tabrix_runtime.h"
 #include "wbcipher/mixed_white_box_aes_cipher.h"
 #include "wbcipher/white_box_aes_cipher.h"
 #include "wbgen/mixed_table_generator.h"
@@ -157,6 +165,47 @@ void runCiphers(benchmark::State& state, bool mixed, bool encrypt, Way way) {
     report(state, by, 1e9 / (static_cast<double>(state.iterations()) * kBlocks), "ns_per_block");
 }
 
+// The runtime of each key size: 128, 192, 256.
+using Runtime = benchsetup::RuntimeFunctions;
+const Runtime kRuntimes[3] = {BENCH_RUNTIME_FUNCTIONS(tabrix), BENCH_RUNTIME_FUNCTIONS(tabrix192),
+                              BENCH_RUNTIME_FUNCTIONS(tabrix256)};
+
+enum class RuntimeCase { Block, EcbEncrypt, EcbDecrypt, CbcEncrypt, CbcDecrypt, Ctr };
+
+// Whole blocks cannot fail: the statuses are not looked at.
+void runRuntime(const Runtime& runtime, RuntimeCase what, std::vector<uint8_t>& data) {
+    static const unsigned char iv[16] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
+    unsigned char* bytes = data.data();
+    switch (what) {
+    case RuntimeCase::Block:
+        for (size_t n = 0; n < data.size(); n += 16) runtime.encryptBlock(bytes + n, bytes + n);
+        break;
+    case RuntimeCase::EcbEncrypt: (void)runtime.encryptEcb(bytes, bytes, data.size()); break;
+    case RuntimeCase::EcbDecrypt: (void)runtime.decryptEcb(bytes, bytes, data.size()); break;
+    case RuntimeCase::CbcEncrypt: (void)runtime.encryptCbc(bytes, data.size(), iv); break;
+    case RuntimeCase::CbcDecrypt: (void)runtime.decryptCbc(bytes, data.size(), iv); break;
+    case RuntimeCase::Ctr: runtime.cryptCtr(bytes, data.size(), iv); break;
+    }
+    benchmark::ClobberMemory();
+}
+
+void runRuntimes(benchmark::State& state, RuntimeCase what) {
+    std::vector<uint8_t> data(16 * kBlocks);
+    for (size_t n = 0; n < data.size(); ++n) data[n] = static_cast<uint8_t>(n * 131 + 7);
+    for (const Runtime& runtime : kRuntimes) runRuntime(runtime, what, data); // the layouts, once
+    BySize by;
+    for (auto _ : state) {
+        for (int n = 0; n < 3; ++n) {
+            const auto start = Clock::now();
+            runRuntime(kRuntimes[n], what, data);
+            const double elapsed = secondsSince(start);
+            by.seconds[n] += elapsed;
+            if (n == 0) state.SetIterationTime(elapsed);
+        }
+    }
+    report(state, by, 1e9 / (static_cast<double>(state.iterations()) * kBlocks), "ns_per_block");
+}
+
 void BM_GenerateClassic(benchmark::State& state) { runGeneration(state, false); }
 void BM_GenerateMixed(benchmark::State& state) { runGeneration(state, true); }
 void BM_EncryptBlockClassic(benchmark::State& state) { runCiphers(state, false, true, Way::Blocks); }
@@ -165,6 +214,13 @@ void BM_EcbEncryptClassic(benchmark::State& state) { runCiphers(state, false, tr
 void BM_EcbDecryptClassic(benchmark::State& state) { runCiphers(state, false, false, Way::Buffer); }
 void BM_EncryptBlockMixed(benchmark::State& state) { runCiphers(state, true, true, Way::Blocks); }
 void BM_EcbEncryptMixed(benchmark::State& state) { runCiphers(state, true, true, Way::Buffer); }
+
+void BM_RuntimeEncryptBlock(benchmark::State& state) { runRuntimes(state, RuntimeCase::Block); }
+void BM_RuntimeEcbEncrypt(benchmark::State& state) { runRuntimes(state, RuntimeCase::EcbEncrypt); }
+void BM_RuntimeEcbDecrypt(benchmark::State& state) { runRuntimes(state, RuntimeCase::EcbDecrypt); }
+void BM_RuntimeCbcEncrypt(benchmark::State& state) { runRuntimes(state, RuntimeCase::CbcEncrypt); }
+void BM_RuntimeCbcDecrypt(benchmark::State& state) { runRuntimes(state, RuntimeCase::CbcDecrypt); }
+void BM_RuntimeCtr(benchmark::State& state) { runRuntimes(state, RuntimeCase::Ctr); }
 
 } // namespace
 
@@ -176,5 +232,11 @@ BENCHMARK(BM_EcbEncryptClassic)->UseManualTime()->MinTime(1.0);
 BENCHMARK(BM_EcbDecryptClassic)->UseManualTime()->MinTime(1.0);
 BENCHMARK(BM_EncryptBlockMixed)->UseManualTime()->MinTime(1.0);
 BENCHMARK(BM_EcbEncryptMixed)->UseManualTime()->MinTime(1.0);
+BENCHMARK(BM_RuntimeEncryptBlock)->UseManualTime()->MinTime(1.0);
+BENCHMARK(BM_RuntimeEcbEncrypt)->UseManualTime()->MinTime(1.0);
+BENCHMARK(BM_RuntimeEcbDecrypt)->UseManualTime()->MinTime(1.0);
+BENCHMARK(BM_RuntimeCbcEncrypt)->UseManualTime()->MinTime(1.0);
+BENCHMARK(BM_RuntimeCbcDecrypt)->UseManualTime()->MinTime(1.0);
+BENCHMARK(BM_RuntimeCtr)->UseManualTime()->MinTime(1.0);
 
 BENCHMARK_MAIN();

@@ -5,6 +5,7 @@
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
@@ -82,5 +83,21 @@ inline void holdOpenSslToTables(char** argv) {
     const char* mask = std::getenv("OPENSSL_ia32cap");
     benchmark::AddCustomContext("OPENSSL_ia32cap", mask != nullptr ? mask : "(unset: AES-NI if present)");
 }
+
+// The cipher functions of one copy of the C runtime (each copy has a prefix of
+// its own), as the runtime cases call them.
+struct RuntimeFunctions {
+    void (*encryptBlock)(const unsigned char in[16], unsigned char out[16]);
+    int (*encryptEcb)(const unsigned char* in, unsigned char* out, size_t length);
+    int (*decryptEcb)(const unsigned char* in, unsigned char* out, size_t length);
+    int (*encryptCbc)(unsigned char* buffer, size_t length, const unsigned char iv[16]);
+    int (*decryptCbc)(unsigned char* buffer, size_t length, const unsigned char iv[16]);
+    void (*cryptCtr)(unsigned char* buffer, size_t length, const unsigned char counter[16]);
+};
+// The RuntimeFunctions of the copy with prefix p (tabrix, tabrixmixed, ...).
+#define BENCH_RUNTIME_FUNCTIONS(p)                                                                            \
+    benchsetup::RuntimeFunctions {                                                                            \
+        p##_encrypt_block, p##_encrypt_ecb, p##_decrypt_ecb, p##_encrypt_cbc, p##_decrypt_cbc, p##_crypt_ctr \
+    }
 
 } // namespace benchsetup

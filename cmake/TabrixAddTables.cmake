@@ -9,12 +9,16 @@
 # <name> must be a C identifier. The target <name>_tables is the generation
 # step alone.
 #
-#   KEY_FILE    a regular file holding the AES-128 key as 32 hexadecimal digits
-#               (blanks and line ends around them are ignored); both table
-#               directions use it. The key is read only by the build step: it
-#               never appears on a command line, in CMakeCache.txt or in the
-#               build log. The step writes the tool's script, the one file
-#               holding the key, with mode 0600 in a folder of mode 0700.
+#   KEY_FILE    a regular file holding the key as 32, 48 or 64 hexadecimal
+#               digits: AES-128, AES-192 or AES-256 (blanks and line ends around
+#               them are ignored); both table directions use it. Configure reads
+#               its length to choose the key size (the script's [TABLES] keyBits)
+#               and the shipped templates of that size; any other length fails
+#               configure. A key file of another size than at configure time
+#               fails the build step (run cmake again). The key never appears on
+#               a command line, in CMakeCache.txt or in the build log. The build
+#               step writes the tool's script, the one file holding the key,
+#               with mode 0600 in a folder of mode 0700.
 #   CODINGS     NONE (default): tables for plain blocks. ECB: independent
 #               input/output codings merged into the tables. CBC: CBC-compliant
 #               codings (the one-call <name>_encrypt_cbc_coded and
@@ -33,8 +37,9 @@
 #               generation draws fresh randomness (seed = system).
 #   FORMAT      classic (default) or mixed, the table format.
 #   TEMPLATES   a folder holding the templates under the shipped names
-#               (AESRoundTables_auth.tpl, ...): six for classic, ten for mixed;
-#               default the shipped templates. (A folder given as FORMAT is still
+#               (AESRoundTables_auth.tpl, ...): six for classic, ten for mixed,
+#               of the key file's size; default the shipped templates of that
+#               size. (A folder given as FORMAT is still
 #               taken as TEMPLATES, with a deprecation warning.)
 #   DIRECTIONS  BOTH (default), ENCRYPT or DECRYPT: the library holds only that
 #               direction's tables and functions (counter mode is encryption).
@@ -108,9 +113,20 @@ function(tabrix_add_tables name)
   _tabrix_choice(CODINGS NONE ECB CBC)
   _tabrix_choice(DIRECTIONS BOTH ENCRYPT DECRYPT)
 
+  # The key size, from the key file's length; the key itself stays in this
+  # function's scope (never cached, never printed).
+  get_filename_component(key_file "${arg_KEY_FILE}" ABSOLUTE)
+  tabrix_require_regular_file("${what}: key file" "${key_file}")
+  tabrix_read_hex_file(key key_bits "key file" "${key_file}" 128 192 256)
+  unset(key)
+
   # FORMAT names the table format; a folder there is the older spelling of
-  # TEMPLATES.
-  get_property(template_dir GLOBAL PROPERTY TABRIX_TEMPLATE_DIR)
+  # TEMPLATES. The shipped templates are those of the key size.
+  if(key_bits EQUAL 128)
+    get_property(template_dir GLOBAL PROPERTY TABRIX_TEMPLATE_DIR)
+  else()
+    get_property(template_dir GLOBAL PROPERTY TABRIX_TEMPLATE_DIR_${key_bits})
+  endif()
   set(format classic)
   if(arg_FORMAT STREQUAL "classic" OR arg_FORMAT STREQUAL "mixed")
     set(format ${arg_FORMAT})
@@ -137,16 +153,25 @@ function(tabrix_add_tables name)
     list(APPEND templates AESMixTables_auth.tpl AESMixXorTables_auth.tpl AESInvMixTables_auth.tpl
          AESInvMixXorTables_auth.tpl)
   endif()
+  # A round block's template declares its slots first ([R][4][4][256][4] or
+  # [R][4][24][256]); templates of another key size would take the tables
+  # truncated or padded, so they are refused here.
+  math(EXPR slots "${key_bits} / 32 + 6")
   foreach(tpl IN LISTS templates)
     if(NOT EXISTS "${template_dir}/${tpl}")
       list(LENGTH templates count)
       message(FATAL_ERROR "${what}: the template folder ${template_dir} has no ${tpl} "
                           "(the ${format} format needs ${count} templates)")
     endif()
+    file(READ "${template_dir}/${tpl}" text)
+    if(text MATCHES "#[A-Za-z]+#\\[([0-9]+)\\]\\[4\\]\\[(4|24)\\]\\[256\\]" AND
+       NOT CMAKE_MATCH_1 EQUAL slots)
+      message(FATAL_ERROR "${what}: the template ${template_dir}/${tpl} declares ${CMAKE_MATCH_1} round "
+                          "slots, but the key file holds an AES-${key_bits} key (${slots} slots); give "
+                          "templates of that size")
+    endif()
   endforeach()
 
-  get_filename_component(key_file "${arg_KEY_FILE}" ABSOLUTE)
-  tabrix_require_regular_file("${what}: key file" "${key_file}")
   set(seed_file "")
   if(NOT "${arg_SEED_FILE}" STREQUAL "")
     get_filename_component(seed_file "${arg_SEED_FILE}" ABSOLUTE)
@@ -188,7 +213,7 @@ function(tabrix_add_tables name)
       list(APPEND headers inv_mix_tables inv_mix_xor_tables)
     endif()
   endif()
-  set(outputs "${out}/include/${name}.h" "${out}/${name}.c")
+  set(outputs "${out}/include/${name}.h" "${out}/${name}.c" "${out}/${name}_layout.h")
   foreach(header IN LISTS headers)
     list(APPEND outputs "${out}/tables/${header}.h")
   endforeach()
@@ -236,13 +261,14 @@ function(tabrix_add_tables name)
   endif()
   set(step_dir "${CMAKE_CURRENT_FUNCTION_LIST_DIR}")
   add_custom_target(${name}_tables
-    COMMAND "${CMAKE_COMMAND}" "-DNAME=${name}" "-DKEY_FILE=${key_file}" "-DSEED_FILE=${seed_file}"
+    COMMAND "${CMAKE_COMMAND}" "-DNAME=${name}" "-DKEY_FILE=${key_file}" "-DKEY_BITS=${key_bits}"
+            "-DSEED_FILE=${seed_file}"
             "-DCODINGS=${arg_CODINGS}" "-DCODING_DIR=${kept_dir}" "-DFORMAT=${format}"
             "-DDIRECTIONS=${arg_DIRECTIONS}" "-DTOOL=${tool}"
             "-DTEMPLATE_DIR=${template_dir}" "-DRUNTIME_DIR=${runtime_dir}" "-DOUT=${out}"
             -P "${step_dir}/tabrix_generate.cmake"
     BYPRODUCTS ${outputs}
-    COMMENT "White-box tables ${name} (${format}, codings ${arg_CODINGS}, directions ${arg_DIRECTIONS})"
+    COMMENT "White-box tables ${name} (AES-${key_bits}, ${format}, codings ${arg_CODINGS}, directions ${arg_DIRECTIONS})"
     VERBATIM)
   if(tool_target)
     add_dependencies(${name}_tables ${tool_target})

@@ -19,6 +19,44 @@ function(tabrix_require_regular_file what file)
   endif()
 endfunction()
 
+# tabrix_read_hex_file(<out> <bits_out> <what> <file> <bits>...): the hex digits
+# of a key or seed file in lower case, and in <bits_out> their number of bits,
+# which must be one of <bits> (128: 32 digits, 192: 48, 256: 64). Blanks and
+# line ends around the digits are ignored. Its messages say nothing about the
+# content: it may be a key with a typo. The file is checked for a regular file
+# first (at build time again: it may have been replaced since configure time).
+function(tabrix_read_hex_file out bits_out what file)
+  set(sizes "")
+  foreach(bits IN LISTS ARGN)
+    math(EXPR digits "${bits} / 4")
+    list(APPEND sizes ${digits})
+  endforeach()
+  list(LENGTH sizes count)
+  if(count EQUAL 1)
+    set(wanted "${sizes}")
+  else()
+    list(POP_BACK sizes last)
+    list(JOIN sizes ", " wanted)
+    set(wanted "${wanted} or ${last}")
+    list(APPEND sizes ${last})
+  endif()
+  tabrix_require_regular_file("${what}" "${file}")
+  file(READ "${file}" text LIMIT 4096)
+  string(STRIP "${text}" text)
+  if(NOT text MATCHES "^[0-9A-Fa-f]+$")
+    message(FATAL_ERROR "${file}: the ${what} must hold ${wanted} hexadecimal digits and nothing else")
+  endif()
+  string(LENGTH "${text}" length)
+  list(FIND sizes ${length} index)
+  if(index EQUAL -1)
+    message(FATAL_ERROR "${file}: the ${what} must hold ${wanted} hexadecimal digits, not ${length}")
+  endif()
+  math(EXPR bits "${length} * 4")
+  string(TOLOWER "${text}" text)
+  set(${out} "${text}" PARENT_SCOPE)
+  set(${bits_out} "${bits}" PARENT_SCOPE)
+endfunction()
+
 # The 256 byte values as two lower-case hex digits each, in order.
 function(_tabrix_byte_list out)
   set(digits 0 1 2 3 4 5 6 7 8 9 a b c d e f)

@@ -1,5 +1,5 @@
 # Build step of tabrix_add_tables, run in every build as
-#   cmake -DNAME=... -DKEY_FILE=... -DSEED_FILE=<file or empty> -DCODINGS=NONE|ECB|CBC
+#   cmake -DNAME=... -DKEY_FILE=... -DKEY_BITS=128|192|256 -DSEED_FILE=<file or empty> -DCODINGS=NONE|ECB|CBC
 #         -DCODING_DIR=<folder or empty> -DFORMAT=classic|mixed -DDIRECTIONS=BOTH|ENCRYPT|DECRYPT
 #         -DTOOL=... -DTEMPLATE_DIR=... -DRUNTIME_DIR=... -DOUT=... -P tabrix_generate.cmake
 # Compares a digest of the content of every input with the one it wrote last
@@ -8,40 +8,28 @@
 # (neither is ever passed on a command line), checks or makes the coding files,
 # writes the tool's scripts into OUT/private (mode 0700) with mode 0600, runs
 # the tool, and writes the runtime with the prefix NAME:
-#   OUT/include/NAME.h, OUT/NAME.c, OUT/tables/*.h, OUT/codings/*.dat (no CODING_DIR)
+#   OUT/include/NAME.h, OUT/NAME.c, OUT/NAME_layout.h, OUT/tables/*.h, OUT/codings/*.dat (no CODING_DIR)
 cmake_minimum_required(VERSION 3.20)
 include("${CMAKE_CURRENT_LIST_DIR}/tabrix_checks.cmake")
 
-foreach(var NAME KEY_FILE SEED_FILE CODINGS CODING_DIR FORMAT DIRECTIONS TOOL TEMPLATE_DIR
+foreach(var NAME KEY_FILE KEY_BITS SEED_FILE CODINGS CODING_DIR FORMAT DIRECTIONS TOOL TEMPLATE_DIR
         RUNTIME_DIR OUT)
   if(NOT DEFINED ${var})
     message(FATAL_ERROR "tabrix_generate.cmake: ${var} is not set")
   endif()
 endforeach()
 
-# tabrix_read_hex_file(<out> <what> <file>): the 32 hex digits of a key or seed
-# file, in lower case. Its messages say nothing about the content: it may be a
-# key with a typo. The file is checked again here: it may have been replaced
-# since configure time.
-function(tabrix_read_hex_file out what file)
-  tabrix_require_regular_file("${what}" "${file}")
-  file(READ "${file}" text LIMIT 4096)
-  string(STRIP "${text}" text)
-  if(NOT text MATCHES "^[0-9A-Fa-f]+$")
-    message(FATAL_ERROR "${file}: the ${what} must hold 32 hexadecimal digits and nothing else")
-  endif()
-  string(LENGTH "${text}" length)
-  if(NOT length EQUAL 32)
-    message(FATAL_ERROR "${file}: the ${what} must hold 32 hexadecimal digits, not ${length}")
-  endif()
-  string(TOLOWER "${text}" text)
-  set(${out} "${text}" PARENT_SCOPE)
-endfunction()
-
-tabrix_read_hex_file(key "key file" "${KEY_FILE}")
+tabrix_read_hex_file(key key_bits "key file" "${KEY_FILE}" 128 192 256)
+# The key size chose the templates at configure time; a key file of another
+# size since then would not fit them (configure runs again when the file
+# changes, so this takes a build outside that).
+if(NOT key_bits EQUAL KEY_BITS)
+  message(FATAL_ERROR "${KEY_FILE}: the key file now holds an AES-${key_bits} key, but the build was "
+                      "configured for AES-${KEY_BITS}; run cmake again")
+endif()
 set(seed "")
 if(SEED_FILE)
-  tabrix_read_hex_file(seed "seed file" "${SEED_FILE}")
+  tabrix_read_hex_file(seed seed_bits "seed file" "${SEED_FILE}" 128)
 endif()
 
 # The directions the library holds, and what each one's tables are made from.
@@ -82,7 +70,7 @@ else()
 endif()
 
 set(private "${OUT}/private")
-set(outputs "${OUT}/include/${NAME}.h" "${OUT}/${NAME}.c")
+set(outputs "${OUT}/include/${NAME}.h" "${OUT}/${NAME}.c" "${OUT}/${NAME}_layout.h")
 foreach(direction IN LISTS directions)
   foreach(entry IN LISTS headers_${direction})
     string(REPLACE ":" ";" parts "${entry}")
@@ -101,13 +89,14 @@ endforeach()
 # are there).
 function(tabrix_input_digest out)
   set(text "tabrix tables 1\n")
-  foreach(var NAME CODINGS CODING_DIR FORMAT DIRECTIONS TEMPLATE_DIR OUT)
+  foreach(var NAME CODINGS CODING_DIR FORMAT DIRECTIONS TEMPLATE_DIR OUT KEY_BITS)
     string(APPEND text "${var}=${${var}}\n")
   endforeach()
   string(SHA256 key_digest "tabrix key\n${key}")
   string(SHA256 seed_digest "tabrix seed\n${seed}")
   string(APPEND text "key ${key_digest}\nseed ${seed_digest}\n")
   set(files "${TOOL}" "${RUNTIME_DIR}/tabrix_runtime.c" "${RUNTIME_DIR}/tabrix_runtime.h"
+      "${RUNTIME_DIR}/tabrix_layout.h"
       "${CMAKE_CURRENT_LIST_FILE}" "${CMAKE_CURRENT_LIST_DIR}/tabrix_checks.cmake")
   foreach(direction encrypt decrypt)
     foreach(entry IN LISTS headers_${direction})
@@ -311,8 +300,14 @@ if(NOT CODINGS STREQUAL "NONE")
   endif()
 endif()
 set(script "[KEY_VALUE]\nencryptKey = ${key}\ndecryptKey = ${key}\n[RANDOM]\nseed = ${table_seed}\n")
-if(FORMAT STREQUAL "mixed")
-  string(APPEND script "[TABLES]\nformat = mixed\n")
+if(FORMAT STREQUAL "mixed" OR NOT KEY_BITS EQUAL 128)
+  string(APPEND script "[TABLES]\n")
+  if(FORMAT STREQUAL "mixed")
+    string(APPEND script "format = mixed\n")
+  endif()
+  if(NOT KEY_BITS EQUAL 128)
+    string(APPEND script "keyBits = ${KEY_BITS}\n")
+  endif()
 endif()
 string(APPEND script "[HEADER_FILES]\n")
 set(unused_headers "")
@@ -356,10 +351,15 @@ foreach(direction encrypt decrypt)
 endforeach()
 
 # The runtime under the prefix NAME: tabrix_ -> NAME_, TABRIX_ -> NAME_ in
-# capitals, and in its header the directions it holds.
+# capitals, and in its header the directions it holds. Its private layout
+# header goes beside the source as NAME_layout.h.
 string(TOUPPER "${NAME}" upper)
-foreach(part h c)
-  file(READ "${RUNTIME_DIR}/tabrix_runtime.${part}" text)
+foreach(part h c layout)
+  if(part STREQUAL "layout")
+    file(READ "${RUNTIME_DIR}/tabrix_layout.h" text)
+  else()
+    file(READ "${RUNTIME_DIR}/tabrix_runtime.${part}" text)
+  endif()
   if(part STREQUAL "h" AND NOT DIRECTIONS STREQUAL "BOTH")
     string(REPLACE "#define TABRIX_RUNTIME_H\n"
                    "#define TABRIX_RUNTIME_H\n#define TABRIX_${DIRECTIONS}_ONLY 1\n" text "${text}")
@@ -369,6 +369,8 @@ foreach(part h c)
   string(REPLACE "TABRIX_" "${upper}_" text "${text}")
   if(part STREQUAL "h")
     set(target "${OUT}/include/${NAME}.h")
+  elseif(part STREQUAL "layout")
+    set(target "${OUT}/${NAME}_layout.h")
   else()
     set(target "${OUT}/${NAME}.c")
   endif()

@@ -1,7 +1,9 @@
-/* Evaluation of a generated white-box AES-128 table set.
+/* Evaluation of a generated white-box AES table set: AES-128, AES-192 or
+ * AES-256, as the compiled-in headers are (their round blocks have R = 10, 12
+ * or 14 slots; the code below reads R from them).
  *
  * A block fills the 4 x 4 state column by column (FIPS-197 order): state row i,
- * column c is block byte 4*c + i. Each of the nine table rounds of a direction
+ * column c is block byte 4*c + i. Each of the R - 1 table rounds of a direction
  *   1. looks up, for every row i and output column c, the round-table entry of
  *      the state byte in row i of source column j (encryption j = (c + i) mod 4,
  *      decryption j = (c - i) mod 4: ShiftRows and InvShiftRows are done by this
@@ -18,6 +20,7 @@
  * state is never plain inside; only the table contents know the codings.
  */
 #include "tabrix_runtime.h"
+#include "tabrix_layout.h"
 
 #include <stdint.h>
 #include <stdio.h>
@@ -105,30 +108,45 @@ static unsigned source_column(unsigned c, unsigned i, unsigned shift)
  * tables behind them. Every path gives the same bytes as the tool's plain
  * evaluator; the tests hold them to it.
  *
- * The prepared XOR tables are turned round so that the running nibble stays in
- * the high half of a byte: entry (r << 4 | v) of prepared table n holds the low
- * nibble of entry (v << 4 | r) of XOR table n (r running, v new), shifted up by
- * four, except for the last table of a low-nibble chain (n = 6b + 4), which
- * leaves it in place. A chain step is then one OR and one load, and an output
- * byte is the OR of its two chains' last results. For the SIMD path the round
- * words are also split into byte tables, one 256-byte table per output row.
+ * The prepared XOR tables are turned round by the rule of tabrix_layout.h
+ * (shared with the tool's own block paths), so that a chain step is one OR and
+ * one load. For the SIMD path the round words are also split into byte tables,
+ * one 256-byte table per output row.
  * Tables are kept in processing order (stage 0 first) for both directions. */
 
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__)) && !defined(TABRIX_PORTABLE_ONLY)
-#define TABRIX_X86_SIMD 1
+#if TABRIX_X86_SIMD
 #include <immintrin.h>
 #define TABRIX_ALIGNED __attribute__((aligned(64)))
-#define TABRIX_VBMI __attribute__((target("avx512f,avx512bw,avx512vbmi")))
 #else
-#define TABRIX_X86_SIMD 0
 #define TABRIX_ALIGNED
 #endif
 
-#define TABLE_ROUNDS 9
-#define BATCH_BLOCKS 64
-/* Below this many blocks a SIMD batch of 64, mostly padding, costs more than
- * the portable path. */
-#define SIMD_MIN_BLOCKS 8
+/* The table rounds of a direction: R - 1 for a key of R rounds (10, 12 or 14
+ * for AES-128, -192 or -256), read from the compiled-in headers, whose round
+ * and XOR blocks have R slots each (one of them never written). */
+#ifdef TABRIX_HAS_ENCRYPTION
+#define ROUND_SLOTS (sizeof roundTables / sizeof roundTables[0])
+#else
+#define ROUND_SLOTS (sizeof invRoundTables / sizeof invRoundTables[0])
+#endif
+#define TABLE_ROUNDS ((unsigned)ROUND_SLOTS - 1u)
+/* Every block of the set has the same slots, and R is one of the three. */
+#define SLOTS_OF(block) (sizeof(block) / sizeof(block)[0])
+#define SLOTS_AGREE(name, words, xors) \
+    typedef char name[SLOTS_OF(words) == ROUND_SLOTS && SLOTS_OF(xors) == ROUND_SLOTS ? 1 : -1]
+#ifdef TABRIX_HAS_ENCRYPTION
+SLOTS_AGREE(tabrix_encryption_slots_agree, roundTables, xorTables);
+#ifdef TABRIX_MIXED
+SLOTS_AGREE(tabrix_mix_slots_agree, mixTables, mixXorTables);
+#endif
+#endif
+#ifdef TABRIX_HAS_DECRYPTION
+SLOTS_AGREE(tabrix_decryption_slots_agree, invRoundTables, invXorTables);
+#ifdef TABRIX_MIXED
+SLOTS_AGREE(tabrix_inv_mix_slots_agree, invMixTables, invMixXorTables);
+#endif
+#endif
+typedef char tabrix_round_count_is_10_12_or_14[ROUND_SLOTS == 10 || ROUND_SLOTS == 12 || ROUND_SLOTS == 14 ? 1 : -1];
 /* Blocks that CBC decryption and counter mode take through the block paths at
  * a time (4 KB of stack). */
 #define CHUNK_BLOCKS 256
@@ -175,7 +193,7 @@ static const unsigned char (*read_only(unsigned char x[4][24][256]))[24][256]
 }
 
 /* A direction's table block of stage (0 runs first): encryption round r is
- * slot r, decryption runs from slot 9 down to 1. */
+ * slot r, decryption runs from slot R - 1 down to 1. */
 #if DIRECTIONS == 2
 #define AT_STAGE(direction, stage, encryption, decryption) \
     ((direction) == ENCRYPTION ? (encryption)[stage] : (decryption)[TABLE_ROUNDS - (stage)])
@@ -214,14 +232,7 @@ LAYER_ACCESSORS(mix_xor_prepared, mix_tables, mix_xor_tables, prepared_mix_xor, 
 static int vbmi_wanted(void)
 {
 #if TABRIX_X86_SIMD
-    /* Split so that a renamed copy of this runtime (every "tabrix_" and
-     * "TABRIX_" given another prefix) still reads the one documented name. */
-    const char *portable = getenv("TABRIX" "_PORTABLE");
-    if (portable != NULL && strcmp(portable, "0") != 0)
-        return 0;
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-           __builtin_cpu_supports("avx512vbmi");
+    return !tabrix_portable_requested(getenv(TABRIX_PORTABLE_VARIABLE)) && tabrix_cpu_has_vbmi();
 #else
     return 0;
 #endif
@@ -230,15 +241,10 @@ static int vbmi_wanted(void)
 /* One layer's XOR tables turned round, [column c][table n][r << 4 | v]. */
 static void prepare_xor(const unsigned char (*x)[24][256], unsigned char out[4][24][256])
 {
-    unsigned c, n, r, v;
-    for (c = 0; c < 4; ++c) {
-        for (n = 0; n < 24; ++n) {
-            const unsigned shift = n % 6 == 4 ? 0 : 4;
-            for (r = 0; r < 16; ++r)
-                for (v = 0; v < 16; ++v)
-                    out[c][n][r << 4 | v] = (unsigned char)((x[c][n][v << 4 | r] & 0x0Fu) << shift);
-        }
-    }
+    unsigned c, n;
+    for (c = 0; c < 4; ++c)
+        for (n = 0; n < TABRIX_XOR_TABLES_PER_COLUMN; ++n)
+            tabrix_prepare_xor_table(x[c][n], n, out[c][n]);
 }
 
 #if TABRIX_X86_SIMD
@@ -330,25 +336,10 @@ void tabrix_prepare(void)
 }
 #endif
 
-/* Row b of output column c of a table round, with shift sh (1 encryption, 3
- * decryption) giving the source column of row k: (c + k * sh) mod 4. s is the
- * state in block byte order (byte 4c + i = row i of column c), t the next one. */
-#define SRC(sh, c, k) (((c) + (k) * (sh)) & 3)
-#define OUTPUT_BYTE(sh, c, b)                                                      \
-    do {                                                                           \
-        const unsigned y0 = T[SRC(sh, c, 0)][0][s[4 * SRC(sh, c, 0) + 0]][b];      \
-        const unsigned y1 = T[SRC(sh, c, 1)][1][s[4 * SRC(sh, c, 1) + 1]][b];      \
-        const unsigned y2 = T[SRC(sh, c, 2)][2][s[4 * SRC(sh, c, 2) + 2]][b];      \
-        const unsigned y3 = T[SRC(sh, c, 3)][3][s[4 * SRC(sh, c, 3) + 3]][b];      \
-        unsigned lo = (y0 << 4) & 0xF0u, hi = y0 & 0xF0u;                          \
-        lo = X[c][6 * (b) + 0][(y1 & 0x0Fu) | lo];                                 \
-        hi = X[c][6 * (b) + 1][(y1 >> 4) | hi];                                    \
-        lo = X[c][6 * (b) + 2][(y2 & 0x0Fu) | lo];                                 \
-        hi = X[c][6 * (b) + 3][(y2 >> 4) | hi];                                    \
-        lo = X[c][6 * (b) + 4][(y3 & 0x0Fu) | lo];                                 \
-        hi = X[c][6 * (b) + 5][(y3 >> 4) | hi];                                    \
-        t[4 * (c) + (b)] = (unsigned char)(hi | lo);                               \
-    } while (0)
+/* Row b of output column c of a layer routed by sh (ENCRYPT_SHIFT,
+ * DECRYPT_SHIFT or MIX_SHIFT), from state s into t (block byte order), over
+ * word tables T and prepared XOR tables X. */
+#define OUTPUT_BYTE(sh, c, b) (t[4 * (c) + (b)] = tabrix_output_byte(s, T, X, sh, c, b))
 #define OUTPUT_COLUMN(sh, c)                                                       \
     do {                                                                           \
         OUTPUT_BYTE(sh, c, 0);                                                     \
@@ -445,13 +436,13 @@ static void fast_block(int direction, const unsigned char in[16], unsigned char 
 
 static void portable_blocks(int direction, const unsigned char *in, unsigned char *out, size_t blocks)
 {
-    unsigned char a[BATCH_BLOCKS][16], b[BATCH_BLOCKS][16];
+    unsigned char a[TABRIX_PORTABLE_BATCH_BLOCKS][16], b[TABRIX_PORTABLE_BATCH_BLOCKS][16];
     size_t start, count, n;
     unsigned stage;
 
     for (start = 0; start < blocks; start += count) {
         unsigned char (*s)[16] = a, (*t)[16] = b;
-        count = blocks - start < BATCH_BLOCKS ? blocks - start : BATCH_BLOCKS;
+        count = blocks - start < TABRIX_PORTABLE_BATCH_BLOCKS ? blocks - start : TABRIX_PORTABLE_BATCH_BLOCKS;
         memcpy(a, in + 16 * start, 16 * count);
         /* Layer by layer over the batch: one layer's tables stay in the cache. */
         for (stage = 0; stage < TABLE_ROUNDS; ++stage) {
@@ -575,11 +566,11 @@ TABRIX_VBMI static void vbmi_64(int direction, const unsigned char *in, unsigned
 TABRIX_VBMI static void vbmi_blocks(int direction, const unsigned char *in, unsigned char *out, size_t blocks)
 {
     size_t start = 0;
-    for (; blocks - start >= BATCH_BLOCKS; start += BATCH_BLOCKS)
+    for (; blocks - start >= TABRIX_SIMD_BATCH_BLOCKS; start += TABRIX_SIMD_BATCH_BLOCKS)
         vbmi_64(direction, in + 16 * start, out + 16 * start);
     if (start < blocks) {
         /* The tail goes through a zero-padded batch. */
-        unsigned char batch[16 * BATCH_BLOCKS];
+        unsigned char batch[16 * TABRIX_SIMD_BATCH_BLOCKS];
         const size_t bytes = 16 * (blocks - start);
         memset(batch, 0, sizeof batch);
         memcpy(batch, in + 16 * start, bytes);
@@ -595,7 +586,7 @@ static void cipher_blocks(int direction, const unsigned char *in, unsigned char 
 {
     tabrix_prepare();
 #if TABRIX_X86_SIMD
-    if (use_vbmi && blocks >= SIMD_MIN_BLOCKS) {
+    if (use_vbmi && blocks >= TABRIX_SIMD_MIN_BLOCKS) {
         vbmi_blocks(direction, in, out, blocks);
         return;
     }

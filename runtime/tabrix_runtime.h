@@ -1,5 +1,6 @@
-/* A small C99 runtime for white-box AES-128 tables made by the MARLO AES
- * Generator ("tabrix /g:<script>").
+/* A small C99 runtime for white-box AES tables made by the MARLO AES
+ * Generator ("tabrix /g:<script>"): AES-128, AES-192 or AES-256, whichever the
+ * headers hold ([TABLES] keyBits); the runtime reads the round count from them.
  *
  * tabrix_runtime.c compiles the six generated headers in, by the names that
  * examples/example.cfg gives them (round_tables.h, xor_tables.h,
@@ -101,8 +102,9 @@ typedef struct {
 /* Builds, once, the layout that the evaluators read beside the compiled-in
  * tables, and picks the block path for this CPU: AVX-512 VBMI where the CPU has
  * it, else portable C. The layout lives in static memory: 440 KB of XOR tables
- * turned round, and on a CPU that takes the AVX-512 path 300 KB more of round
- * tables split into byte tables (twice as much for the mixed format).
+ * turned round for AES-128 (540 KB for AES-192, 640 KB for AES-256), and on a
+ * CPU that takes the AVX-512 path 300 KB more of round tables split into byte
+ * tables (370 KB, 435 KB); twice as much for the mixed format.
  * The environment variable TABRIX_PORTABLE set to anything but "0" when it runs,
  * or compiling with -DTABRIX_PORTABLE_ONLY, keeps the portable path. Every
  * function below calls it when it has not run yet; with GCC or Clang that first
@@ -113,13 +115,13 @@ void tabrix_prepare(void);
 /* The block path in use: "avx512vbmi" or "portable". */
 const char *tabrix_block_path(void);
 
-/* Full AES-128 encryption of one block with the encryption tables. in and out
+/* Full AES encryption of one block with the encryption tables. in and out
  * may be the same buffer. */
 #ifdef TABRIX_HAS_ENCRYPTION
 void tabrix_encrypt_block(const unsigned char in[16], unsigned char out[16]);
 #endif
 
-/* Full AES-128 decryption of one block with the decryption tables. in and out
+/* Full AES decryption of one block with the decryption tables. in and out
  * may be the same buffer. */
 #ifdef TABRIX_HAS_DECRYPTION
 void tabrix_decrypt_block(const unsigned char in[16], unsigned char out[16]);

@@ -30,11 +30,9 @@
 #if TABRIX_X86_SIMD
 #include <immintrin.h>
 
-#define TABRIX_VBMI __attribute__((target("avx512f,avx512bw,avx512vbmi")))
-
 namespace {
 
-constexpr size_t kLanes = 64;
+constexpr size_t kLanes = TABRIX_SIMD_BATCH_BLOCKS;
 
 // VPERMT2B indexes of butterfly stage k: for the lower register of a pair
 // (elements whose byte bit k is 0 after the swap) and for the upper one. An index

@@ -10,9 +10,7 @@
 
 namespace {
 
-// Below this many blocks a SIMD batch of 64, mostly padding, costs more than
-// the portable path.
-constexpr size_t kSimdMinBlocks = 8;
+constexpr size_t kSimdMinBlocks = TABRIX_SIMD_MIN_BLOCKS;
 
 // The layers of one word-table block and its XOR-table block (round tables or
 // mix tables), by stage in processing order, for R rounds.
@@ -31,15 +29,8 @@ void prepareLayers(const RoundTableSlot* words, const XorTableSlot* xors, Direct
             }
         }
         for (int c = 0; c < 4; ++c) {
-            for (int n = 0; n < kXorTablesPerColumn; ++n) {
-                // Table 6b + 4 ends a low-nibble chain: its result stays in place.
-                const int shift = n % 6 == 4 ? 0 : 4;
-                for (int running = 0; running < 16; ++running) {
-                    for (int added = 0; added < 16; ++added) {
-                        const int entry = xors[slot][c][n][added << 4 | running] & 0x0F;
-                        layer.xors[c][n][running << 4 | added] = static_cast<uint8_t>(entry << shift);
-                    }
-                }
+            for (unsigned n = 0; n < kXorTablesPerColumn; ++n) {
+                tabrix_prepare_xor_table(xors[slot][c][n], n, layer.xors[c][n]);
             }
         }
     }
@@ -87,8 +78,7 @@ bool blockPathSupported(BlockPath path) {
         return true;
     case BlockPath::Avx512Vbmi:
 #if TABRIX_X86_SIMD
-        return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-               __builtin_cpu_supports("avx512vbmi");
+        return tabrix_cpu_has_vbmi() != 0;
 #else
         return false;
 #endif
@@ -97,12 +87,12 @@ bool blockPathSupported(BlockPath path) {
 }
 
 BlockPath chooseBlockPath(const char* portableSetting, bool avx512VbmiSupported) {
-    if (portableSetting != nullptr && std::strcmp(portableSetting, "0") != 0) return BlockPath::Portable;
+    if (tabrix_portable_requested(portableSetting)) return BlockPath::Portable;
     return avx512VbmiSupported ? BlockPath::Avx512Vbmi : BlockPath::Portable;
 }
 
 BlockPath selectedBlockPath() {
-    return chooseBlockPath(std::getenv("TABRIX_PORTABLE"), blockPathSupported(BlockPath::Avx512Vbmi));
+    return chooseBlockPath(std::getenv(TABRIX_PORTABLE_VARIABLE), blockPathSupported(BlockPath::Avx512Vbmi));
 }
 
 const char* blockPathName(BlockPath path) {

@@ -10,6 +10,7 @@
 #include <memory>
 #include <type_traits>
 
+#include "runtime/tabrix_layout.h"
 #include "wbgen/mixed_table_storage.h"
 #include "wbgen/table_storage.h"
 
@@ -19,25 +20,15 @@ enum class BlockPath {
     Avx512Vbmi, // 64 blocks at once with AVX-512 VBMI byte permutes (x86-64)
 };
 
-// The SIMD paths exist only for x86-64 builds by GCC or Clang (function target
-// attributes and __builtin_cpu_supports), and not with TABRIX_PORTABLE_ONLY.
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__)) && !defined(TABRIX_PORTABLE_ONLY)
-#define TABRIX_X86_SIMD 1
-#else
-#define TABRIX_X86_SIMD 0
-#endif
+// The SIMD paths exist where runtime/tabrix_layout.h sets TABRIX_X86_SIMD (x86-64
+// builds by GCC or Clang, not with TABRIX_PORTABLE_ONLY).
 
 // The layout that the fast paths read beside the table storage, built once from
 // it by prepareBlockNetworks; the plain evaluators read the storage alone.
 // Tables are in processing order (stage 0 first) in both directions.
 //
-// XOR tables are turned round so that the running nibble stays in the high half
-// of a byte: entry (r << 4 | v) of prepared table n holds the low nibble of entry
-// (v << 4 | r) of XOR table n (r running, v new), shifted up by four, except for
-// the last table of a low-nibble chain (n = 6b + 4), which leaves it in place.
-// A chain step is then index = new nibble | previous result, and an output byte
-// is the OR of its two chains' last results; upper bits of the generated entries
-// are dropped here once.
+// XOR tables are turned round by the rule of runtime/tabrix_layout.h, which the
+// C runtime follows too (tabrix_prepare_xor_table, read by tabrix_output_byte).
 //
 // For the SIMD paths the word tables are also split into byte tables ([j][k][b][x]
 // instead of [j][k][x][b]), so that one 256-byte table serves one output row.
@@ -45,6 +36,7 @@ enum class BlockPath {
 // A layer is one byte-to-word look-up with its XOR tables: the round tables of
 // a stage, or in the mixed format also the mix tables behind them. A direction
 // of R rounds has R - 1 of them (and as many mix layers), then the last table.
+static_assert(kXorTablesPerColumn == TABRIX_XOR_TABLES_PER_COLUMN);
 struct alignas(64) PreparedLayer {
     uint8_t xors[4][kXorTablesPerColumn][256]; // [column c][table n][r << 4 | v]
     uint8_t rounds[4][4][4][256];              // [column j][row k][byte b][x]

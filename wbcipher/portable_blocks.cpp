@@ -18,33 +18,15 @@
 namespace {
 
 // Blocks that go through one round together.
-constexpr size_t kBatchBlocks = 64;
+constexpr size_t kBatchBlocks = TABRIX_PORTABLE_BATCH_BLOCKS;
 
 using PreparedXors = uint8_t[4][kXorTablesPerColumn][256];
 
-// Row b of output column c of a layer routed by Step: the four row contributions
-// y0..y3 summed nibble by nibble through the layer's prepared XOR tables; the
-// running nibbles travel in the high half of a byte.
+// Row b of output column c of a layer routed by Step: the rule of
+// runtime/tabrix_layout.h, with every table index but the data fixed here.
 template <int Step, int c, int b>
 inline uint8_t outputByte(const uint8_t state[16], const RoundTableSlot& T, const PreparedXors& X) {
-    constexpr int j0 = routedColumn(Step, 0, c);
-    constexpr int j1 = routedColumn(Step, 1, c);
-    constexpr int j2 = routedColumn(Step, 2, c);
-    constexpr int j3 = routedColumn(Step, 3, c);
-    const uint32_t y0 = T[j0][0][state[4 * j0 + 0]][b];
-    const uint32_t y1 = T[j1][1][state[4 * j1 + 1]][b];
-    const uint32_t y2 = T[j2][2][state[4 * j2 + 2]][b];
-    const uint32_t y3 = T[j3][3][state[4 * j3 + 3]][b];
-    const auto& x = X[c];
-    uint32_t lo = (y0 << 4) & 0xF0u;
-    uint32_t hi = y0 & 0xF0u;
-    lo = x[6 * b + 0][(y1 & 0x0Fu) | lo];
-    hi = x[6 * b + 1][(y1 >> 4) | hi];
-    lo = x[6 * b + 2][(y2 & 0x0Fu) | lo];
-    hi = x[6 * b + 3][(y2 >> 4) | hi];
-    lo = x[6 * b + 4][(y3 & 0x0Fu) | lo]; // the low nibble, in place
-    hi = x[6 * b + 5][(y3 >> 4) | hi];    // the high nibble, in place
-    return static_cast<uint8_t>(hi | lo);
+    return tabrix_output_byte(state, T, X, Step, c, b);
 }
 
 template <int Step, int... p>

@@ -63,7 +63,8 @@ cmake -S "$project" -B "$work/answers" -DANSWERS=ON > "$work/answers.log" 2>&1 &
 "$work/answers/answers" "$APP_KEY" "$work/app.answers" || fail "answers"
 
 # build_and_check FOLDER CODINGS_NUMBER CODING_FOLDER ARGS...: configures with
-# the program check, builds everything and runs check.
+# the program check, builds everything and runs check (against answers_file,
+# default the app key's answers).
 build_and_check() {
     local folder="$1" codings="$2" coding_folder="$3"
     shift 3
@@ -71,7 +72,8 @@ build_and_check() {
     cmake -S "$project" -B "$folder" -DCMAKE_PREFIX_PATH="$work/prefix" -DTABLE_ARGS="$*" -DCHECK=ON \
         -DCHECK_CODINGS="$codings" > "$folder.configure.log" 2>&1 || { cat "$folder.configure.log"; fail "configure $folder"; }
     timeout 300 cmake --build "$folder" -j2 > "$folder.build.log" 2>&1 || { cat "$folder.build.log"; fail "build $folder"; }
-    "$folder/check" "$work/app.answers" "$coding_folder" > "$folder.check.log" || { cat "$folder.check.log"; fail "check $folder"; }
+    "$folder/check" "${answers_file:-$work/app.answers}" "$coding_folder" > "$folder.check.log" ||
+        { cat "$folder.check.log"; fail "check $folder"; }
 }
 # digests FILE...: the files' MD5 sums, one line.
 digests() {
@@ -221,6 +223,41 @@ configure "$work/old_format" KEY_FILE "$APP_KEY" FORMAT "$work/six" && generate 
     { cat "$work/old_format".*.log; fail "FORMAT <folder>"; }
 expect_failure "$work/old_format.configure.log" "FORMAT <folder> is deprecated; write TEMPLATES $work/six" "FORMAT <folder>"
 echo "formats: FORMAT mixed (CBC codings, checked), FORMAT <folder> (deprecated), bad values refused at configure time"
+
+# --- Key sizes: the key file's length chooses AES-128, -192 or -256 and the
+# shipped templates of that size; other lengths fail configure, and a key file
+# whose size changed since configure fails the build step.
+for bits in 192 256; do
+    od -An -tx1 -N$((bits / 8)) /dev/urandom | tr -d ' \n' > "$work/keys/aes$bits.key"
+    "$work/answers/answers" "$work/keys/aes$bits.key" "$work/aes$bits.answers" || fail "answers for AES-$bits"
+done
+answers_file="$work/aes256.answers" build_and_check "$work/aes256" 2 "$work/aes256/t/codings" \
+    KEY_FILE "$work/keys/aes256.key" CODINGS CBC
+answers_file="$work/aes192.answers" build_and_check "$work/aes192" 1 "$work/aes192/t/codings" \
+    KEY_FILE "$work/keys/aes192.key" CODINGS ECB FORMAT mixed DIRECTIONS ENCRYPT
+tail -n 1 "$work/aes256.check.log"
+tail -n 1 "$work/aes192.check.log"
+grep -qx "keyBits = 256" "$work/aes256/t/private/tables.cfg" || fail "the AES-256 script has no keyBits = 256"
+grep -q "roundTables\[14\]" "$work/aes256/t/tables/round_tables.h" || fail "the AES-256 tables have not 14 slots"
+grep -q "mixTables\[12\]" "$work/aes192/t/tables/mix_tables.h" || fail "the AES-192 mix tables have not 12 slots"
+grep -q "keyBits" "$work/kept1/t/private/tables.cfg" && fail "an AES-128 script names keyBits"
+printf '%040d\n' 7 > "$work/keys/forty.key"
+if configure "$work/forty" KEY_FILE "$work/keys/forty.key"; then
+    fail "a key file of 40 digits configured"
+fi
+expect_failure "$work/forty.configure.log" "the key file must hold 32, 48 or 64 hexadecimal digits, not 40" "40 digits"
+if configure "$work/short_templates" KEY_FILE "$work/keys/aes256.key" TEMPLATES "$work/prefix/share/tabrix/templates"; then
+    fail "an AES-256 key file configured with the AES-128 templates"
+fi
+expect_failure "$work/short_templates.configure.log" "AESRoundTables_auth.tpl declares 10 round slots, but the key file holds an AES-256 key (14 slots)" "AES-128 templates for AES-256"
+cp "$APP_KEY" "$work/keys/resized.key"
+configure "$work/resized" KEY_FILE "$work/keys/resized.key" || fail "configure resized"
+cp "$work/keys/aes256.key" "$work/keys/resized.key"
+if generate "$work/resized"; then
+    fail "the build step took an AES-256 key file configured as AES-128"
+fi
+expect_failure "$work/resized.build.log" "the key file now holds an AES-256 key, but the build was configured for AES-128; run cmake again" "resized key"
+echo "key sizes: AES-256 (CBC codings) and AES-192 (mixed, ECB codings, encryption only) pass their checks; 40 digits, templates of another size and a resized key file refused"
 
 # --- One direction: only its tables, functions and layout; the other
 # direction's functions do not link.

@@ -20,6 +20,7 @@
 #include "coding/codings.h"
 #include "coding/ecb_codings.h"
 #include "driver_run.h"
+#include "storage_headers.h"
 #include "support/table_sets.h"
 #include "support/reference_crypto.h"
 #include "support/support.h"
@@ -33,40 +34,11 @@ namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
 using testsupport::hexBytes;
 using testsupport::hexText;
-using testsupport::readFile;
-using testsupport::writeFile;
 
 const size_t kLengths[] = {0, 1, 63, 64, 65, 1000};
 constexpr const char* kKey = "000102030405060708090a0b0c0d0e0f";
 
 std::string hex(const Bytes& bytes) { return bytes.empty() ? "-" : hexText(bytes.data(), bytes.size()); }
-
-using runtimedriver::quoted;
-
-// C text of a byte array with its dimensions, braces at every level.
-void writeArray(std::ostream& out, const uint8_t*& bytes, const std::vector<size_t>& dims, size_t level) {
-    out << '{';
-    for (size_t n = 0; n < dims[level]; ++n) {
-        if (n > 0) out << ',';
-        if (level + 1 == dims.size()) {
-            out << static_cast<unsigned>(*bytes++);
-        } else {
-            writeArray(out, bytes, dims, level + 1);
-        }
-    }
-    out << '}';
-}
-
-void writeHeader(const fs::path& path, const char* name, const void* table, const std::vector<size_t>& dims) {
-    std::ostringstream out;
-    out << "static const unsigned char " << name;
-    for (size_t d : dims) out << '[' << d << ']';
-    out << " = ";
-    const auto* bytes = static_cast<const uint8_t*>(table);
-    writeArray(out, bytes, dims, 0);
-    out << ";\n";
-    writeFile(path, out.str());
-}
 
 // One table set in either format: mixed, when set, is the whole set and classic
 // its classic part.
@@ -81,29 +53,9 @@ public:
     // The mixed format's four headers more let the runtime find the format.
     void build(const TableSet& set, const std::string& extraFlags = "") {
         ASSERT_FALSE(dir_.empty()) << "no temporary folder";
-        const TableStorage& tables = *set.classic;
-        if (set.mixed != nullptr) {
-            const MixedTableStorage& m = *set.mixed;
-            writeHeader(dir_ / "mix_tables.h", "mixTables", m.enc.mixTables, {10, 4, 4, 256, 4});
-            writeHeader(dir_ / "mix_xor_tables.h", "mixXorTables", m.enc.mixXorTables, {10, 4, 24, 256});
-            writeHeader(dir_ / "inv_mix_tables.h", "invMixTables", m.dec.invMixTables, {10, 4, 4, 256, 4});
-            writeHeader(dir_ / "inv_mix_xor_tables.h", "invMixXorTables", m.dec.invMixXorTables, {10, 4, 24, 256});
-        }
-        writeHeader(dir_ / "round_tables.h", "roundTables", tables.enc.roundTables, {10, 4, 4, 256, 4});
-        writeHeader(dir_ / "xor_tables.h", "xorTables", tables.enc.xorTables, {10, 4, 24, 256});
-        writeHeader(dir_ / "final_round_table.h", "finalRoundTable", tables.enc.finalRoundTable, {4, 4, 256});
-        writeHeader(dir_ / "inv_round_tables.h", "invRoundTables", tables.dec.invRoundTables, {10, 4, 4, 256, 4});
-        writeHeader(dir_ / "inv_xor_tables.h", "invXorTables", tables.dec.invXorTables, {10, 4, 24, 256});
-        writeHeader(dir_ / "inv_first_round_table.h", "invFirstRoundTable", tables.dec.invFirstRoundTable,
-                    {4, 4, 256});
-        const fs::path runtime = fs::path(TABRIX_SOURCE_DIR) / "runtime";
-        const fs::path driver = fs::path(TABRIX_SOURCE_DIR) / "tests" / "runtime" / "runtime_driver.c";
-        const std::string compile = quoted(TABRIX_C_COMPILER) + " -std=c99 -O2 " + extraFlags +
-                                    " -Wall -Wextra -Wpedantic -Wconversion -Wshadow -Werror -I " + quoted(dir_) +
-                                    " -I " + quoted(runtime) + " " + quoted(runtime / "tabrix_runtime.c") + " " +
-                                    quoted(driver) + " -o " + quoted(dir_ / "driver") + " > " +
-                                    quoted(dir_ / "compile.log") + " 2>&1";
-        ASSERT_EQ(std::system(compile.c_str()), 0) << readFile(dir_ / "compile.log");
+        storageheaders::writeTableHeaders(dir_, set.mixed != nullptr ? viewOf(*set.mixed) : viewOf(*set.classic));
+        const std::string failure = storageheaders::compileDriver(dir_, "-O2 " + extraFlags);
+        ASSERT_EQ(failure, "");
     }
 
     // The driver's result lines, with TABRIX_PORTABLE=1 when portable.

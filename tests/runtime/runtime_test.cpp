@@ -183,14 +183,23 @@ public:
 
     const fs::path& dir() const { return dir_; }
 
+    // Keys of another size (48 or 64 digits for keyBits 192 or 256), from the
+    // shipped templates of that size; before build().
+    void useKeys(int keyBits, std::string encryptKey, std::string decryptKey) {
+        keyBits_ = keyBits;
+        encryptKey_ = std::move(encryptKey);
+        decryptKey_ = std::move(decryptKey);
+    }
+
     // Runs "/g:" and compiles the driver; a failure is reported with the logs.
     void build() {
         ASSERT_FALSE(dir_.empty()) << "no temporary folder";
-        const fs::path templates = fs::path(TABRIX_SOURCE_DIR) / "examples" / "Tables" / "TPL";
+        const std::string folder = keyBits_ == 128 ? "TPL" : "TPL" + std::to_string(keyBits_);
+        const fs::path templates = fs::path(TABRIX_SOURCE_DIR) / "examples" / "Tables" / folder;
         std::ostringstream cfg;
         cfg << "[KEY_VALUE]\n"
-            << "encryptKey = " << kEncryptKey << "\n"
-            << "decryptKey = " << kDecryptKey << "\n"
+            << "encryptKey = " << encryptKey_ << "\n"
+            << "decryptKey = " << decryptKey_ << "\n"
             << "[HEADER_FILES]\n";
         // Script key, header name (the runtime includes these), shipped template.
         struct Table {
@@ -221,7 +230,9 @@ public:
             << "useDecryptIOC = " << (useDecryptIOC_ ? 1 : 0) << "\n"
             << "encryptIOC = ioc_en.dat\n"
             << "decryptIOC = ioc_de.dat\n";
-        if (mixed_) cfg << "[TABLES]\nformat = mixed\n";
+        if (mixed_ || keyBits_ != 128) cfg << "[TABLES]\n";
+        if (mixed_) cfg << "format = mixed\n";
+        if (keyBits_ != 128) cfg << "keyBits = " << keyBits_ << "\n";
         writeFile(dir_ / "tables.cfg", cfg.str());
 
         const std::string generate = "cd " + quoted(dir_) + " && " + quoted(TABRIX_EXE) +
@@ -253,6 +264,9 @@ private:
     bool useDecryptIOC_;
     bool mixed_;
     std::string compileFlags_;
+    int keyBits_ = 128;
+    std::string encryptKey_ = kEncryptKey;
+    std::string decryptKey_ = kDecryptKey;
     testsupport::TempDir temp_;
     fs::path dir_ = temp_.path();
 };
@@ -473,23 +487,10 @@ TEST(RuntimeTest, Pkcs7PaddingKnownAnswersAndBadPads) {
 TEST(RuntimeTest, CounterModeKnownAnswersAndCounterCarry) {
     GeneratedRuntime runtime;
     ASSERT_NO_FATAL_FAILURE(runtime.build());
-    // The key stream of counter block c, from the reference cipher.
-    const auto stream = [](Bytes counter, size_t blocks) {
-        Bytes out;
-        for (size_t n = 0; n < blocks; ++n) {
-            const Bytes block = ecb(true, kEncryptKey, counter);
-            out.insert(out.end(), block.begin(), block.end());
-            for (size_t i = 16; i-- > 0;) {
-                if (++counter[i] != 0) break;
-            }
-        }
-        return out;
-    };
     const Bytes data = randomBytes(64, 31);
-    const auto xored = [&](const Bytes& keyStream, size_t length) {
-        Bytes out = slice(data, 0, length);
-        for (size_t n = 0; n < length; ++n) out[n] = static_cast<uint8_t>(out[n] ^ keyStream[n]);
-        return hex(out);
+    const auto ctr = [&](const std::string& counter, size_t length) {
+        return hex(testsupport::referenceCtr(testsupport::hexBytes(kEncryptKey), testsupport::hexBytes(counter),
+                                             slice(data, 0, length)));
     };
     // The carry runs through all 16 bytes and wraps; partial last blocks.
     const std::string wrap = "ffffffffffffffffffffffffffffffff";
@@ -505,9 +506,9 @@ TEST(RuntimeTest, CounterModeKnownAnswersAndCounterCarry) {
     const auto results = runtime.run(commands);
     EXPECT_EQ(results[0], kCtrCiphertext);
     EXPECT_EQ(results[1], kCtrPlaintext);
-    EXPECT_EQ(results[2], xored(stream(testsupport::hexBytes(wrap), 3), 37));
-    EXPECT_EQ(results[3], xored(stream(testsupport::hexBytes(carry), 4), 64));
-    EXPECT_EQ(results[4], xored(stream(testsupport::hexBytes(carry), 1), 1));
+    EXPECT_EQ(results[2], ctr(wrap, 37));
+    EXPECT_EQ(results[3], ctr(carry, 64));
+    EXPECT_EQ(results[4], ctr(carry, 1));
     EXPECT_EQ(results[5], "-");
 }
 
@@ -583,6 +584,42 @@ TEST(RuntimeTest, MixedTablesAgreeWithOpenSsl) {
                 EXPECT_EQ(out(results[line++].substr(2), 5), hex(cbc(false, kDecryptKey, iv, blocks)));
             }
         }
+    }
+}
+
+// AES-192 and AES-256 headers as the tool writes them from the shipped
+// templates of their size, classic and mixed: FIPS-197 C.2/C.3 through the
+// encryption tables, SP 800-38A F.2.4/F.2.6 (CBC decryption) through the
+// decryption tables, and random blocks and counter mode against OpenSSL.
+TEST(RuntimeTest, LongerKeyTablesFromTheToolGiveTheKnownAnswers) {
+    struct Case {
+        const vectors::KeySizeVectors* published;
+        bool mixed;
+    };
+    std::vector<Case> cases;
+    for (const vectors::KeySizeVectors& v : vectors::kKeySizeVectors) {
+        if (v.keyBits != 128) cases.insert(cases.end(), {Case{&v, false}, Case{&v, true}});
+    }
+    for (const Case& c : cases) {
+        const vectors::KeySizeVectors& v = *c.published;
+        const bool mixed = c.mixed;
+        SCOPED_TRACE(std::string(v.source) + (mixed ? ", mixed" : ", classic"));
+        const std::string encryptKey = v.fipsKey;
+        const std::string decryptKey = v.modeKey;
+        GeneratedRuntime runtime(false, false, mixed);
+        runtime.useKeys(v.keyBits, encryptKey, decryptKey);
+        ASSERT_NO_FATAL_FAILURE(runtime.build());
+        const Bytes blocks = randomBytes(16 * 70, 41);
+        const Bytes counter = randomBytes(16, 42);
+        const auto results = runtime.run({"E " + std::string(vectors::kC1Plain),
+                                          "CD " + std::string(vectors::kCbcIv) + " " + v.cbcCipher,
+                                          "XE 0 0 " + hex(blocks), "XD 0 0 " + hex(blocks),
+                                          "CTR " + hex(counter) + " " + hex(blocks)});
+        EXPECT_EQ(results[0], v.fipsCipher);
+        EXPECT_EQ(results[1], "0 " + std::string(vectors::kCbcPlain));
+        EXPECT_EQ(results[2], "0 " + hex(ecb(true, encryptKey, blocks)));
+        EXPECT_EQ(results[3], "0 " + hex(ecb(false, decryptKey, blocks)));
+        EXPECT_EQ(results[4], hex(testsupport::referenceCtr(testsupport::hexBytes(encryptKey), counter, blocks)));
     }
 }
 

@@ -39,7 +39,8 @@ int main(int argc, char **argv)
     unsigned char plain[MAX_LENGTH], buffer[MAX_LENGTH + 16], expected[MAX_LENGTH + 16];
     size_t k, n, padded, unpadded;
 
-    if (argc != 3 || !read_key(argv[1], app_key) || !read_key(argv[2], plain_key)) {
+    if (argc != 3 || read_key(argv[1], app_key, sizeof app_key) != 16 ||
+        read_key(argv[2], plain_key, sizeof plain_key) != 16) {
         fprintf(stderr, "usage: consumer <app key file> <plain key file>\n");
         return 2;
     }
