@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdio>
 #include <new>
+#include <sstream>
 
 #include "aesref/aes128.h"
 #include "audit/audit_script.h"
@@ -22,10 +23,10 @@ namespace {
 const char kUsage[] =
     "Usage: tabrix-audit [options] SCRIPT\n"
     "       tabrix-audit [options] --headers FILE...\n"
-    "Recovers the AES-128 key (and any external codings) from emitted table headers.\n"
+    "Recovers the AES key (128, 192 or 256 bits, and any external codings) from emitted table headers.\n"
     "  SCRIPT             configuration script: only its [HEADER_FILES] header paths are read\n"
     "  --headers FILE...  the header files themselves: one direction's three or all six\n"
-    "  --check KEY        compare every recovered key with KEY (32 hex digits)\n"
+    "  --check KEY        compare every recovered key with KEY (32, 48 or 64 hex digits)\n"
     "  --check-encrypt KEY, --check-decrypt KEY   the same for one direction\n"
     "  --ioc-encrypt FILE, --ioc-decrypt FILE     compare the recovered codings with an IOC file\n"
     "                     (with --gray-box also the codings of the plaintext-known view)\n"
@@ -48,7 +49,7 @@ std::string milliseconds(std::chrono::steady_clock::duration elapsed) {
 
 struct DirectionChecks {
     bool hasKey = false;
-    std::array<uint8_t, 16> key{};
+    CipherKey key;
     std::string iocPath;
 };
 
@@ -95,7 +96,7 @@ int32_t checkIoc(std::ostream& out, const char* name, const DirectionAudit& audi
 int32_t report(std::ostream& out, const char* name, const DirectionAudit& audit,
                std::chrono::steady_clock::duration elapsed, const DirectionChecks& checks) {
     int32_t status = STATUS_OK;
-    auto keyText = [](const std::optional<ClaimedKey>& key) { return hexText(key->bytes().data(), 16); };
+    auto keyText = [](const std::optional<ClaimedKey>& key) { return hexText(key->bytes().data(), key->bytes().size()); };
     auto failed = [](const std::string& failure) { return failure.empty() ? "not recovered" : "not recovered (" + failure + ")"; };
     if (audit.key) {
         out << name << " key: recovered " << keyText(audit.key) << "\n";
@@ -114,12 +115,20 @@ int32_t report(std::ostream& out, const char* name, const DirectionAudit& audit,
         out << ")\n";
     }
     if (audit.bgeTried) {
-        const char* roundKey = std::string(name) == "encryption" ? " (round key 0)" : " (round key 10)";
+        // AES-128: one round key, 0 (encryption) or 10; a longer key also the second round's.
+        const bool encrypt = std::string(name) == "encryption";
+        const int R = audit.rounds;
+        std::ostringstream roundKey;
+        if (R == 10) roundKey << (encrypt ? " (round key 0)" : " (round key 10)");
+        else roundKey << " (round keys " << (encrypt ? 0 : R - 1) << " " << (encrypt ? 1 : R) << ")";
+        std::ostringstream bgeRounds;
+        bgeRounds << " (round keys";
+        for (int r = 2; r <= R - 2; ++r) bgeRounds << " " << r;
+        bgeRounds << ")";
         out << "  collision attack on the first round: "
-            << (audit.collisionKey ? keyText(audit.collisionKey) + roundKey : failed(audit.collisionFailure)) << "\n";
+            << (audit.collisionKey ? keyText(audit.collisionKey) + roundKey.str() : failed(audit.collisionFailure)) << "\n";
         out << "  BGE attack on the mixed rounds: "
-            << (audit.bgeKey ? keyText(audit.bgeKey) + " (round keys 2 3 4 5 6 7 8)" : failed(audit.bgeFailure))
-            << "\n";
+            << (audit.bgeKey ? keyText(audit.bgeKey) + bgeRounds.str() : failed(audit.bgeFailure)) << "\n";
     }
     if (audit.bgeKey && !audit.collisionKey) {
         out << "  external codings: not recovered (the BGE attack reads only the inner rounds)\n";
@@ -137,7 +146,7 @@ int32_t report(std::ostream& out, const char* name, const DirectionAudit& audit,
     if (checks.hasKey) {
         const bool same = audit.key && audit.key->bytes() == checks.key;
         out << (same ? "CHECK OK: " : "CHECK FAILED: ") << name << " key "
-            << (same ? "equals " : "differs from ") << hexText(checks.key.data(), 16) << "\n";
+            << (same ? "equals " : "differs from ") << hexText(checks.key.data(), checks.key.size()) << "\n";
         if (!same) status = AUDIT_CHECK_FAILED;
     }
     if (!checks.iocPath.empty() && checkIoc(out, name, audit, checks.iocPath) != STATUS_OK) {
@@ -146,8 +155,20 @@ int32_t report(std::ostream& out, const char* name, const DirectionAudit& audit,
     return status;
 }
 
-bool parseKey(const std::string& text, std::array<uint8_t, 16>& key) {
-    return text.size() == 32 && AES128_HexToKey(text.c_str(), key.data()) == STATUS_OK;
+// A key of 32, 48 or 64 hex digits (AES-128, AES-192, AES-256).
+bool parseKey(const std::string& text, CipherKey& key) {
+    if (text.size() % 2 != 0 || roundsOfKeyBytes(text.size() / 2) == 0) return false;
+    auto digit = [](char c) {
+        return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+    };
+    key.assign(text.size() / 2, 0);
+    for (size_t i = 0; i < key.size(); ++i) {
+        const int high = digit(text[2 * i]);
+        const int low = digit(text[2 * i + 1]);
+        if (high < 0 || low < 0) return false;
+        key[i] = static_cast<uint8_t>(16 * high + low);
+    }
+    return true;
 }
 
 // The command itself; runAudit adds the one answer to running out of memory.
@@ -168,7 +189,7 @@ int32_t runAuditCommand(const std::vector<std::string>& args, std::ostream& out)
         } else if (arg == "--bge-plain") {
             bgeForm = BgeForm::Plain;
         } else if ((arg == "--check" || arg == "--check-encrypt" || arg == "--check-decrypt") && hasValue) {
-            std::array<uint8_t, 16> key{};
+            CipherKey key;
             if (!parseKey(args[++i], key)) {
                 out << "ERROR: bad key '" << args[i] << "'\n" << kUsage;
                 return AUDIT_USAGE;
@@ -246,8 +267,14 @@ int32_t runAuditCommand(const std::vector<std::string>& args, std::ostream& out)
                 return read;
             }
             ++headerCount;
-            const int32_t parsed = parseTableText(text, mixNames[i], i % 2 == 0 ? kRoundTableBytes : kXorTableBytes,
-                                                  mixTables[i], error);
+            int rounds = 0;
+            int32_t parsed = parseRoundTableText(text, mixNames[i], i % 2 == 0 ? kRoundSlotBytes : kXorSlotBytes,
+                                                 mixTables[i], rounds, error);
+            if (parsed == STATUS_OK && rounds != directions[d].tables->rounds) {
+                error = std::string(mixNames[i]) + " has " + std::to_string(rounds) + " rounds, the other tables " +
+                        std::to_string(directions[d].tables->rounds);
+                parsed = AUDIT_BAD_HEADERS;
+            }
             if (parsed != STATUS_OK) {
                 // A mix header without its table is as malformed as one whose table is.
                 if (parsed == 1) error = std::string("no ") + mixNames[i] + " declaration found";
@@ -272,8 +299,8 @@ int32_t runAuditCommand(const std::vector<std::string>& args, std::ostream& out)
             audit.bgeKey = bgeRecoverKey(tables, directions[d].direction, bgeForm, &audit.bgeFailure);
             audit.collisionKey = collisionRecoverKey(tables, directions[d].direction, &audit.collisionFailure);
             if (audit.bgeKey && audit.collisionKey && !(*audit.bgeKey == *audit.collisionKey)) {
-                audit.reason = "attacks disagree: " + hexText(audit.bgeKey->bytes().data(), 16) + " and " +
-                               hexText(audit.collisionKey->bytes().data(), 16);
+                audit.reason = "attacks disagree: " + hexText(audit.bgeKey->bytes().data(), audit.bgeKey->bytes().size()) +
+                               " and " + hexText(audit.collisionKey->bytes().data(), audit.collisionKey->bytes().size());
             } else if (audit.bgeKey || audit.collisionKey) {
                 audit.key = audit.bgeKey ? audit.bgeKey : audit.collisionKey;
             }

@@ -341,7 +341,7 @@ uint8_t chainSum(const uint8_t* const X[24], const uint8_t t[4][4], int b) {
 ColumnRound mixedColumnRound(const MixedDirectionTables& tables, Direction direction, int t, int c) {
     return [&tables, direction, t, c](const uint8_t in[4], uint8_t out[4]) {
         const DirectionTables& e = tables.classic;
-        const int slot = stageSlot(direction, t);
+        const int slot = stageSlot(direction, t, e.rounds);
         const uint8_t* X[24];
         const uint8_t* MX[24];
         for (int n = 0; n < 24; ++n) {
@@ -467,25 +467,27 @@ std::optional<ClaimedKey> bgeRecoverKey(const MixedDirectionTables& tables, Dire
     // The input where box inverts 0: 0 for the S-box, S(0) for its inverse.
     const uint8_t inversionZero = direction == Direction::Encrypt ? 0 : aesSbox[0];
     // decode[t][c][b]: output byte (b, c) of stage t -> delta_tc * u ^ e_tcb.
-    std::vector<std::array<std::array<ByteTable, 4>, 4>> decode(9);
-    for (int t = 0; t < 9; ++t) {
+    const int R = tables.classic.rounds;
+    const int T = tableRounds(R);
+    std::vector<std::array<std::array<ByteTable, 4>, 4>> decode(static_cast<size_t>(T));
+    for (int t = 0; t < T; ++t) {
         for (int c = 0; c < 4; ++c) {
             const ColumnRound round = mixedColumnRound(tables, direction, t, c);
             auto& decoders = decode[static_cast<size_t>(t)][static_cast<size_t>(c)];
             if (!recoverNonlinearParts(round, decoders, form)) {
-                why = at("no affine decoding of the outputs", stageSlot(direction, t), c);
+                why = at("no affine decoding of the outputs", stageSlot(direction, t, R), c);
                 return std::nullopt;
             }
             if (!removeLinearParts(round, direction, decoders)) {
-                why = at("no linear parts fit", stageSlot(direction, t), c);
+                why = at("no linear parts fit", stageSlot(direction, t, R), c);
                 return std::nullopt;
             }
         }
     }
     // Per stage t >= 1 and state byte (row, column): the fit of its S-box.
-    std::vector<std::array<std::array<SboxFit, 4>, 4>> fits(9);
-    std::vector<std::array<uint8_t, 4>> outputDelta(9); // delta_tc from the fits' lambda
-    for (int t = 1; t < 9; ++t) {
+    std::vector<std::array<std::array<SboxFit, 4>, 4>> fits(static_cast<size_t>(T));
+    std::vector<std::array<uint8_t, 4>> outputDelta(static_cast<size_t>(T)); // delta_tc from the fits' lambda
+    for (int t = 1; t < T; ++t) {
         for (int c = 0; c < 4; ++c) {
             const ColumnRound round = mixedColumnRound(tables, direction, t, c);
             for (int q = 0; q < 4; ++q) {
@@ -503,7 +505,7 @@ std::optional<ClaimedKey> bgeRecoverKey(const MixedDirectionTables& tables, Dire
                 }
                 const SboxFit fit = form == BgeForm::Improved ? fitSboxByDifferences(f, box, inversionZero) : fitSbox(f, box);
                 if (fit.count != 1) {
-                    why = at(fit.count == 0 ? "no S-box fit" : "more than one S-box fit", stageSlot(direction, t), c);
+                    why = at(fit.count == 0 ? "no S-box fit" : "more than one S-box fit", stageSlot(direction, t, R), c);
                     return std::nullopt;
                 }
                 fits[static_cast<size_t>(t)][static_cast<size_t>(q)][static_cast<size_t>(j)] = fit;
@@ -512,11 +514,18 @@ std::optional<ClaimedKey> bgeRecoverKey(const MixedDirectionTables& tables, Dire
             }
         }
     }
-    // A round key per stage t = 1..7, from stage t's outputs for the all-zero
+    // A round key per stage t = 1..T-2, from stage t's outputs for the all-zero
     // raw input and stage t + 1's fits of the same bytes.
     bool found = false;
-    std::array<uint8_t, 16> key{};
-    for (int t = 1; t < 8; ++t) {
+    CipherKey key;
+    std::vector<RoundKey> roundKeys(static_cast<size_t>(T));
+    auto agree = [&](const std::optional<CipherKey>& candidate) {
+        if (!candidate || (found && *candidate != key)) return false;
+        key = *candidate;
+        found = true;
+        return true;
+    };
+    for (int t = 1; t < T - 1; ++t) {
         RoundKey roundKey{};
         for (int c = 0; c < 4; ++c) {
             const ColumnRound round = mixedColumnRound(tables, direction, t, c);
@@ -538,7 +547,7 @@ std::optional<ClaimedKey> bgeRecoverKey(const MixedDirectionTables& tables, Dire
                 // whose key comes before the S-box) or delta^-1 e (decryption).
                 const SboxFit& next = fits[static_cast<size_t>(t + 1)][static_cast<size_t>(b)][static_cast<size_t>(c)];
                 if (next.delta != delta) {
-                    why = at("the field factors of two rounds disagree", stageSlot(direction, t), c);
+                    why = at("the field factors of two rounds disagree", stageSlot(direction, t, R), c);
                     return std::nullopt;
                 }
                 const uint8_t zb = decode[static_cast<size_t>(t)][static_cast<size_t>(c)][static_cast<size_t>(b)][out[b]];
@@ -567,20 +576,29 @@ std::optional<ClaimedKey> bgeRecoverKey(const MixedDirectionTables& tables, Dire
             }
         }
         // Encryption stage t + 1 adds round key t + 1; decryption stage t
-        // (slot 9 - t) adds round key 9 - t after the inverse S-box.
-        const int roundIndex = direction == Direction::Encrypt ? t + 1 : stageSlot(direction, t);
-        const std::array<uint8_t, 16> candidate = cipherKeyFromRoundKey(roundKey, roundIndex);
-        if (found && candidate != key) {
+        // (slot R - 1 - t) adds round key R - 1 - t after the inverse S-box.
+        const int roundIndex = direction == Direction::Encrypt ? t + 1 : stageSlot(direction, t, R);
+        roundKeys[static_cast<size_t>(t)] = roundKey;
+        bool agreed = true;
+        if (R == 10) {
+            const std::array<uint8_t, 16> candidate = cipherKeyFromRoundKey(roundKey, roundIndex);
+            agreed = agree(CipherKey(candidate.begin(), candidate.end()));
+        } else if (t > 1) {
+            // A longer key: round keys of stages t - 1 and t, consecutive.
+            const RoundKey& previous = roundKeys[static_cast<size_t>(t - 1)];
+            agreed = direction == Direction::Encrypt
+                         ? agree(cipherKeyFromRoundKeys(previous, roundKey, roundIndex - 1, R))
+                         : agree(cipherKeyFromRoundKeys(roundKey, previous, roundIndex, R));
+        }
+        if (!agreed) {
             why = "round keys disagree";
             return std::nullopt;
         }
-        key = candidate;
-        found = true;
     }
-    // The check: with the key, the S-box fits of stages 1 and 8 turn the raw
+    // The check: with the key, the S-box fits of stages 1 and T - 1 turn the raw
     // bytes entering those stages into their S-box inputs (encryption: the
     // state after the round key; decryption: the InvMixColumns output). Test
-    // states go in at stage 1 and must come out of stage 7 as AES has them.
+    // states go in at stage 1 and must come out of stage T - 2 as AES has them.
     auto sboxInputs = [&](int t, const uint8_t raw[16], uint8_t inputs[16]) {
         for (int n = 0; n < 16; ++n) {
             const size_t q = static_cast<size_t>(n % 4);
@@ -600,7 +618,7 @@ std::optional<ClaimedKey> bgeRecoverKey(const MixedDirectionTables& tables, Dire
             raw[n] = static_cast<uint8_t>(x);
             sboxInputs(1, raw, inputs);
             if (seen[inputs[n]]) {
-                why = "key " + hexText(key.data(), 16) + " failed the check against the tables";
+                why = "key " + hexText(key.data(), key.size()) + " failed the check against the tables";
                 return std::nullopt;
             }
             seen[inputs[n]] = true;
@@ -608,14 +626,14 @@ std::optional<ClaimedKey> bgeRecoverKey(const MixedDirectionTables& tables, Dire
         }
     }
     std::vector<ColumnRound> stages;
-    for (int t = 1; t < 8; ++t) {
+    for (int t = 1; t < T - 1; ++t) {
         for (int c = 0; c < 4; ++c) stages.push_back(mixedColumnRound(tables, direction, t, c));
     }
     std::optional<ClaimedKey> claimed =
-        claimKeyOnRounds(direction, key, 1, 8, [&](const uint8_t in[16], const uint8_t expected[16]) {
+        claimKeyOnRounds(direction, key, 1, T - 1, [&](const uint8_t in[16], const uint8_t expected[16]) {
             uint8_t s[16];
             for (size_t n = 0; n < 16; ++n) s[n] = rawOf[n][in[n]];
-            for (int t = 1; t < 8; ++t) {
+            for (int t = 1; t < T - 1; ++t) {
                 uint8_t next[16];
                 for (int c = 0; c < 4; ++c) {
                     uint8_t column[4];
@@ -627,9 +645,9 @@ std::optional<ClaimedKey> bgeRecoverKey(const MixedDirectionTables& tables, Dire
                 std::copy(next, next + 16, s);
             }
             uint8_t inputs[16];
-            sboxInputs(8, s, inputs);
+            sboxInputs(T - 1, s, inputs);
             return std::equal(inputs, inputs + 16, expected);
         });
-    if (!claimed) why = "key " + hexText(key.data(), 16) + " failed the check against the tables";
+    if (!claimed) why = "key " + hexText(key.data(), key.size()) + " failed the check against the tables";
     return claimed;
 }

@@ -66,20 +66,21 @@ bool recoverLinearParts(const ColumnRound& round, Direction direction, std::arra
 // The mixed format's tables of one direction, as read from its headers.
 struct MixedDirectionTables {
     const DirectionTables& classic;    // round, XOR and last tables
-    const std::vector<uint8_t>& mix;    // [10][4][4][256][4]
-    const std::vector<uint8_t>& mixXor; // [10][4][24][256]
+    const std::vector<uint8_t>& mix;    // [R][4][4][256][4], R = classic.rounds
+    const std::vector<uint8_t>& mixXor; // [R][4][24][256]
 };
 
-// Stage t (0..8) of the mixed network, column c, as the attacks evaluate it:
+// Stage t (0..R-2) of the mixed network, column c, as the attacks evaluate it:
 // round, XOR, mix and mix XOR tables composed. Input byte q is the state byte
 // of row q that feeds column c (ShiftRows or InvShiftRows); output byte b is
 // row b of column c. The function refers to tables, which must outlive it.
 ColumnRound mixedColumnRound(const MixedDirectionTables& tables, Direction direction, int t, int c);
 
 // Steps 1 to 3 on one direction's tables of the mixed format: round keys 2 to
-// 8 and the cipher key they all agree on, claimed (claimKeyOnRounds) only when
-// table stages 1 to 7, between the byte encodings the attack recovered,
-// compute rounds 2 to 8 of AES-128 under it on the test blocks. Nothing when a
+// R - 2 and the cipher key they all agree on (AES-128: each alone; a longer key:
+// each consecutive pair), claimed (claimKeyOnRounds) only when table stages 1
+// to R - 3, between the byte encodings the attack recovered, compute rounds 2
+// to R - 2 of AES under it on the test blocks. Nothing when a
 // step fails, the round keys disagree or the check fails; then *failure (when
 // given) names the step and the table round and column where it failed,
 // "round keys disagree" or "key KEY failed the check against the tables".

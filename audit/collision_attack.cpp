@@ -51,30 +51,76 @@ int keyByteFromCollisions(const ColumnRound& round, int q, const uint8_t* box) {
     return found;
 }
 
+// The round key (as keyByteFromCollisions reads it) of a table round whose
+// column c round(c) takes the plain state bytes; false with why set.
+template <typename Column>
+bool roundKeyFromCollisions(Direction direction, int slot, const Column& column, RoundKey& roundKey,
+                            std::string& why) {
+    const uint8_t* box = direction == Direction::Encrypt ? aesSbox : aesInvSbox;
+    for (int c = 0; c < 4; ++c) {
+        const ColumnRound round = column(c);
+        for (int q = 0; q < 4; ++q) {
+            const int k = keyByteFromCollisions(round, q, box);
+            if (k < 0) {
+                why = std::string(k == -1 ? "no key byte fits" : "more than one key byte fits") +
+                      " the collisions at table round " + std::to_string(slot) + ", column " + std::to_string(c);
+                return false;
+            }
+            roundKey[static_cast<size_t>(q)][static_cast<size_t>(feedingColumn(direction, q, c))] =
+                static_cast<uint8_t>(k);
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 std::optional<ClaimedKey> collisionRecoverKey(const MixedDirectionTables& tables, Direction direction,
                                               std::string* failure) {
     std::string ignored;
     std::string& why = failure != nullptr ? *failure : ignored;
-    const uint8_t* box = direction == Direction::Encrypt ? aesSbox : aesInvSbox;
+    const int R = tables.classic.rounds;
     RoundKey roundKey{};
-    for (int c = 0; c < 4; ++c) {
-        const ColumnRound round = mixedColumnRound(tables, direction, 0, c);
-        for (int q = 0; q < 4; ++q) {
-            const int k = keyByteFromCollisions(round, q, box);
-            if (k < 0) {
-                why = std::string(k == -1 ? "no key byte fits" : "more than one key byte fits") +
-                      " the collisions at table round " + std::to_string(stageSlot(direction, 0)) + ", column " +
-                      std::to_string(c);
-                return std::nullopt;
-            }
-            roundKey[static_cast<size_t>(q)][static_cast<size_t>(feedingColumn(direction, q, c))] =
-                static_cast<uint8_t>(k);
-        }
+    const auto firstColumn = [&](int c) { return mixedColumnRound(tables, direction, 0, c); };
+    if (!roundKeyFromCollisions(direction, stageSlot(direction, 0, R), firstColumn, roundKey, why)) {
+        return std::nullopt;
     }
-    const std::array<uint8_t, 16> candidate =
-        cipherKeyFromRoundKey(roundKey, direction == Direction::Encrypt ? 0 : 10);
+    CipherKey candidate;
+    if (R == 10) {
+        const std::array<uint8_t, 16> bytes = cipherKeyFromRoundKey(roundKey, direction == Direction::Encrypt ? 0 : 10);
+        candidate.assign(bytes.begin(), bytes.end());
+    } else {
+        // A longer key: the second round, its plain inputs set through the
+        // block (blockForState), gives the second round key.
+        const auto secondColumn = [&](int c) -> ColumnRound {
+            const ColumnRound round = mixedColumnRound(tables, direction, 1, c);
+            return [&tables, direction, &roundKey, round, c](const uint8_t in[4], uint8_t out[4]) {
+                uint8_t state[16] = {};
+                for (int q = 0; q < 4; ++q) state[4 * feedingColumn(direction, q, c) + q] = in[q];
+                uint8_t block[16];
+                blockForState(direction, roundKey, state, block);
+                uint8_t coded[16];
+                evaluateFirstStages(direction, block, coded, 1,
+                                    [&tables, direction](int t, int col, const uint8_t column[4], uint8_t result[4]) {
+                                        mixedColumnRound(tables, direction, t, col)(column, result);
+                                    });
+                uint8_t column[4];
+                for (int q = 0; q < 4; ++q) column[q] = coded[4 * feedingColumn(direction, q, c) + q];
+                round(column, out);
+            };
+        };
+        RoundKey offset{};
+        if (!roundKeyFromCollisions(direction, stageSlot(direction, 1, R), secondColumn, offset, why)) {
+            return std::nullopt;
+        }
+        const std::optional<CipherKey> found =
+            keyOfFirstRounds(direction, roundKey, secondRoundKey(direction, offset), R);
+        if (!found) {
+            why = "the first two round keys belong to no key";
+            return std::nullopt;
+        }
+        candidate = *found;
+    }
     // The whole network, without external codings, against the reference.
     std::optional<ClaimedKey> claimed =
         claimKey(direction, candidate, [&](const uint8_t block[16], const uint8_t expected[16]) {

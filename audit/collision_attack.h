@@ -12,7 +12,10 @@
 // guesses per key byte, 512 evaluations of a column. Encryption gives round
 // key 0, decryption round key 10 (the key added before the first inverse
 // S-box). An external input coding breaks the relation, and the attack then
-// finds no key byte.
+// finds no key byte. For AES-192 and AES-256 one round key is not enough: with
+// the first round key known, the attacker sets the plain state entering the
+// second table round through the block, and the same collisions there give
+// its key (aes_network.h: blockForState); the two give the cipher key.
 #pragma once
 #include <array>
 #include <cstdint>
@@ -22,9 +25,9 @@
 #include "audit/bge_attack.h"
 #include "audit/key_claim.h"
 
-// The cipher key from the first table round's collisions, claimed (claimKey)
-// only when the whole mixed network, evaluated without external codings,
-// computes AES-128 under it on the test blocks. Nothing otherwise; then *failure (when given)
+// The cipher key from the first table round's collisions (and the second's, for
+// a longer key), claimed (claimKey) only when the whole mixed network,
+// evaluated without external codings, computes AES under it on the test blocks. Nothing otherwise; then *failure (when given)
 // says why: no key byte or more than one fits (with the table round and
 // column), or the key failed the check against the tables.
 std::optional<ClaimedKey> collisionRecoverKey(const MixedDirectionTables& tables, Direction direction,

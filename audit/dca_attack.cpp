@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "aesref/aes_tables.h"
+#include "audit/aes_network.h"
 #include "audit/key_schedule.h"
 
 namespace {
@@ -147,6 +148,48 @@ private:
     int traces_ = 0;
 };
 
+// The next random input block (plain), run through the tables with its
+// look-ups of table round `stage` (0 or 1) as sample bits, eight per look-up.
+void traceBlock(const NetworkTables& tables, Direction direction, const ExternalCodings* codings, InputStream& inputs,
+                int stage, LookupTrace& trace, uint8_t plain[16], std::vector<uint8_t>& bits) {
+    uint8_t coded[16];
+    uint8_t out[16];
+    inputs.block(plain);
+    codeInput(codings, plain, coded);
+    evaluateTraced(tables, direction, coded, out, &trace);
+    const size_t perStage = lookupsPerStage(tables);
+    for (size_t s = 0; s < perStage; ++s) {
+        const uint8_t index = trace.index[static_cast<size_t>(stage) * perStage + s];
+        for (size_t b = 0; b < 8; ++b) bits[8 * s + b] = static_cast<uint8_t>((index >> b) & 1u);
+    }
+}
+
+// The stage-1 samples of traces 1..traces again, correlated with the state v
+// entering the second table round (aes_network.h: stateForBlock under the
+// first round key): the guesses of K', then the cipher key of the first two
+// round keys. Nothing when those belong to no key.
+std::optional<CipherKey> secondRoundByDca(const NetworkTables& tables, Direction direction,
+                                          const ExternalCodings* codings, const DcaOptions& options,
+                                          const RoundKey& first, int traces) {
+    LookupTrace trace;
+    trace.stages = 2;
+    const size_t perStage = lookupsPerStage(tables);
+    const size_t samples = 8 * perStage;
+    Correlator correlator(samples, direction == Direction::Encrypt ? aesSbox : aesInvSbox, options);
+    std::vector<uint8_t> bits(samples);
+    InputStream inputs(options.seed);
+    for (int t = 1; t <= traces; ++t) {
+        uint8_t plain[16];
+        uint8_t state[16];
+        traceBlock(tables, direction, codings, inputs, 1, trace, plain, bits);
+        stateForBlock(direction, first, plain, state);
+        correlator.add(state, bits);
+    }
+    RoundKey offset{};
+    for (size_t i = 0; i < 16; ++i) offset[i % 4][i / 4] = correlator.topGuess(i);
+    return keyOfFirstRounds(direction, first, secondRoundKey(direction, offset), tables.classic->rounds);
+}
+
 } // namespace
 
 DcaResult dcaAttack(const NetworkTables& tables, Direction direction, const ExternalCodings* codings,
@@ -160,27 +203,28 @@ DcaResult dcaAttack(const NetworkTables& tables, Direction direction, const Exte
     Correlator correlator(samples, box, options);
     std::vector<uint8_t> bits(samples);
     InputStream inputs(options.seed);
+    const int rounds = tables.classic->rounds;
     int check = std::clamp(options.firstCheck, 1, total);
     for (int t = 1; t <= total; ++t) {
         uint8_t plain[16];
-        uint8_t coded[16];
-        uint8_t out[16];
-        inputs.block(plain);
-        codeInput(codings, plain, coded);
-        evaluateTraced(tables, direction, coded, out, &trace);
-        for (size_t s = 0; s < trace.index.size(); ++s) {
-            for (size_t b = 0; b < 8; ++b) bits[8 * s + b] = static_cast<uint8_t>((trace.index[s] >> b) & 1u);
-        }
+        traceBlock(tables, direction, codings, inputs, 0, trace, plain, bits);
         correlator.add(plain, bits);
         if (t != check) continue;
+        check = t >= total ? total + 1 : std::min(2 * t, total);
         RoundKey roundKey{};
         for (size_t i = 0; i < 16; ++i) roundKey[i % 4][i / 4] = correlator.topGuess(i);
-        const std::array<uint8_t, 16> candidate =
-            cipherKeyFromRoundKey(roundKey, direction == Direction::Encrypt ? 0 : 10);
         result.traces = t;
-        result.key = claimGrayBoxKey(tables, direction, codings, candidate);
+        if (rounds == 10) {
+            const std::array<uint8_t, 16> candidate =
+                cipherKeyFromRoundKey(roundKey, direction == Direction::Encrypt ? 0 : 10);
+            result.key = claimGrayBoxKey(tables, direction, codings, candidate);
+        } else {
+            // A longer key: the second table round's look-ups, with K0 known.
+            const std::optional<CipherKey> candidate =
+                secondRoundByDca(tables, direction, codings, options, roundKey, t);
+            if (candidate) result.key = claimGrayBoxKey(tables, direction, codings, *candidate);
+        }
         if (result.key) return result;
-        check = t >= total ? total + 1 : std::min(2 * t, total);
     }
     result.failure = "the first-ranked guesses failed the check at every point up to " + std::to_string(total) +
                      " traces";

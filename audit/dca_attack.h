@@ -10,7 +10,11 @@
 // correlates each prediction with each sample (Pearson, first order). The
 // guess with the highest absolute correlation ranks first. A key is claimed
 // only when the 16 first-ranked guesses give a key that passes the view's
-// claim check (claimGrayBoxKey).
+// claim check (claimGrayBoxKey). For AES-192 and AES-256 the first round key
+// alone is not the key: at each check point the same traces are run again and
+// the look-ups of the second table round are correlated in the same way with
+// the state entering it, which the first round key and the input give
+// (aes_network.h: stateForBlock); the two round keys give the cipher key.
 //
 // Only the statistics the correlation needs are kept: per input byte value,
 // how often each sample bit was set, so the traces themselves are never
@@ -39,7 +43,8 @@ struct DcaOptions {
 struct DcaResult {
     std::optional<ClaimedKey> key; // only a key that passed the claim check
     bool recovered() const { return key.has_value(); }
-    std::array<uint8_t, 16> keyBytes() const { return key ? key->bytes() : std::array<uint8_t, 16>{}; }
+    // The claimed key, or 16 zero bytes.
+    std::vector<uint8_t> keyBytes() const { return key ? key->bytes() : std::vector<uint8_t>(16); }
     int traces = 0;             // traces at the first success, or all traced
     std::string failure;        // why not, when not recovered
 };

@@ -127,18 +127,19 @@ private:
     const uint8_t* box_;
 };
 
-} // namespace
-
-DfaResult dfaAttack(const NetworkTables& tables, Direction direction, const ExternalCodings* codings,
-                    const DfaOptions& options) {
-    DfaResult result;
+// One round key from faulty runs: faults at the input of table round `stage`,
+// the outputs decoded through the view and, with peel, the last round peeled
+// off under that key first. runs counts on from its value up to limit; false
+// with failure set when no key fits or columns stay open. noun names the key
+// in the failure text.
+bool roundKeyByFaults(const NetworkTables& tables, Direction direction, const ExternalCodings* codings,
+                      Random& random, int limit, int stage, const RoundKey* peel, const std::string& noun,
+                      RoundKey& roundKey, int& runs, std::string& failure) {
     const FaultEquations equations(direction);
     std::array<ColumnCandidates, 4> columns;
-    Random random(options.seed);
-    const int limit = std::max(options.faults, 1);
     int unusable = 0;
-    for (int run = 1; run <= limit; ++run) {
-        result.faults = run;
+    while (runs < limit) {
+        ++runs;
         uint8_t in[16];
         for (int half = 0; half < 2; ++half) {
             const uint64_t bits = random.next();
@@ -146,7 +147,7 @@ DfaResult dfaAttack(const NetworkTables& tables, Direction direction, const Exte
         }
         const uint64_t where = random.next();
         const StateFault fault{static_cast<int>(where & 3u), static_cast<int>((where >> 2) & 3u),
-                               static_cast<uint8_t>(1 + (where >> 8) % 255)};
+                               static_cast<uint8_t>(1 + (where >> 8) % 255), stage};
         uint8_t coded[16];
         uint8_t good[16];
         uint8_t bad[16];
@@ -154,20 +155,26 @@ DfaResult dfaAttack(const NetworkTables& tables, Direction direction, const Exte
         decodeOutput(codings, coded, good);
         evaluateTraced(tables, direction, in, coded, nullptr, &fault);
         decodeOutput(codings, coded, bad);
+        if (peel != nullptr) {
+            uint8_t peeled[16];
+            peelLastRound(direction, *peel, good, peeled);
+            std::copy(peeled, peeled + 16, good);
+            peelLastRound(direction, *peel, bad, peeled);
+            std::copy(peeled, peeled + 16, bad);
+        }
         const int c = equations.faultedColumn(good, bad);
         if (c < 0) {
             ++unusable; // the difference reaches no single column: nothing to solve
             continue;
         }
         if (!equations.add(columns[static_cast<size_t>(c)], c, good, bad)) {
-            result.failure = "no last round key fits the faulty outputs of column " + std::to_string(c) + " after " +
-                             std::to_string(run) + " faulty runs";
-            return result;
+            failure = "no " + noun + " fits the faulty outputs of column " + std::to_string(c) + " after " +
+                      std::to_string(runs) + " faulty runs";
+            return false;
         }
         if (std::any_of(columns.begin(), columns.end(), [](const ColumnCandidates& k) { return k.keys.size() != 1; })) {
             continue;
         }
-        RoundKey roundKey{};
         for (int col = 0; col < 4; ++col) {
             for (int b = 0; b < 4; ++b) {
                 const int i = equations.outputByte(b, col);
@@ -175,15 +182,48 @@ DfaResult dfaAttack(const NetworkTables& tables, Direction direction, const Exte
                     static_cast<uint8_t>(columns[static_cast<size_t>(col)].keys[0] >> (8 * b));
             }
         }
-        const std::array<uint8_t, 16> candidate =
-            cipherKeyFromRoundKey(roundKey, direction == Direction::Encrypt ? 10 : 0);
-        result.key = claimGrayBoxKey(tables, direction, codings, candidate);
-        if (!result.key) result.failure = "the last round key from " + std::to_string(run) + " faulty runs failed the check";
-        return result;
+        return true;
     }
     size_t open = 0;
     for (const ColumnCandidates& column : columns) open += column.keys.size() != 1 ? 1 : 0;
-    result.failure = std::to_string(open) + " of 4 columns still open after " + std::to_string(limit) +
-                     " faulty runs" + (unusable > 0 ? " (" + std::to_string(unusable) + " reached no single column)" : "");
+    failure = std::to_string(open) + " of 4 columns still open after " + std::to_string(limit) + " faulty runs" +
+              (unusable > 0 ? " (" + std::to_string(unusable) + " reached no single column)" : "");
+    return false;
+}
+
+} // namespace
+
+DfaResult dfaAttack(const NetworkTables& tables, Direction direction, const ExternalCodings* codings,
+                    const DfaOptions& options) {
+    DfaResult result;
+    Random random(options.seed);
+    const int limit = std::max(options.faults, 1);
+    const int rounds = tables.classic->rounds;
+    RoundKey last{};
+    if (!roundKeyByFaults(tables, direction, codings, random, limit, lastTableRound(tables), nullptr,
+                          "last round key", last, result.faults, result.failure)) {
+        return result;
+    }
+    CipherKey candidate;
+    if (rounds == 10) {
+        const std::array<uint8_t, 16> bytes = cipherKeyFromRoundKey(last, direction == Direction::Encrypt ? 10 : 0);
+        candidate.assign(bytes.begin(), bytes.end());
+    } else {
+        // A longer key: the last round peeled off, faults one table round
+        // earlier give the round key before it.
+        RoundKey peeled{};
+        if (!roundKeyByFaults(tables, direction, codings, random, limit, lastTableRound(tables) - 1, &last,
+                              "round key before the last", peeled, result.faults, result.failure)) {
+            return result;
+        }
+        const std::optional<CipherKey> found =
+            keyOfLastRounds(direction, last, keyBeforeLast(direction, peeled), rounds);
+        if (found) candidate = *found;
+    }
+    if (!candidate.empty()) result.key = claimGrayBoxKey(tables, direction, codings, candidate);
+    if (!result.key) {
+        result.failure = std::string(rounds == 10 ? "the last round key" : "the last two round keys") + " from " +
+                         std::to_string(result.faults) + " faulty runs failed the check";
+    }
     return result;
 }

@@ -14,7 +14,11 @@
 // hit); a second one in the same column almost always leaves one. The four
 // columns give the last round key (round key 10, or round key 0 for
 // decryption), the key schedule runs back to the cipher key, and the key is
-// claimed only when it passes the view's claim check (claimGrayBoxKey).
+// claimed only when it passes the view's claim check (claimGrayBoxKey). For
+// AES-192 and AES-256 the last round is then peeled off with its key and the
+// faults go one table round earlier: the same equations on the peeled outputs
+// give the round key before the last (aes_network.h: peelLastRound), and the
+// two give the cipher key. Both searches share the budget of faulty runs.
 #pragma once
 #include <array>
 #include <optional>
@@ -32,7 +36,8 @@ struct DfaOptions {
 struct DfaResult {
     std::optional<ClaimedKey> key; // only a key that passed the claim check
     bool recovered() const { return key.has_value(); }
-    std::array<uint8_t, 16> keyBytes() const { return key ? key->bytes() : std::array<uint8_t, 16>{}; }
+    // The claimed key, or 16 zero bytes.
+    std::vector<uint8_t> keyBytes() const { return key ? key->bytes() : std::vector<uint8_t>(16); }
     int faults = 0;         // faulty runs used
     std::string failure;    // why not, when not recovered
 };

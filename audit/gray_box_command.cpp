@@ -37,7 +37,7 @@ bool parseCount(const std::string& text, int low, int high, int& value) {
     return value >= low && value <= high;
 }
 
-nlohmann::ordered_json entry(const char* attack, const char* view, bool recovered, const std::array<uint8_t, 16>& key,
+nlohmann::ordered_json entry(const char* attack, const char* view, bool recovered, std::span<const uint8_t> key,
                              const std::string& reason, double ms) {
     nlohmann::ordered_json e;
     e["attack"] = attack;
@@ -102,7 +102,7 @@ void GrayBoxRun::direction(Direction direction, const NetworkTables& tables, con
     record["direction"] = d == 0 ? "encryption" : "decryption";
     record["format"] = tables.mixed() ? "mixed" : "classic";
     record["recovered"] = audit.key.has_value();
-    if (audit.key) record["key"] = hexText(audit.key->bytes().data(), 16);
+    if (audit.key) record["key"] = hexText(audit.key->bytes().data(), audit.key->bytes().size());
     else record["reason"] = audit.reason;
     const double structuralMs = toMs(elapsed);
     record["time_ms"] = structuralMs;
@@ -113,7 +113,7 @@ void GrayBoxRun::direction(Direction direction, const NetworkTables& tables, con
     const auto structural = [&](const char* attack, const std::optional<ClaimedKey>& found,
                                 const std::string& failure) {
         const bool checked = found && audit.key && *found == *audit.key;
-        const std::array<uint8_t, 16> key = found ? found->bytes() : std::array<uint8_t, 16>{};
+        const std::vector<uint8_t> key = found ? found->bytes() : std::vector<uint8_t>(16);
         const std::string reason =
             checked ? "" : found ? "its key is not the one that passed the check" : failure.empty() ? "no key" : failure;
         attacks.push_back(entry(attack, "tables", checked, key, reason, structuralMs));
@@ -163,12 +163,13 @@ void GrayBoxRun::direction(Direction direction, const NetworkTables& tables, con
         auto report = [&](const char* name, const char* attack, size_t v, const auto& result, double ms,
                           const std::string& used, const char* countName, int count) {
             out << "  " << name << ", " << views[v] << ": ";
+            const std::vector<uint8_t> key = result.keyBytes();
             if (result.recovered()) {
-                out << "recovered " << hexText(result.keyBytes().data(), 16) << " (" << used << msText(ms) << ")\n";
+                out << "recovered " << hexText(key.data(), key.size()) << " (" << used << msText(ms) << ")\n";
             } else {
                 out << "not recovered (" << result.failure << "; " << msText(ms) << ")\n";
             }
-            nlohmann::ordered_json e = entry(attack, views[v], result.recovered(), result.keyBytes(), result.failure, ms);
+            nlohmann::ordered_json e = entry(attack, views[v], result.recovered(), key, result.failure, ms);
             e[countName] = count;
             e["codings"] = v == 0 && known != nullptr ? "file" : "none";
             attacks.push_back(e);

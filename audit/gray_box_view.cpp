@@ -54,7 +54,7 @@ void decodeOutput(const ExternalCodings* codings, const uint8_t coded[16], uint8
 }
 
 std::optional<ClaimedKey> claimGrayBoxKey(const NetworkTables& tables, Direction direction,
-                                          const ExternalCodings* codings, const std::array<uint8_t, 16>& key) {
+                                          const ExternalCodings* codings, std::span<const uint8_t> key) {
     return claimKey(direction, key, [&](const uint8_t block[16], const uint8_t expected[16]) {
         uint8_t coded[16];
         uint8_t out[16];

@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 
 #include "audit/key_claim.h"
@@ -36,8 +37,8 @@ void codeInput(const ExternalCodings* codings, const uint8_t plain[16], uint8_t 
 void decodeOutput(const ExternalCodings* codings, const uint8_t coded[16], uint8_t plain[16]);
 
 // The claim check of the gray-box attacks: true only when the tables,
-// evaluated through the view's codings (none when null), compute AES-128
+// evaluated through the view's codings (none when null), compute AES
 // under key (its inverse for decryption) on the audit's test blocks
 // (claimKey). No key that fails it is printed, counted or written.
 std::optional<ClaimedKey> claimGrayBoxKey(const NetworkTables& tables, Direction direction, const ExternalCodings* codings,
-                     const std::array<uint8_t, 16>& key);
+                     std::span<const uint8_t> key);

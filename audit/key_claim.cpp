@@ -1,9 +1,11 @@
 // The test-block check of every claimed key. The whole cipher is compared
-// with the reference AES-128; states between rounds come from a plain round
-// function here, over the same S-box and key schedule.
+// with the reference cipher (AES-128, AES-192 or AES-256 by the key's length);
+// states between rounds come from a plain round function here, over the same
+// S-box and key schedule.
 #include "audit/key_claim.h"
 
 #include "aesref/aes128.h"
+#include "aesref/rijndael.h"
 #include "aesref/aes_tables.h"
 #include "audit/aes_network.h"
 #include "audit/key_extraction.h"
@@ -11,7 +13,7 @@
 
 class KeyCheck {
 public:
-    static std::optional<ClaimedKey> passed(const std::array<uint8_t, 16>& key) { return ClaimedKey(key); }
+    static std::optional<ClaimedKey> passed(std::span<const uint8_t> key) { return ClaimedKey(key); }
 };
 
 namespace {
@@ -30,17 +32,18 @@ std::array<std::array<uint8_t, 16>, 4> testBlocks() {
 }
 
 // The state (block byte order) of block after `rounds` rounds, as
-// claimKeyOnRounds counts them; rounds < 10, so every round mixes.
+// claimKeyOnRounds counts them; rounds < R, so every round mixes.
 std::array<uint8_t, 16> stateAfter(Direction d, const RoundKeys& keys, const std::array<uint8_t, 16>& block,
                                    int rounds) {
     const bool encrypt = d == Direction::Encrypt;
+    const size_t last = keys.size() - 1; // R
     uint8_t s[4][4]; // [row][column]
     for (int n = 0; n < 16; ++n) {
         s[n % 4][n / 4] = static_cast<uint8_t>(block[static_cast<size_t>(n)] ^
-                                               keys[encrypt ? 0 : 10][static_cast<size_t>(n % 4)][static_cast<size_t>(n / 4)]);
+                                               keys[encrypt ? 0 : last][static_cast<size_t>(n % 4)][static_cast<size_t>(n / 4)]);
     }
     for (int r = 1; r <= rounds; ++r) {
-        const size_t roundKey = static_cast<size_t>(encrypt ? r : 10 - r);
+        const size_t roundKey = encrypt ? static_cast<size_t>(r) : last - static_cast<size_t>(r);
         uint8_t shifted[4][4];
         for (int row = 0; row < 4; ++row) {
             for (int c = 0; c < 4; ++c) {
@@ -66,22 +69,33 @@ std::array<uint8_t, 16> stateAfter(Direction d, const RoundKeys& keys, const std
 
 } // namespace
 
-std::optional<ClaimedKey> claimKey(Direction direction, const std::array<uint8_t, 16>& key,
+std::optional<ClaimedKey> claimKey(Direction direction, std::span<const uint8_t> key,
                                    const BlockMatch& matches) {
+    const int rounds = roundsOfKeyBytes(key.size());
+    if (rounds == 0) return std::nullopt;
     const std::string keyText = hexText(key.data(), key.size());
+    keyInstance keyRecord{};
+    cipherInstance cipher{};
+    cipher.blockLen = 128;
+    keyRecord.blockLen = 128;
+    const uint8_t keyDirection = direction == Direction::Encrypt ? DIR_ENCRYPT : DIR_DECRYPT;
+    if (makeKey(&keyRecord, keyDirection, static_cast<int32_t>(8 * key.size()), keyText.c_str()) != TRUE ||
+        cipherInit(&cipher, MODE_ECB, nullptr) != TRUE) {
+        return std::nullopt;
+    }
     for (const auto& block : testBlocks()) {
         uint8_t expected[16];
-        const int32_t status = direction == Direction::Encrypt
-                                   ? AES128_EncryptBlockHex(keyText.c_str(), block.data(), expected, 10)
-                                   : AES128_DecryptBlockHex(keyText.c_str(), block.data(), expected, 0);
-        if (status != STATUS_OK || !matches(block.data(), expected)) return std::nullopt;
+        const int32_t bits = direction == Direction::Encrypt ? blockEncrypt(&cipher, &keyRecord, block.data(), 128, expected)
+                                                             : blockDecrypt(&cipher, &keyRecord, block.data(), 128, expected);
+        if (bits != 128 || !matches(block.data(), expected)) return std::nullopt;
     }
     return KeyCheck::passed(key);
 }
 
-std::optional<ClaimedKey> claimKeyOnRounds(Direction direction, const std::array<uint8_t, 16>& key, int first,
+std::optional<ClaimedKey> claimKeyOnRounds(Direction direction, std::span<const uint8_t> key, int first,
                                            int last, const BlockMatch& matches) {
-    if (first <= 0 || first >= last || last >= 10) return std::nullopt;
+    const int rounds = roundsOfKeyBytes(key.size());
+    if (rounds == 0 || first <= 0 || first >= last || last >= rounds) return std::nullopt;
     const RoundKeys keys = expandKey(key);
     for (const auto& block : testBlocks()) {
         const std::array<uint8_t, 16> in = stateAfter(direction, keys, block, first);

@@ -16,15 +16,17 @@
 //     gives the next stage's delta, and delta with alpha gives the round key
 //     bytes (encryption: K = alpha ^ delta; decryption: the key enters after
 //     the inverse S-box and comes out of the constants through InvMixColumns).
-//  4. Each complete round key is run back through the key schedule; all must
-//     give the same cipher key. With that key the first-stage and last tables
-//     give the external input and output codings byte for byte.
+//  4. Each complete round key (AES-192, AES-256: each consecutive pair) is run
+//     back through the key schedule; all must give the same cipher key. With
+//     that key the first-stage and last tables give the external input and
+//     output codings byte for byte.
 // Nothing here trusts the headers: every table is checked against the
 // structure it must have, and a key is reported only after the tables,
-// evaluated with the recovered codings, agree with the reference AES-128.
+// evaluated with the recovered codings, agree with the reference AES.
 #include "audit/key_extraction.h"
 
 #include <bit>
+#include <cassert>
 #include <memory>
 
 #include "aesref/aes128.h"
@@ -54,7 +56,7 @@ struct Bits128 {
     }
 };
 
-std::string keyHex(const std::array<uint8_t, 16>& key) { return hexText(key.data(), key.size()); }
+std::string keyHex(std::span<const uint8_t> key) { return hexText(key.data(), key.size()); }
 
 // Rows reduced to distinct lowest set bits; the null space follows by back-substitution.
 class LinearSystem {
@@ -133,7 +135,11 @@ uint8_t normalisedByte(const StageColumn& sc, int b, int q, uint8_t z) {
 class Extraction {
 public:
     Extraction(const DirectionTables& tables, Direction direction)
-        : t_(tables), d_(direction), box_(direction == Direction::Encrypt ? aesSbox : aesInvSbox) {}
+        : t_(tables), d_(direction), box_(direction == Direction::Encrypt ? aesSbox : aesInvSbox),
+          R_(tables.rounds), T_(tableRounds(tables)) {
+        // The reader gives 10, 12 or 14 rounds and blocks of that size.
+        assert(isAuditRoundCount(R_) && t_.round.size() == roundTableBytes(R_) && t_.xors.size() == xorTableBytes(R_));
+    }
 
     DirectionAudit run();
 
@@ -147,25 +153,28 @@ private:
     void searchLast();
     void collectRoundKeys();
     bool recoverCodings(const RoundKeys& keys, DirectionAudit& result) const;
-    std::optional<ClaimedKey> claim(const std::array<uint8_t, 16>& key, DirectionAudit& codings) const;
+    std::optional<ClaimedKey> claim(const CipherKey& key, DirectionAudit& codings) const;
     std::string firstStructuralFailure() const;
 
     const DirectionTables& t_;
     Direction d_;
     const uint8_t* box_;
-    StageColumn stages_[9][4];
-    // Per stage 0..9 (9: the last table's input) and state byte [row][column]:
-    bool alphaKnown_[10][4][4] = {};
-    uint8_t alpha_[10][4][4] = {};
+    const int R_; // rounds of the key
+    const int T_; // table rounds, R - 1
+    // Sized for AES-256 (R = 14); the first T_ stages are used.
+    StageColumn stages_[13][4];
+    // Per stage 0..T (T: the last table's input) and state byte [row][column]:
+    bool alphaKnown_[14][4][4] = {};
+    uint8_t alpha_[14][4][4] = {};
     bool lastKnown_[4][4] = {}; // last table: plain-output hypothesis held
     uint8_t lastConstant_[4][4] = {};
-    bool keyKnown_[11][4][4] = {};
-    uint8_t roundKey_[11][4][4] = {};
+    bool keyKnown_[15][4][4] = {};
+    uint8_t roundKey_[15][4][4] = {};
 };
 
 void Extraction::normaliseChains(int t, int c) {
     StageColumn& sc = stages_[t][c];
-    const int slot = stageSlot(d_, t);
+    const int slot = stageSlot(d_, t, R_);
     for (int b = 0; b < 4; ++b) {
         for (int h = 0; h < 2; ++h) {
             const uint8_t* chainTables[3];
@@ -179,7 +188,7 @@ void Extraction::normaliseChains(int t, int c) {
 void Extraction::solveColumn(int t, int c) {
     StageColumn& sc = stages_[t][c];
     if (!sc.chainsOk) return;
-    const int slot = stageSlot(d_, t);
+    const int slot = stageSlot(d_, t, R_);
     LinearSystem system;
     // Equations from x = 1, 2, ... until the rank says the solution is unique;
     // the solution is checked on every entry afterwards (readTables).
@@ -235,7 +244,7 @@ void Extraction::solveColumn(int t, int c) {
 void Extraction::readTables(int t, int c) {
     StageColumn& sc = stages_[t][c];
     if (!sc.linearOk) return;
-    const int slot = stageSlot(d_, t);
+    const int slot = stageSlot(d_, t, R_);
     for (int q = 0; q < 4; ++q) {
         const int j = feedingColumn(d_, q, c);
         Table& table = sc.table[q];
@@ -325,13 +334,13 @@ void Extraction::searchLast() {
         for (int k = 0; k < 4; ++k) {
             Bytes256 sHat;
             Bytes256 value;
-            if (!stateDecoder(9, k, j, sHat)) continue;
+            if (!stateDecoder(T_, k, j, sHat)) continue;
             for (unsigned x = 0; x < 256; ++x) value[x] = lastEntry(t_, j, k, x);
             uint8_t alpha = 0;
             uint8_t constant = 0;
             if (!searchOffset(sHat, value, alpha, constant)) continue;
-            alphaKnown_[9][k][j] = true;
-            alpha_[9][k][j] = alpha;
+            alphaKnown_[T_][k][j] = true;
+            alpha_[T_][k][j] = alpha;
             lastKnown_[k][j] = true;
             lastConstant_[k][j] = constant;
         }
@@ -343,13 +352,13 @@ void Extraction::collectRoundKeys() {
         keyKnown_[round][row][col] = true;
         roundKey_[round][row][col] = value;
     };
-    // delta[t][row][col]: the offset of s_hat at stage t (9: the last table's input).
-    bool deltaKnown[10][4][4] = {};
-    uint8_t delta[10][4][4] = {};
+    // delta[t][row][col]: the offset of s_hat at stage t (T: the last table's input).
+    bool deltaKnown[14][4][4] = {};
+    uint8_t delta[14][4][4] = {};
     for (int row = 0; row < 4; ++row) {
         for (int col = 0; col < 4; ++col) deltaKnown[0][row][col] = true; // s_hat = s at stage 0
     }
-    for (int t = 0; t < 9; ++t) {
+    for (int t = 0; t < T_; ++t) {
         for (int c = 0; c < 4; ++c) {
             if (!stages_[t][c].summed || d_ != Direction::Encrypt) continue;
             for (int b = 0; b < 4; ++b) {
@@ -359,7 +368,7 @@ void Extraction::collectRoundKeys() {
         }
     }
     if (d_ == Direction::Decrypt) {
-        for (int t = 1; t < 10; ++t) {
+        for (int t = 1; t <= T_; ++t) {
             for (int row = 0; row < 4; ++row) {
                 for (int col = 0; col < 4; ++col) {
                     deltaKnown[t][row][col] = alphaKnown_[t][row][col];
@@ -372,21 +381,21 @@ void Extraction::collectRoundKeys() {
         for (int col = 0; col < 4; ++col) {
             if (d_ == Direction::Encrypt) {
                 // Stage t's table reads s ^ K_t = s_hat ^ alpha: K_t = alpha ^ delta_t.
-                for (int t = 0; t < 10; ++t) {
+                for (int t = 0; t <= T_; ++t) {
                     if (alphaKnown_[t][row][col] && deltaKnown[t][row][col]) {
                         setKey(t, row, col, static_cast<uint8_t>(alpha_[t][row][col] ^ delta[t][row][col]));
                     }
                 }
-                if (lastKnown_[row][col]) setKey(10, row, fedColumn(d_, row, col), lastConstant_[row][col]);
+                if (lastKnown_[row][col]) setKey(R_, row, fedColumn(d_, row, col), lastConstant_[row][col]);
             } else {
-                if (alphaKnown_[0][row][col]) setKey(10, row, col, alpha_[0][row][col]);
+                if (alphaKnown_[0][row][col]) setKey(R_, row, col, alpha_[0][row][col]);
                 if (lastKnown_[row][col]) setKey(0, row, fedColumn(d_, row, col), lastConstant_[row][col]);
             }
         }
     }
     if (d_ != Direction::Decrypt) return;
     // Decryption: the sum of a column's constants is delta_{t+1} ^ InvMixColumns(K_i column).
-    for (int t = 0; t < 9; ++t) {
+    for (int t = 0; t < T_; ++t) {
         for (int c = 0; c < 4; ++c) {
             if (!stages_[t][c].summed) continue;
             uint8_t v[4];
@@ -399,7 +408,7 @@ void Extraction::collectRoundKeys() {
             for (int row = 0; row < 4; ++row) {
                 uint8_t key = 0;
                 for (int b = 0; b < 4; ++b) key ^= gfMultiply(unmixCoefficient(d_, row, b), v[b]);
-                setKey(9 - t, row, c, key);
+                setKey(T_ - t, row, c, key);
             }
         }
     }
@@ -418,16 +427,17 @@ bool isPermutation(const Bytes256& table) {
 // table, with every round key known.
 bool Extraction::recoverCodings(const RoundKeys& keys, DirectionAudit& result) const {
     const bool encrypt = d_ == Direction::Encrypt;
-    // delta_1 (the offset entering stage 1) and delta_9 (entering the last table).
+    // delta_1 (the offset entering stage 1) and delta_T (entering the last table).
+    const size_t last = static_cast<size_t>(R_);
     auto delta = [&](int t, int row, int col, uint8_t& out) {
-        if (t == 9 && encrypt) {
-            const StageColumn& sc = stages_[8][col];
+        if (t == T_ && encrypt) {
+            const StageColumn& sc = stages_[T_ - 1][col];
             if (!sc.summed) return false;
             out = sc.sum[static_cast<size_t>(row)];
             return true;
         }
-        if (t == 9) { // the sum less InvMixColumns of K_1's column
-            const StageColumn& sc = stages_[8][col];
+        if (t == T_) { // the sum less InvMixColumns of K_1's column
+            const StageColumn& sc = stages_[T_ - 1][col];
             if (!sc.summed) return false;
             uint8_t mixed = 0;
             for (int k = 0; k < 4; ++k) mixed ^= gfMultiply(mixCoefficient(d_, row, k), keys[1][k][col]);
@@ -457,7 +467,7 @@ bool Extraction::recoverCodings(const RoundKeys& keys, DirectionAudit& result) c
             for (unsigned x = 0; x < 256; ++x) {
                 const uint8_t y = static_cast<uint8_t>(sc.table[q].yPrime[x] ^ rho);
                 plainOf[x] = encrypt ? static_cast<uint8_t>(aesInvSbox[y] ^ keys[0][q][j])
-                                     : static_cast<uint8_t>(aesSbox[y ^ keys[9][q][c]] ^ keys[10][q][j]);
+                                     : static_cast<uint8_t>(aesSbox[y ^ keys[last - 1][q][c]] ^ keys[last][q][j]);
                 forward[plainOf[x]] = static_cast<uint8_t>(x);
             }
             if (!isPermutation(plainOf)) return false;
@@ -468,13 +478,13 @@ bool Extraction::recoverCodings(const RoundKeys& keys, DirectionAudit& result) c
         for (int k = 0; k < 4; ++k) {
             Bytes256 sHat;
             uint8_t offset = 0;
-            if (!stateDecoder(9, k, j, sHat) || !delta(9, k, j, offset)) return false;
+            if (!stateDecoder(T_, k, j, sHat) || !delta(T_, k, j, offset)) return false;
             const int c = fedColumn(d_, k, j);
             Bytes256 forward{};
             Bytes256 plainOf{};
             for (unsigned x = 0; x < 256; ++x) {
                 const uint8_t s = static_cast<uint8_t>(sHat[x] ^ offset);
-                plainOf[x] = encrypt ? static_cast<uint8_t>(aesSbox[s ^ keys[9][k][j]] ^ keys[10][k][c])
+                plainOf[x] = encrypt ? static_cast<uint8_t>(aesSbox[s ^ keys[last - 1][k][j]] ^ keys[last][k][c])
                                      : static_cast<uint8_t>(aesInvSbox[s] ^ keys[0][k][c]);
                 forward[plainOf[x]] = lastEntry(t_, j, k, x);
             }
@@ -486,8 +496,8 @@ bool Extraction::recoverCodings(const RoundKeys& keys, DirectionAudit& result) c
 }
 
 // The key, claimed when the tables, with the codings recovered under it
-// around them, compute AES-128 under it (identity codings when none fit).
-std::optional<ClaimedKey> Extraction::claim(const std::array<uint8_t, 16>& key, DirectionAudit& codings) const {
+// around them, compute AES under it (identity codings when none fit).
+std::optional<ClaimedKey> Extraction::claim(const CipherKey& key, DirectionAudit& codings) const {
     for (size_t m = 0; m < 16; ++m) {
         for (unsigned v = 0; v < 256; ++v) {
             codings.inputCoding[m][v] = static_cast<uint8_t>(v);
@@ -520,7 +530,7 @@ std::optional<ClaimedKey> Extraction::claim(const std::array<uint8_t, 16>& key, 
 // nibble) linear decoding fits all four round tables of the column; the decoded
 // tables have the shape of an S-box behind a MixColumns share.
 std::string Extraction::firstStructuralFailure() const {
-    for (int t = 0; t < 9; ++t) {
+    for (int t = 0; t < T_; ++t) {
         for (int c = 0; c < 4; ++c) {
             const StageColumn& sc = stages_[t][c];
             const std::string where = "table round " + std::to_string(t) + ", column " + std::to_string(c);
@@ -535,39 +545,58 @@ std::string Extraction::firstStructuralFailure() const {
 
 DirectionAudit Extraction::run() {
     DirectionAudit result;
-    for (int t = 0; t < 9; ++t) {
+    result.rounds = R_;
+    for (int t = 0; t < T_; ++t) {
         for (int c = 0; c < 4; ++c) {
             normaliseChains(t, c);
             solveColumn(t, c);
             readTables(t, c);
         }
     }
-    for (int t = 0; t < 9; ++t) {
+    for (int t = 0; t < T_; ++t) {
         for (int c = 0; c < 4; ++c) searchStage(t, c);
     }
     searchLast();
     collectRoundKeys();
     result.structuralFailure = firstStructuralFailure();
 
+    // AES-128: every complete round key gives the cipher key. A longer key
+    // needs two consecutive ones (round r and r + 1); a round key is listed
+    // when it was part of such a pair.
     bool agree = true;
-    std::array<uint8_t, 16> structural{};
-    for (int r = 0; r <= 10; ++r) {
-        bool complete = true;
-        RoundKey roundKey{};
+    bool anyKey = false;
+    CipherKey structural;
+    std::vector<RoundKey> roundKeys(static_cast<size_t>(R_ + 1));
+    std::vector<bool> complete(static_cast<size_t>(R_ + 1), true);
+    for (int r = 0; r <= R_; ++r) {
         for (int row = 0; row < 4; ++row) {
             for (int col = 0; col < 4; ++col) {
-                complete = complete && keyKnown_[r][row][col];
-                roundKey[static_cast<size_t>(row)][static_cast<size_t>(col)] = roundKey_[r][row][col];
+                complete[static_cast<size_t>(r)] = complete[static_cast<size_t>(r)] && keyKnown_[r][row][col];
+                roundKeys[static_cast<size_t>(r)][static_cast<size_t>(row)][static_cast<size_t>(col)] = roundKey_[r][row][col];
             }
         }
-        if (!complete) continue;
-        const std::array<uint8_t, 16> key = cipherKeyFromRoundKey(roundKey, r);
-        if (!result.structuralRounds.empty() && key != structural) agree = false;
-        structural = key;
-        result.structuralRounds.push_back(r);
     }
-    const bool structuralFound = !result.structuralRounds.empty() && agree;
-    std::array<uint8_t, 16> partition{};
+    auto agreeOn = [&](const std::optional<CipherKey>& key) {
+        if (!key || (anyKey && *key != structural)) agree = false;
+        if (key) structural = *key;
+        anyKey = true;
+    };
+    for (int r = 0; r <= R_; ++r) {
+        const size_t at = static_cast<size_t>(r);
+        if (!complete[at]) continue;
+        if (R_ == 10) {
+            const std::array<uint8_t, 16> key = cipherKeyFromRoundKey(roundKeys[at], r);
+            agreeOn(CipherKey(key.begin(), key.end()));
+            result.structuralRounds.push_back(r);
+            continue;
+        }
+        const bool before = r > 0 && complete[at - 1];
+        const bool after = r < R_ && complete[at + 1];
+        if (after) agreeOn(cipherKeyFromRoundKeys(roundKeys[at], roundKeys[at + 1], r, R_));
+        if (before || after) result.structuralRounds.push_back(r);
+    }
+    const bool structuralFound = anyKey && agree;
+    CipherKey partition;
     const bool partitionFound = partitionAttack(t_, d_, partition);
 
     // Each attack's key is claimed on its own; the codings are those of the
@@ -586,7 +615,7 @@ DirectionAudit Extraction::run() {
             result.partitionKey = result.structuralKey;
             if (!result.partitionKey) result.partitionFailure = result.structuralFailure;
         }
-    } else if (!result.structuralRounds.empty()) {
+    } else if (anyKey) {
         result.structuralFailure = "round keys disagree";
     }
     if (!result.structuralKey && result.partitionKey) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "audit/key_claim.h"
+#include "audit/key_schedule.h"
 #include "audit/table_headers.h"
 #include "base/hex_text.h"
 
@@ -19,6 +20,7 @@ using CodingForward = std::array<std::array<uint8_t, 256>, 16>;
 // way a key is printed or counted. A key an attack found that failed the
 // check is named only in that attack's failure text.
 struct DirectionAudit {
+    int rounds = 10;                     // of the tables: 10, 12 or 14
     std::optional<ClaimedKey> key;       // the direction's key
     std::optional<ClaimedKey> partitionKey; // from the plain-input partition attack
     std::string partitionFailure;        // ... or why not ("" when it found no key)
@@ -43,12 +45,12 @@ struct DirectionAudit {
 
 // Runs both attacks on the tables of one direction. Each attack's key is
 // claimed only when the tables, evaluated with the external codings recovered
-// under it (identity when none were merged), compute AES-128 under it on the
+// under it (identity when none were merged), compute AES under it on the
 // test blocks (claimKey); otherwise key is empty and reason says which step
 // failed.
 DirectionAudit auditDirection(const DirectionTables& tables, Direction direction);
 
 // The plain-input partition attack alone on the first round (encryption) or
-// the first inverse round (decryption); false unless every key byte has exactly
-// one candidate.
-bool partitionAttack(const DirectionTables& tables, Direction direction, std::array<uint8_t, 16>& key);
+// the first inverse round (decryption), and for a longer key on the second
+// one too; false unless every key byte has exactly one candidate.
+bool partitionAttack(const DirectionTables& tables, Direction direction, CipherKey& key);

@@ -441,6 +441,8 @@ struct Wanted {
     std::string_view name;
     size_t count;
     std::vector<uint8_t>* values;
+    size_t slotBytes = 0; // a table of round slots: count is R slots, R its first dimension
+    int rounds = 0;       // ... that R, once read
     int32_t status = 1;  // 1 not declared, 0 read, AUDIT_BAD_HEADERS
     std::string error;
     size_t line = 0;     // of the declaration
@@ -450,8 +452,16 @@ struct Wanted {
 int32_t readInitialiser(Scanner& scanner, const Wanted& wanted, std::string& error) {
     std::vector<uint8_t>& values = *wanted.values;
     values.clear();
-    values.reserve(wanted.count);
+    // A table of round slots of unknown shape (count 0) takes R slots for any
+    // round count R.
+    const bool open = wanted.count == 0 && wanted.slotBytes != 0;
+    const size_t most = open ? 14 * wanted.slotBytes : wanted.count;
+    values.reserve(open ? 10 * wanted.slotBytes : wanted.count);
     const std::string prefix = std::string(wanted.name) + ": ";
+    const std::string expected = open ? std::to_string(10 * wanted.slotBytes) + ", " +
+                                            std::to_string(12 * wanted.slotBytes) + " or " +
+                                            std::to_string(14 * wanted.slotBytes)
+                                      : std::to_string(wanted.count);
     const size_t unknown = scanner.unknownDirectives();
     size_t depth = 1;
     bool needsSeparator = false; // a value or "}" was last: a comma or "}" must follow
@@ -464,8 +474,7 @@ int32_t readInitialiser(Scanner& scanner, const Wanted& wanted, std::string& err
         }
         auto at = [&values] { return " at value " + std::to_string(values.size()); };
         if (kind == TokenKind::End) {
-            error = prefix + "truncated after " + std::to_string(values.size()) + " of " +
-                    std::to_string(wanted.count) + " values";
+            error = prefix + "truncated after " + std::to_string(values.size()) + " of " + expected + " values";
             return AUDIT_BAD_HEADERS;
         }
         const char p = kind == TokenKind::Punctuator ? scanner.punctuator() : '\0';
@@ -504,15 +513,18 @@ int32_t readInitialiser(Scanner& scanner, const Wanted& wanted, std::string& err
             error = prefix + "value out of byte range" + at();
             return AUDIT_BAD_HEADERS;
         }
-        if (values.size() == wanted.count) {
-            error = prefix + "more than " + std::to_string(wanted.count) + " values";
+        if (values.size() == most) {
+            error = prefix + "more than " + std::to_string(most) + " values";
             return AUDIT_BAD_HEADERS;
         }
         values.push_back(static_cast<uint8_t>(value));
         needsSeparator = true;
     }
-    if (values.size() != wanted.count) {
-        error = prefix + std::to_string(values.size()) + " values, expected " + std::to_string(wanted.count);
+    const bool fits = open ? values.size() % wanted.slotBytes == 0 &&
+                                 isAuditRoundCount(static_cast<int>(values.size() / wanted.slotBytes))
+                           : values.size() == wanted.count;
+    if (!fits) {
+        error = prefix + std::to_string(values.size()) + " values, expected " + expected;
         return AUDIT_BAD_HEADERS;
     }
     return STATUS_OK;
@@ -527,6 +539,9 @@ void scanTables(std::string_view text, std::vector<Wanted>& wanted) {
     size_t which = 0;       // the wanted name of the head
     size_t headLine = 0;
     size_t headUnknown = 0; // unknown directives when the head began
+    size_t dimension = 0;   // brackets of the head closed so far
+    size_t dimensionTokens = 0; // tokens inside the open bracket
+    uint64_t firstDimension = 0; // a literal alone in the first bracket, else 0
     for (TokenKind kind = scanner.next(); kind != TokenKind::End; kind = scanner.next()) {
         if (kind == TokenKind::Identifier) {
             size_t found = wanted.size();
@@ -538,19 +553,36 @@ void scanTables(std::string_view text, std::vector<Wanted>& wanted) {
                 which = found;
                 headLine = scanner.line();
                 headUnknown = scanner.unknownDirectives();
+                dimension = 0;
+                firstDimension = 0;
             } else if (head != Head::Dimensions) {
                 head = Head::Idle; // a macro name inside the brackets is fine
+            } else {
+                if (dimension == 0) firstDimension = 0;
+                ++dimensionTokens;
             }
             continue;
         }
         const char p = kind == TokenKind::Punctuator ? scanner.punctuator() : '\0';
         if (head == Head::Dimensions) {
-            if (p == ']') head = Head::AfterDimensions;
-            else if (kind == TokenKind::Other || p == '[' || p == '{' || p == '}' || p == ';' || p == '=') head = Head::Idle;
+            if (p == ']') {
+                head = Head::AfterDimensions;
+                ++dimension;
+            } else if (kind == TokenKind::Other || p == '[' || p == '{' || p == '}' || p == ';' || p == '=') {
+                head = Head::Idle;
+            } else if (kind == TokenKind::Number && dimension == 0 && dimensionTokens == 0) {
+                bool overflow = false;
+                if (!integerLiteral(scanner.text(), firstDimension, overflow) || overflow) firstDimension = 0;
+                ++dimensionTokens;
+            } else {
+                if (dimension == 0) firstDimension = 0; // an expression: its value is not read here
+                ++dimensionTokens;
+            }
             continue;
         }
         if (p == '[' && (head == Head::Name || head == Head::AfterDimensions)) {
             head = Head::Dimensions;
+            dimensionTokens = 0;
         } else if (p == '=' && (head == Head::Name || head == Head::AfterDimensions)) {
             head = Head::Equals;
         } else if (p == '{' && head == Head::Equals) {
@@ -565,6 +597,20 @@ void scanTables(std::string_view text, std::vector<Wanted>& wanted) {
                 continue;
             }
             w.line = headLine;
+            if (w.slotBytes != 0) {
+                // Shaped [R][...]: R is the round count. Any other form (flat,
+                // empty or macro dimensions, none) leaves it to the values.
+                const bool shaped = dimension >= 2 && firstDimension != 0;
+                const int rounds = firstDimension > 14 ? 0 : static_cast<int>(firstDimension);
+                if (shaped && !isAuditRoundCount(rounds)) {
+                    w.status = AUDIT_BAD_HEADERS;
+                    w.error = prefix + "the first dimension " + std::to_string(firstDimension) + " (line " +
+                              std::to_string(headLine) + ") is no round count 10, 12 or 14";
+                    continue;
+                }
+                w.rounds = shaped ? rounds : 0;
+                w.count = shaped ? static_cast<size_t>(rounds) * w.slotBytes : 0;
+            }
             if (scanner.unknownDirectives() != headUnknown) {
                 w.status = AUDIT_BAD_HEADERS;
                 w.error = prefix + "a conditional of unknown value inside the declaration (line " +
@@ -572,6 +618,7 @@ void scanTables(std::string_view text, std::vector<Wanted>& wanted) {
                 continue;
             }
             w.status = readInitialiser(scanner, w, w.error);
+            if (w.status == STATUS_OK && w.slotBytes != 0) w.rounds = static_cast<int>(w.values->size() / w.slotBytes);
         } else {
             head = Head::Idle;
         }
@@ -591,8 +638,8 @@ void scanTables(std::string_view text, std::vector<Wanted>& wanted) {
 
 const char* const kTableNames[6] = {"roundTables",    "xorTables",    "finalRoundTable",
                                     "invRoundTables", "invXorTables", "invFirstRoundTable"};
-const size_t kTableSizes[6] = {kRoundTableBytes, kXorTableBytes, kLastTableBytes,
-                               kRoundTableBytes, kXorTableBytes, kLastTableBytes};
+// Bytes per round slot of the round and XOR tables; the last tables have none.
+const size_t kSlotBytes[6] = {kRoundSlotBytes, kXorSlotBytes, 0, kRoundSlotBytes, kXorSlotBytes, 0};
 
 } // namespace
 
@@ -602,6 +649,17 @@ int32_t parseTableText(std::string_view text, std::string_view name, size_t coun
     scanTables(text, wanted);
     if (wanted[0].status != STATUS_OK) values.clear();
     if (wanted[0].status == AUDIT_BAD_HEADERS) error = wanted[0].error;
+    return wanted[0].status;
+}
+
+int32_t parseRoundTableText(std::string_view text, std::string_view name, size_t slotBytes,
+                            std::vector<uint8_t>& values, int& rounds, std::string& error) {
+    std::vector<Wanted> wanted = {Wanted(name, 0, &values)};
+    wanted[0].slotBytes = slotBytes;
+    scanTables(text, wanted);
+    if (wanted[0].status != STATUS_OK) values.clear();
+    if (wanted[0].status == AUDIT_BAD_HEADERS) error = wanted[0].error;
+    if (wanted[0].status == STATUS_OK) rounds = wanted[0].rounds;
     return wanted[0].status;
 }
 
@@ -634,13 +692,17 @@ int32_t loadHeaderSet(const std::vector<std::string>& paths, HeaderSet& set, std
     std::vector<uint8_t>* targets[6] = {&set.encrypt.round, &set.encrypt.xors, &set.encrypt.last,
                                         &set.decrypt.round, &set.decrypt.xors, &set.decrypt.last};
     bool found[6] = {};
+    int rounds[6] = {};
     for (const std::string& path : paths) {
         std::string text;
         const int32_t read = readAuditInput(path, text, error);
         if (read != STATUS_OK) return read;
         std::vector<std::vector<uint8_t>> values(6);
         std::vector<Wanted> wanted;
-        for (size_t t = 0; t < 6; ++t) wanted.emplace_back(kTableNames[t], kTableSizes[t], &values[t]);
+        for (size_t t = 0; t < 6; ++t) {
+            wanted.emplace_back(kTableNames[t], kSlotBytes[t] == 0 ? kLastTableBytes : 0, &values[t]);
+            wanted.back().slotBytes = kSlotBytes[t];
+        }
         scanTables(text, wanted);
         bool any = false;
         for (size_t t = 0; t < 6; ++t) {
@@ -654,6 +716,7 @@ int32_t loadHeaderSet(const std::vector<std::string>& paths, HeaderSet& set, std
                 return AUDIT_BAD_HEADERS;
             }
             found[t] = true;
+            rounds[t] = wanted[t].rounds;
             any = true;
             *targets[t] = std::move(values[t]);
         }
@@ -678,5 +741,18 @@ int32_t loadHeaderSet(const std::vector<std::string>& paths, HeaderSet& set, std
         error = "no table found in the headers";
         return AUDIT_BAD_HEADERS;
     }
+    // One key, one round count: every round and XOR table must have it.
+    int first = -1;
+    for (int t = 0; t < 6; ++t) {
+        if (!found[t] || kSlotBytes[t] == 0) continue;
+        if (first < 0) {
+            first = t;
+        } else if (rounds[t] != rounds[first]) {
+            error = std::string(kTableNames[t]) + " has " + std::to_string(rounds[t]) + " rounds, " +
+                    kTableNames[first] + " " + std::to_string(rounds[first]);
+            return AUDIT_BAD_HEADERS;
+        }
+    }
+    set.encrypt.rounds = set.decrypt.rounds = rounds[first];
     return STATUS_OK;
 }

@@ -4,6 +4,7 @@
 // recorder and a fault hook for the gray-box attacks.
 #include "audit/traced_network.h"
 
+#include <algorithm>
 #include <cassert>
 #include <cstring>
 
@@ -71,7 +72,8 @@ const uint8_t* xorsAt(const std::vector<uint8_t>& table, int slot, int c) {
 size_t lookupsPerStage(const NetworkTables& tables) { return tables.mixed() ? 224 : 112; }
 
 size_t traceLength(const NetworkTables& tables, int stages) {
-    return lookupsPerStage(tables) * static_cast<size_t>(stages) + (stages >= 9 ? 16 : 0);
+    const int all = tableRounds(*tables.classic);
+    return lookupsPerStage(tables) * static_cast<size_t>(std::min(stages, all)) + (stages >= all ? 16 : 0);
 }
 
 void evaluateTraced(const NetworkTables& tables, Direction direction, const uint8_t in[16], uint8_t out[16],
@@ -88,12 +90,14 @@ void evaluateTraced(const NetworkTables& tables, Direction direction, const uint
     for (int j = 0; j < 4; ++j) {
         for (int k = 0; k < 4; ++k) s[k][j] = in[4 * j + k];
     }
-    for (int stage = 0; stage < 9; ++stage) {
-        if (fault != nullptr && stage == kFaultStage) {
+    const int all = tableRounds(t);
+    const int faultStage = fault == nullptr ? -1 : fault->stage < 0 ? lastTableRound(tables) : fault->stage;
+    for (int stage = 0; stage < all; ++stage) {
+        if (stage == faultStage) {
             s[fault->row & 3][fault->column & 3] = static_cast<uint8_t>(s[fault->row & 3][fault->column & 3] ^ fault->flip);
         }
         rec.on(stage);
-        const int slot = stageSlot(direction, stage);
+        const int slot = stageSlot(direction, stage, t.rounds);
         uint8_t next[4][4];
         for (int c = 0; c < 4; ++c) {
             uint8_t w[4][4]; // w[q]: the word of the row-q table feeding column c
@@ -119,7 +123,7 @@ void evaluateTraced(const NetworkTables& tables, Direction direction, const uint
         }
         std::memcpy(s, next, sizeof s);
     }
-    rec.on(trace != nullptr && trace->stages >= 9 ? 0 : 9);
+    rec.on(trace != nullptr && trace->stages >= all ? 0 : all);
     for (int k = 0; k < 4; ++k) {
         for (int c = 0; c < 4; ++c) {
             const int j = feedingColumn(direction, k, c);

@@ -17,12 +17,14 @@ const char* const kTemplates[6] = {"AESRoundTables_auth.tpl", "AESXorTables_auth
 
 TableRun::TableRun(const std::string& encryptKey, const std::string& decryptKey,
                    const std::string& codingCommand, const std::string& seed,
-                   const std::vector<std::string>& templates, bool mixed) {
+                   const std::vector<std::string>& templates, bool mixed, int keyBits) {
     const std::string flag = codingCommand.empty() ? "0" : "1";
+    const std::string rounds = std::to_string(keyBits / 32 + 6);
+    const std::string folder = keyBits == 128 ? "TPL" : "TPL" + std::to_string(keyBits);
     std::string text = "[KEY_VALUE]\nencryptKey = " + encryptKey + "\ndecryptKey = " + decryptKey +
                        "\n[HEADER_FILES]\n";
     for (int i = 0; i < 6; ++i) {
-        std::string templatePath = std::string(TABRIX_SOURCE_DIR) + "/examples/Tables/TPL/" + kTemplates[i];
+        std::string templatePath = std::string(TABRIX_SOURCE_DIR) + "/examples/Tables/" + folder + "/" + kTemplates[i];
         if (!templates.empty()) {
             templatePath = file(kTemplates[i]);
             testsupport::writeFile(templatePath, templates[static_cast<size_t>(i)]);
@@ -33,12 +35,17 @@ TableRun::TableRun(const std::string& encryptKey, const std::string& decryptKey,
     if (mixed) {
         for (const char* key : {"mixTable", "mixXorTable", "invMixTable", "invMixXorTable"}) {
             const std::string name = std::string(key) + "s";
-            const char* shape = name.find("Xor") != std::string::npos ? "[10][4][24][256]" : "[10][4][4][256][4]";
+            const std::string shape =
+                "[" + rounds + (name.find("Xor") != std::string::npos ? "][4][24][256]" : "][4][4][256][4]");
             testsupport::writeFile(file(name + ".tpl"), "static const unsigned char #" + name + "#" + shape + "#;\n");
             text += std::string(key) + "Tpl = " + file(name + ".tpl") + "\n";
             text += std::string(key) + " = " + (dir_ / "out" / (name + ".h")).string() + "\n";
         }
-        text += "[TABLES]\nformat = mixed\n";
+    }
+    if (mixed || keyBits != 128) {
+        text += "[TABLES]\n";
+        if (mixed) text += "format = mixed\n";
+        if (keyBits != 128) text += "keyBits = " + std::to_string(keyBits) + "\n";
     }
     text += "[IOC_FILES]\nuseEncryptIOC = " + flag + "\nuseDecryptIOC = " + flag +
             "\nencryptIOC = " + file("ioc_encrypt.dat") + "\ndecryptIOC = " + file("ioc_decrypt.dat") +
@@ -75,10 +82,11 @@ AuditRun audit(const std::vector<std::string>& args) {
     const std::string mixName = encrypt ? "mixTables" : "invMixTables";
     const std::string mixXorName = encrypt ? "mixXorTables" : "invMixXorTables";
     std::string error;
-    if (parseTableText(testsupport::readFile(run.file("out/" + mixName + ".h")), mixName.c_str(), kRoundTableBytes,
-                       headers.mix, error) != 0 ||
-        parseTableText(testsupport::readFile(run.file("out/" + mixXorName + ".h")), mixXorName.c_str(),
-                       kXorTableBytes, headers.mixXor, error) != 0) {
+    int rounds = 0;
+    if (parseRoundTableText(testsupport::readFile(run.file("out/" + mixName + ".h")), mixName.c_str(),
+                            kRoundSlotBytes, headers.mix, rounds, error) != 0 ||
+        parseRoundTableText(testsupport::readFile(run.file("out/" + mixXorName + ".h")), mixXorName.c_str(),
+                            kXorSlotBytes, headers.mixXor, rounds, error) != 0) {
         return ::testing::AssertionFailure() << error;
     }
     return ::testing::AssertionSuccess();
@@ -108,8 +116,8 @@ NetworkTables networkOf(const MixedSet& set, Direction direction, bool mixed) {
     return tables;
 }
 
-std::string randomKey(uint32_t seed) {
-    const std::vector<uint8_t> bytes = testsupport::pseudoRandomBytes(16, seed);
+std::string randomKey(uint32_t seed, int keyBits) {
+    const std::vector<uint8_t> bytes = testsupport::pseudoRandomBytes(static_cast<size_t>(keyBits / 8), seed);
     return testsupport::hexText(bytes.data(), bytes.size());
 }
 

@@ -22,10 +22,13 @@ extern const char* const kHeaderKeys[6];
 // with both use flags on). templates, if given, are the six template texts
 // in kHeaderKeys order (else the shipped templates of examples/). mixed makes
 // the tables of the mixed format (ten headers; the mix ones beside the six).
+// keyBits 192 or 256 makes tables of that key size (the keys then have 48 or
+// 64 hex digits), from the example templates of that size.
 class TableRun {
 public:
     TableRun(const std::string& encryptKey, const std::string& decryptKey, const std::string& codingCommand,
-             const std::string& seed, const std::vector<std::string>& templates = {}, bool mixed = false);
+             const std::string& seed, const std::vector<std::string>& templates = {}, bool mixed = false,
+             int keyBits = 128);
 
     std::string script() const { return (dir_ / "tables.cfg").string(); }
     std::string header(int index) const; // index 0..5 in kHeaderKeys order
@@ -75,7 +78,7 @@ NetworkTables networkOf(const MixedSet& set, Direction direction, bool mixed);
 // kHeaderKeys; returns the audit's arguments for them ("--headers" and the six paths).
 std::vector<std::string> writeHeaders(const testsupport::TempDir& dir, const std::function<std::string(int)>& text);
 
-// A key text of 32 hex digits drawn from the tests' pseudo-random generator.
-std::string randomKey(uint32_t seed);
+// A key text of keyBits / 4 hex digits drawn from the tests' pseudo-random generator.
+std::string randomKey(uint32_t seed, int keyBits = 128);
 
 } // namespace audittest

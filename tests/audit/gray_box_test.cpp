@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <span>
 
 #include "audit/aes_network.h"
 #include "audit/dca_attack.h"
@@ -18,7 +19,7 @@ using audittest::TableRun;
 
 const char* const kSeed = "5EED5EED5EED5EED5EED5EED5EED5EED";
 
-std::string keyHex(const std::array<uint8_t, 16>& key) { return hexText(key.data(), key.size()); }
+std::string keyHex(std::span<const uint8_t> key) { return hexText(key.data(), key.size()); }
 
 // One "/g:" run, parsed, with the coding files of both directions when it has them.
 struct LoadedRun {
@@ -188,8 +189,8 @@ TEST(GrayBoxHonesty, ATamperedNetworkNeverGivesAWrongKey) {
                 tampered.mix = &mix;
                 tampered.mixXor = original.mixXor;
             }
-            const size_t last = static_cast<size_t>(stageSlot(d, 8));
-            const size_t first = static_cast<size_t>(stageSlot(d, 0));
+            const size_t last = static_cast<size_t>(stageSlot(d, 8, 10));
+            const size_t first = static_cast<size_t>(stageSlot(d, 0, 10));
             switch (c.table) {
             case FirstRound: t.round[first * 16384 + 5 * 1024 + 77 * 4 + 1] ^= 0x10; break;
             case LastRoundXor: t.xors[last * 24576 + 2 * 6144 + 7 * 256 + 0x3C] ^= 0x05; break;

@@ -56,7 +56,7 @@ TEST(TracedNetwork, EvaluatesAsTheAuditsEvaluatorsAndTracesEveryLookup) {
                 EXPECT_EQ(trace.index[static_cast<size_t>(q)], in[static_cast<size_t>(4 * j + q)]);
                 uint32_t word = 0;
                 for (int b = 3; b >= 0; --b) {
-                    word = word << 8 | roundEntry(classic, stageSlot(d, 0), j, q, in[static_cast<size_t>(4 * j + q)], b);
+                    word = word << 8 | roundEntry(classic, stageSlot(d, 0, 10), j, q, in[static_cast<size_t>(4 * j + q)], b);
                 }
                 EXPECT_EQ(trace.read[static_cast<size_t>(q)], word);
             }
