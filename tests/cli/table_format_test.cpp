@@ -102,7 +102,10 @@ TEST(TableFormat, MixedTemplatesAreCheckedInTheirOrder) {
         const char* first;
         const char* second;
     } cases[] = {{"mixTableTpl", "invMixTableTpl"}, {"mixXorTableTpl", "invMixXorTableTpl"},
-                 {"invMixTableTpl", "invMixXorTableTpl"}};
+                 {"invMixTableTpl", "invMixXorTableTpl"},
+                 // Every neighbour in the order: the six classic ones, then these four.
+                 {"invFirstRoundTableTpl", "mixTableTpl"}, {"mixTableTpl", "mixXorTableTpl"},
+                 {"mixXorTableTpl", "invMixTableTpl"}};
     for (const auto& c : cases) {
         auto changes = clitest::seeded(clitest::kMixedKeys);
         changes[c.first] = "tpl/first-folder";
