@@ -16,6 +16,8 @@
 #                                   collision keys column counts the
 #                                   directions whose first-round collision
 #                                   attack gave a key
+#   KEY_BITS=192 bench/audit.sh     the same on AES-192 (or 256: AES-256)
+#                                   tables of either format
 #
 # Each case: SETS fresh table sets, each with a fresh random key pair and
 # "seed = system"; "/g:" runs once per set (wall time of the whole command);
@@ -29,9 +31,8 @@ set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/timing.sh"
 bench_start 7 "${1:-}"
 format="${FORMAT:-classic}"
-config="$root/examples/example.cfg"
-prefix=""
-if [ "$format" = mixed ]; then config="$root/examples/mixed.cfg"; prefix="mixed_"; fi
+key_bits="${KEY_BITS:-128}"
+prefix="$(example_prefix "$format" "$key_bits")"
 
 make_work
 cp -r "$root/examples/Tables" "$work/"
@@ -40,19 +41,18 @@ cd "$work"
 
 now_us() { local t=${EPOCHREALTIME/./}; echo "${t#0}"; }
 median() { sort -n | awk '{a[NR]=$1} END {printf "%.1f", a[int((NR+1)/2)]}'; }
-key() { od -An -N16 -tx1 /dev/urandom | tr -d ' \n'; }
 
-echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'); ${SETS:-1} sets x $runs audit runs per case; format $format"
+echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'); ${SETS:-1} sets x $runs audit runs per case; format $format; AES-$key_bits"
 for case in none ecb cbc; do
     flag=1; command="/${case}ioc:audit.cfg"
     if [ "$case" = none ]; then flag=0; command=""; fi
     : > gen.txt; : > enc.txt; : > dec.txt; : > whole.txt; : > plain_enc.txt; : > plain_dec.txt
     recovered=0; shortcut=0; enc_keys=0; dec_keys=0; plain_enc_keys=0; plain_dec_keys=0; enc_coll=0; dec_coll=0
     for _ in $(seq "${SETS:-1}"); do
-        encrypt_key=$(key); decrypt_key=$(key)
+        encrypt_key=$(random_key "$key_bits"); decrypt_key=$(random_key "$key_bits")
         sed -e "s|^encryptKey = .*|encryptKey = $encrypt_key|" -e "s|^decryptKey = .*|decryptKey = $decrypt_key|" \
             -e "s|^useEncryptIOC = .*|useEncryptIOC = $flag|" -e "s|^useDecryptIOC = .*|useDecryptIOC = $flag|" \
-            "$config" > audit.cfg
+            <(example_script "$format" "$key_bits") > audit.cfg
         checks=(--check-encrypt "$encrypt_key" --check-decrypt "$decrypt_key")
         if [ -n "$command" ]; then
             # A CBC coding record fails now and then (status 28): retry with a fresh seed.

@@ -46,3 +46,28 @@ work_in_copy_of() {
     mkdir -p "$work/out"
     cd "$work" || exit
 }
+
+# A random AES key of the given bits (128 when not given), in hex.
+random_key() { od -An -N$(( ${1:-128} / 8 )) -tx1 /dev/urandom | tr -d ' \n'; }
+
+# The example script of a format (classic, mixed) and key size (128, 192, 256)
+# on stdout: example.cfg, mixed.cfg, aes192.cfg or aes256.cfg, or for the
+# mixed format of the longer keys mixed.cfg with keyBits and the templates of
+# that size.
+example_script() {
+    case "$1/$2" in
+        classic/128) cat "$root/examples/example.cfg" ;;
+        classic/*) cat "$root/examples/aes$2.cfg" ;;
+        mixed/128) cat "$root/examples/mixed.cfg" ;;
+        mixed/*) sed -e "s|^\[TABLES\]|[TABLES]\nkeyBits = $2|" -e "s|Tables/TPL/|Tables/TPL$2/|" \
+            "$root/examples/mixed.cfg" ;;
+    esac
+}
+# The prefix of the output files of that script under out/.
+example_prefix() {
+    case "$1/$2" in
+        classic/128) echo "" ;;
+        classic/*) echo "aes$2_" ;;
+        *) echo "mixed_" ;;
+    esac
+}
