@@ -1,6 +1,7 @@
 // AES-192 and AES-256 through the table cipher, classic and mixed, with no
-// codings, ECB codings and CBC triples: FIPS-197 C.2 and C.3 and the SP 800-38A
-// CBC vectors (F.2.3 to F.2.6) in both directions, and random keys against
+// codings, ECB codings and CBC triples: FIPS-197 C.2 and C.3, the SP 800-38A
+// CBC vectors (F.2.3 to F.2.6) in both directions and its counter-mode key
+// streams (F.5.3 to F.5.6), and random keys against
 // OpenSSL, block by block (the plain evaluator), over buffers (the block paths)
 // and in CBC.
 #include <gtest/gtest.h>
@@ -117,9 +118,28 @@ void forEveryVariant(const std::string& keyText, uint32_t seed, const Expected& 
     }
 }
 
+// The four counter blocks of SP 800-38A F.5: kCtrCounter, incremented as one
+// 128-bit big-endian number.
+std::vector<uint8_t> counterBlocks() {
+    std::vector<uint8_t> blocks;
+    std::vector<uint8_t> counter = testsupport::hexBytes(vectors::kCtrCounter);
+    for (int n = 0; n < 4; ++n) {
+        blocks.insert(blocks.end(), counter.begin(), counter.end());
+        for (size_t i = 16; i-- > 0 && ++counter[i] == 0;) {
+        }
+    }
+    return blocks;
+}
+
 template <int Rounds>
 void expectPublishedAnswers(const vectors::KeySizeVectors& p) {
     using testsupport::hexBytes;
+    // Counter mode (F.5): the counter blocks encrypt to the key stream that
+    // turns the plaintext into the published ciphertext.
+    std::vector<uint8_t> keyStream = hexBytes(p.ctrCipher);
+    const std::vector<uint8_t> ctrPlain = hexBytes(vectors::kCtrPlain);
+    for (size_t i = 0; i < keyStream.size(); ++i) keyStream[i] = static_cast<uint8_t>(keyStream[i] ^ ctrPlain[i]);
+    forEveryVariant<Rounds>(p.modeKey, 902, {counterBlocks(), keyStream, {}, {}});
     forEveryVariant<Rounds>(p.fipsKey, 900, {hexBytes(kC1Plain), hexBytes(p.fipsCipher), {}, {}});
     forEveryVariant<Rounds>(p.modeKey, 901,
                             {hexBytes(vectors::kCbcPlain), referenceAes(true, hexBytes(p.modeKey), kEcb,
