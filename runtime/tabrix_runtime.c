@@ -134,17 +134,18 @@ static unsigned source_column(unsigned c, unsigned i, unsigned shift)
 #define SLOTS_OF(block) (sizeof(block) / sizeof(block)[0])
 #define SLOTS_AGREE(name, words, xors) \
     typedef char name[SLOTS_OF(words) == ROUND_SLOTS && SLOTS_OF(xors) == ROUND_SLOTS ? 1 : -1]
+#ifdef TABRIX_MIXED
+#define MIX_SLOTS_AGREE(name, words, xors) SLOTS_AGREE(name, words, xors)
+#else
+#define MIX_SLOTS_AGREE(name, words, xors) typedef char name[1]
+#endif
 #ifdef TABRIX_HAS_ENCRYPTION
 SLOTS_AGREE(tabrix_encryption_slots_agree, roundTables, xorTables);
-#ifdef TABRIX_MIXED
-SLOTS_AGREE(tabrix_mix_slots_agree, mixTables, mixXorTables);
-#endif
+MIX_SLOTS_AGREE(tabrix_mix_slots_agree, mixTables, mixXorTables);
 #endif
 #ifdef TABRIX_HAS_DECRYPTION
 SLOTS_AGREE(tabrix_decryption_slots_agree, invRoundTables, invXorTables);
-#ifdef TABRIX_MIXED
-SLOTS_AGREE(tabrix_inv_mix_slots_agree, invMixTables, invMixXorTables);
-#endif
+MIX_SLOTS_AGREE(tabrix_inv_mix_slots_agree, invMixTables, invMixXorTables);
 #endif
 typedef char tabrix_round_count_is_10_12_or_14[ROUND_SLOTS == 10 || ROUND_SLOTS == 12 || ROUND_SLOTS == 14 ? 1 : -1];
 /* Blocks that CBC decryption and counter mode take through the block paths at
