@@ -1,7 +1,7 @@
 #include "cli/failure_reasons.h"
 
 #include "base/hex_text.h"
-#include "base/secret_file.h"
+#include "emit/header_files.h"
 
 void reportUnreadableScript(const std::string& script, std::ostream& err) {
     err << "tabrix: cannot read the script '" << script << "'\n" << std::flush;
@@ -27,9 +27,7 @@ void reportBadKeyText(const std::string& script, const ScriptKey& key, const std
 
 bool reportPlaceholderFault(const std::string& templatePath, std::string_view tag, std::ostream& err) {
     std::string text;
-    if (readRegularFile(templatePath, text) != FileResult::ok) return false;
-    const size_t nul = text.find('\0');
-    if (nul != std::string::npos) text.resize(nul);
+    if (!readTemplateText(templatePath, text)) return false;
     const size_t tagAt = text.find(tag);
     if (tagAt == std::string::npos) {
         err << "tabrix: template '" << templatePath << "' has no tag " << tag << "\n" << std::flush;

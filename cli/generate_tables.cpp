@@ -80,9 +80,7 @@ int32_t refuseSpecialTemplates(const std::vector<const std::string*>& templates,
 // placeholder, a macro, or no dimension at all).
 long declaredSlots(const std::string& templatePath, std::string_view tag) {
     std::string text;
-    if (readRegularFile(templatePath, text) != FileResult::ok) return -1;
-    const size_t nul = text.find('\0');
-    if (nul != std::string::npos) text.resize(nul);
+    if (!readTemplateText(templatePath, text)) return -1;
     const size_t tagAt = text.find(tag);
     if (tagAt == std::string::npos) return -1;
     size_t at = tagAt + tag.size();

@@ -46,12 +46,6 @@ Renderer rendererOf(const SingleTableBlock& block) {
     return [&block](std::string& text, std::ostream&) { return formatSingleRoundTable(block, text); };
 }
 
-// The whole file, or false if it cannot be opened or read, or is no regular file
-// (a FIFO would block, /dev/zero would never end).
-bool readTemplate(const std::string& path, std::string& text) {
-    return readRegularFile(path, text) == FileResult::ok;
-}
-
 // Every non-overlapping occurrence of from, scanning from the left, becomes to.
 std::string replaceAll(const std::string& text, std::string_view from, std::string_view to) {
     std::string result;
@@ -70,13 +64,10 @@ std::string replaceAll(const std::string& text, std::string_view from, std::stri
 // which saveHeaders commits with the other two.
 int32_t saveHeader(const SaveStep& step, PendingFile& header, std::ostream& out) {
     std::string text;
-    if (!readTemplate(step.templatePath, text)) {
+    if (!readTemplateText(step.templatePath, text)) {
         writeFailToOpen(out, step.templatePath);
         return STATUS_SAVE_FAILED;
     }
-    // The template counts as text up to its first NUL byte.
-    const size_t nul = text.find('\0');
-    if (nul != std::string::npos) text.resize(nul);
 
     // The saving line stays open: the formatter's marks and the result complete it.
     writeSavingLine(out, step.headerPath);
@@ -151,6 +142,13 @@ std::vector<SaveStep> decryptionSteps(const HeaderFilePaths& paths, const Decryp
 std::vector<std::string> headerPaths(const HeaderFilePaths& paths) {
     return {paths.roundTable,    paths.xorTable,    paths.finalRoundTable,
             paths.invRoundTable, paths.invXorTable, paths.invFirstRoundTable};
+}
+
+bool readTemplateText(const std::string& path, std::string& text) {
+    if (readRegularFile(path, text) != FileResult::ok) return false;
+    const size_t nul = text.find('\0');
+    if (nul != std::string::npos) text.resize(nul);
+    return true;
 }
 
 size_t fillPlaceholder(std::string& text, std::string_view tag) {

@@ -29,6 +29,11 @@ struct HeaderFilePaths {
 // The six header paths, encryption ones first.
 std::vector<std::string> headerPaths(const HeaderFilePaths& paths);
 
+// A template as header saving reads it: the whole file, as text up to its first
+// NUL byte. false if it cannot be opened or read, or is no regular file (a FIFO
+// would block, /dev/zero would never end).
+bool readTemplateText(const std::string& path, std::string& text);
+
 // The placeholder step of header saving, on template text already in memory:
 // every copy of tag's placeholder (the tag, text without "#", one closing "#")
 // loses its "#" characters. Returns where the table text goes, right behind the
