@@ -124,14 +124,14 @@ static unsigned source_column(unsigned c, unsigned i, unsigned shift)
 /* The table rounds of a direction: R - 1 for a key of R rounds (10, 12 or 14
  * for AES-128, -192 or -256), read from the compiled-in headers, whose round
  * and XOR blocks have R slots each (one of them never written). */
+#define SLOTS_OF(block) (sizeof(block) / sizeof(block)[0])
 #ifdef TABRIX_HAS_ENCRYPTION
-#define ROUND_SLOTS (sizeof roundTables / sizeof roundTables[0])
+#define ROUND_SLOTS SLOTS_OF(roundTables)
 #else
-#define ROUND_SLOTS (sizeof invRoundTables / sizeof invRoundTables[0])
+#define ROUND_SLOTS SLOTS_OF(invRoundTables)
 #endif
 #define TABLE_ROUNDS ((unsigned)ROUND_SLOTS - 1u)
 /* Every block of the set has the same slots, and R is one of the three. */
-#define SLOTS_OF(block) (sizeof(block) / sizeof(block)[0])
 #define SLOTS_AGREE(name, words, xors) \
     typedef char name[SLOTS_OF(words) == ROUND_SLOTS && SLOTS_OF(xors) == ROUND_SLOTS ? 1 : -1]
 #ifdef TABRIX_MIXED
