@@ -174,14 +174,22 @@ void peelLastRound(Direction d, const RoundKey& last, const uint8_t out[16], uin
     mixBlock(d, true, peeled);
 }
 
-RoundKey keyBeforeLast(Direction d, const RoundKey& peeledKey) {
-    if (d == Direction::Decrypt) return peeledKey;
+namespace {
+
+// mixBlock on a round key, column by column.
+RoundKey mixedKey(Direction d, bool unmix, const RoundKey& key) {
     uint8_t s[16];
-    for (int i = 0; i < 16; ++i) s[i] = peeledKey[static_cast<size_t>(i % 4)][static_cast<size_t>(i / 4)];
-    mixBlock(d, false, s);
-    RoundKey key{};
-    for (int i = 0; i < 16; ++i) key[static_cast<size_t>(i % 4)][static_cast<size_t>(i / 4)] = s[i];
-    return key;
+    for (size_t i = 0; i < 16; ++i) s[i] = key[i % 4][i / 4];
+    mixBlock(d, unmix, s);
+    RoundKey mixed{};
+    for (size_t i = 0; i < 16; ++i) mixed[i % 4][i / 4] = s[i];
+    return mixed;
+}
+
+} // namespace
+
+RoundKey keyBeforeLast(Direction d, const RoundKey& peeledKey) {
+    return d == Direction::Decrypt ? peeledKey : mixedKey(d, false, peeledKey);
 }
 
 std::optional<CipherKey> keyOfLastRounds(Direction d, const RoundKey& last, const RoundKey& beforeLast, int rounds) {
@@ -190,18 +198,7 @@ std::optional<CipherKey> keyOfLastRounds(Direction d, const RoundKey& last, cons
 }
 
 RoundKey secondRoundKey(Direction d, const RoundKey& offset) {
-    if (d == Direction::Encrypt) return offset;
-    RoundKey key{};
-    for (size_t c = 0; c < 4; ++c) {
-        for (size_t row = 0; row < 4; ++row) {
-            uint8_t x = 0;
-            for (size_t b = 0; b < 4; ++b) {
-                x ^= gfMultiply(unmixCoefficient(d, static_cast<int>(row), static_cast<int>(b)), offset[b][c]);
-            }
-            key[row][c] = x;
-        }
-    }
-    return key;
+    return d == Direction::Encrypt ? offset : mixedKey(d, true, offset);
 }
 
 std::optional<CipherKey> keyOfFirstRounds(Direction d, const RoundKey& first, const RoundKey& second, int rounds) {
